@@ -1,0 +1,6 @@
+// The device link library: port table, Modbus ASCII exchange and what is
+// built on them.
+#pragma once
+
+#include "modbus_ascii.h"
+#include "port_table.h"

@@ -1,0 +1,266 @@
+#include "platform/fake_serial_port.h"
+
+#include "platform/device_names.h"
+#include "read_timer.h"
+
+#include <chrono>
+#include <cstring>
+#include <map>
+
+namespace platform {
+
+FakeLine::FakeLine()
+{
+    responder_ = [this](std::string& pending) {
+        const auto lf = pending.find('\n');
+        if (lf == std::string::npos)
+            return std::string();
+        pending.erase(0, lf + 1);
+        if (replies_.empty())
+            return std::string();
+        std::string reply = std::move(replies_.front());
+        replies_.pop_front();
+        return reply;
+    };
+}
+
+void FakeLine::queueReply(std::string bytes)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    replies_.push_back(std::move(bytes));
+}
+
+void FakeLine::setResponder(Responder responder)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    responder_ = std::move(responder);
+}
+
+void FakeLine::feed(const std::string& bytes)
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        receive_ += bytes;
+    }
+    arrived_.notify_all();
+}
+
+std::string FakeLine::written() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return written_;
+}
+
+std::vector<FakeLine::Event> FakeLine::events() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return events_;
+}
+
+void FakeLine::clearEvents()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    events_.clear();
+    written_.clear();
+}
+
+bool FakeLine::dtr() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return dtr_;
+}
+
+bool FakeLine::rts() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return rts_;
+}
+
+bool FakeLine::inBreak() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return break_;
+}
+
+LineSettings FakeLine::settings() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return settings_;
+}
+
+Timeouts FakeLine::timeouts() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return timeouts_;
+}
+
+bool FakeLine::isOpen() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return open_;
+}
+
+FakeSerialPort::FakeSerialPort(std::shared_ptr<FakeLine> line) : line_(std::move(line))
+{
+    std::lock_guard<std::mutex> lock(line_->mutex_);
+    line_->open_ = true;
+}
+
+FakeSerialPort::~FakeSerialPort()
+{
+    std::lock_guard<std::mutex> lock(line_->mutex_);
+    line_->open_ = false;
+}
+
+bool FakeSerialPort::getLineSettings(LineSettings& out)
+{
+    std::lock_guard<std::mutex> lock(line_->mutex_);
+    out = line_->settings_;
+    return true;
+}
+
+bool FakeSerialPort::setLineSettings(const LineSettings& settings)
+{
+    std::lock_guard<std::mutex> lock(line_->mutex_);
+    line_->settings_ = settings;
+    if (settings.dtrControl != LineControl::Handshake)
+        line_->dtr_ = settings.dtrControl == LineControl::Enable;
+    if (settings.rtsControl != LineControl::Handshake)
+        line_->rts_ = settings.rtsControl == LineControl::Enable;
+    line_->events_.push_back({FakeLine::EventKind::ApplySettings, {}, 0, LineFunction::SetDtr});
+    return true;
+}
+
+bool FakeSerialPort::getTimeouts(Timeouts& out)
+{
+    std::lock_guard<std::mutex> lock(line_->mutex_);
+    out = line_->timeouts_;
+    return true;
+}
+
+bool FakeSerialPort::setTimeouts(const Timeouts& timeouts)
+{
+    std::lock_guard<std::mutex> lock(line_->mutex_);
+    line_->timeouts_ = timeouts;
+    return true;
+}
+
+bool FakeSerialPort::purge(unsigned flags)
+{
+    std::lock_guard<std::mutex> lock(line_->mutex_);
+    if (flags & (kPurgeRxAbort | kPurgeRxClear))
+        line_->receive_.clear();
+    line_->events_.push_back({FakeLine::EventKind::Purge, {}, flags, LineFunction::SetDtr});
+    return true;
+}
+
+bool FakeSerialPort::lineFunction(LineFunction function)
+{
+    std::lock_guard<std::mutex> lock(line_->mutex_);
+    switch (function) {
+    case LineFunction::SetDtr: line_->dtr_ = true; break;
+    case LineFunction::ClearDtr: line_->dtr_ = false; break;
+    case LineFunction::SetRts: line_->rts_ = true; break;
+    case LineFunction::ClearRts: line_->rts_ = false; break;
+    case LineFunction::SetBreak: line_->break_ = true; break;
+    case LineFunction::ClearBreak: line_->break_ = false; break;
+    }
+    line_->events_.push_back({FakeLine::EventKind::LineFunction, {}, 0, function});
+    return true;
+}
+
+bool FakeSerialPort::drain()
+{
+    std::lock_guard<std::mutex> lock(line_->mutex_);
+    line_->events_.push_back({FakeLine::EventKind::Drain, {}, 0, LineFunction::SetDtr});
+    return true;
+}
+
+bool FakeSerialPort::read(void* buffer, std::uint32_t size, std::uint32_t& got)
+{
+    auto* out = static_cast<unsigned char*>(buffer);
+    std::unique_lock<std::mutex> lock(line_->mutex_);
+    ReadTimer timer(line_->timeouts_, size);
+    got = 0;
+    // The device answers after its turnaround, which ends when the port starts
+    // listening: a purge of the receive side before this read keeps the reply.
+    if (!line_->unanswered_.empty())
+        line_->receive_ += line_->responder_(line_->unanswered_);
+    for (;;) {
+        const std::uint32_t n = std::min<std::uint32_t>(size - got, static_cast<std::uint32_t>(line_->receive_.size()));
+        std::memcpy(out + got, line_->receive_.data(), n);
+        line_->receive_.erase(0, n);
+        got += n;
+        if (got == size)
+            return true;
+        const std::int64_t wait = timer.waitMs(got);
+        if (wait == 0)
+            return true;
+        if (wait == ReadTimer::kForever)
+            line_->arrived_.wait(lock);
+        else
+            line_->arrived_.wait_for(lock, std::chrono::milliseconds(wait));
+    }
+}
+
+bool FakeSerialPort::write(const void* data, std::uint32_t size, std::uint32_t& written)
+{
+    std::lock_guard<std::mutex> lock(line_->mutex_);
+    const std::string bytes(static_cast<const char*>(data), size);
+    line_->written_ += bytes;
+    line_->unanswered_ += bytes;
+    line_->events_.push_back({FakeLine::EventKind::Write, bytes, 0, LineFunction::SetDtr});
+    written = size;
+    return true;
+}
+
+namespace {
+
+std::mutex& registryMutex()
+{
+    static std::mutex m;
+    return m;
+}
+
+std::map<std::string, std::shared_ptr<FakeLine>>& registry()
+{
+    static std::map<std::string, std::shared_ptr<FakeLine>> r;
+    return r;
+}
+
+}  // namespace
+
+void registerFakeDevice(const std::string& name, std::shared_ptr<FakeLine> line)
+{
+    std::lock_guard<std::mutex> lock(registryMutex());
+    registry()[canonicalDeviceName(name)] = std::move(line);
+}
+
+void unregisterFakeDevice(const std::string& name)
+{
+    std::lock_guard<std::mutex> lock(registryMutex());
+    registry().erase(canonicalDeviceName(name));
+}
+
+std::vector<std::string> fakeDeviceNames()
+{
+    std::lock_guard<std::mutex> lock(registryMutex());
+    std::vector<std::string> names;
+    for (const auto& [name, line] : registry())
+        names.push_back(name);
+    return names;
+}
+
+std::unique_ptr<SerialPort> openFakeDevice(const std::string& name)
+{
+    const std::string canonical = canonicalDeviceName(name);
+    if (canonical.empty())
+        return nullptr;
+    std::lock_guard<std::mutex> lock(registryMutex());
+    const auto it = registry().find(canonical);
+    if (it == registry().end() || it->second->isOpen())
+        return nullptr;
+    return std::make_unique<FakeSerialPort>(it->second);
+}
+
+}  // namespace platform

@@ -1,0 +1,102 @@
+// The in-memory port of the unit tests. A FakeLine is the far end of the line:
+// it records what the port writes, purges and does to its modem lines, and
+// serves scripted replies. Registering a line under a device name (COM5) puts
+// it in the namespace, so that openSerialPort("COM5") opens a port onto it.
+#pragma once
+
+#include "platform/serial.h"
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+class FakeLine {
+public:
+    enum class EventKind { Write, Purge, LineFunction, Drain, ApplySettings };
+
+    struct Event {
+        EventKind kind;
+        std::string bytes;                     // Write: the bytes written
+        unsigned purgeFlags = 0;               // Purge: the flags
+        LineFunction function = LineFunction::SetDtr;  // LineFunction: which one
+    };
+
+    // Called with everything written so far that has not yet been answered;
+    // returns the bytes the device sends back (possibly none) and what of the
+    // written bytes it consumed. The default responder answers each line that
+    // ends with LF with the next queued reply.
+    using Responder = std::function<std::string(std::string& pending)>;
+
+    FakeLine();
+
+    // Queues one reply for the default responder.
+    void queueReply(std::string bytes);
+    void setResponder(Responder responder);
+    // Puts bytes on the receive side at once, as if they had arrived.
+    void feed(const std::string& bytes);
+
+    std::string written() const;
+    std::vector<Event> events() const;
+    void clearEvents();
+    bool dtr() const;
+    bool rts() const;
+    bool inBreak() const;
+    LineSettings settings() const;
+    Timeouts timeouts() const;
+    bool isOpen() const;
+
+private:
+    friend class FakeSerialPort;
+
+    mutable std::mutex mutex_;
+    std::condition_variable arrived_;
+    std::string receive_;
+    std::string written_;
+    std::string unanswered_;
+    std::deque<std::string> replies_;
+    Responder responder_;
+    std::vector<Event> events_;
+    bool dtr_ = false;
+    bool rts_ = false;
+    bool break_ = false;
+    bool open_ = false;
+    LineSettings settings_{};
+    Timeouts timeouts_{};
+};
+
+class FakeSerialPort final : public SerialPort {
+public:
+    explicit FakeSerialPort(std::shared_ptr<FakeLine> line);
+    ~FakeSerialPort() override;
+
+    bool getLineSettings(LineSettings& out) override;
+    bool setLineSettings(const LineSettings& settings) override;
+    bool getTimeouts(Timeouts& out) override;
+    bool setTimeouts(const Timeouts& timeouts) override;
+    bool purge(unsigned flags) override;
+    bool lineFunction(LineFunction function) override;
+    bool drain() override;
+    bool read(void* buffer, std::uint32_t size, std::uint32_t& got) override;
+    bool write(const void* data, std::uint32_t size, std::uint32_t& written) override;
+
+private:
+    std::shared_ptr<FakeLine> line_;
+};
+
+// Puts a fake line into the namespace under `name` (COM<n>), or takes it out.
+void registerFakeDevice(const std::string& name, std::shared_ptr<FakeLine> line);
+void unregisterFakeDevice(const std::string& name);
+
+// For the namespace and openSerialPort: the names of registered fake lines,
+// and a port onto the line registered under `name`, or null when there is
+// none (or when that line is already open).
+std::vector<std::string> fakeDeviceNames();
+std::unique_ptr<SerialPort> openFakeDevice(const std::string& name);
+
+}  // namespace platform

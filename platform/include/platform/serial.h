@@ -1,0 +1,98 @@
+// Serial ports: opening by device name, line settings, time-outs, modem lines,
+// purging and byte transfer. Every function takes a port handle from
+// openSerialPort (or adoptSerialPort) and fails with false on any other handle.
+#pragma once
+
+#include "platform/handle.h"
+
+#include <cstdint>
+#include <memory>
+
+namespace platform {
+
+enum class Parity : std::uint8_t { None, Odd, Even, Mark, Space };
+enum class StopBits : std::uint8_t { One, OneAndHalf, Two };
+
+// How the port drives DTR or RTS while it is open: held low, held high, or
+// left to the driver's handshake.
+enum class LineControl : std::uint8_t { Disable, Enable, Handshake };
+
+struct LineSettings {
+    std::uint32_t baudRate = 9600;
+    std::uint8_t dataBits = 8;
+    Parity parity = Parity::None;
+    StopBits stopBits = StopBits::One;
+    LineControl dtrControl = LineControl::Enable;
+    LineControl rtsControl = LineControl::Enable;
+    std::uint16_t xonLimit = 0;
+    std::uint16_t xoffLimit = 0;
+};
+
+// Parses settings written as "baud=9600 parity=N data=8 stop=1" (any order,
+// any subset; fields left out keep their values in `out`). False on a field
+// it does not understand.
+bool buildLineSettings(const char* text, LineSettings& out);
+
+// Read and write time-outs in milliseconds, with the meaning serial drivers
+// give them: a read waits at most multiplier * bytes + constant in total and
+// at most `readInterval` between two bytes; kMaxTimeout in `readInterval` with
+// zero multiplier and constant returns at once with what is waiting; and
+// kMaxTimeout in both `readInterval` and `readMultiplier` with a constant
+// between 1 and kMaxTimeout - 1 returns as soon as one byte is there, or after
+// `readConstant` ms with none.
+struct Timeouts {
+    std::uint32_t readInterval = 0;
+    std::uint32_t readMultiplier = 0;
+    std::uint32_t readConstant = 0;
+    std::uint32_t writeMultiplier = 0;
+    std::uint32_t writeConstant = 0;
+};
+constexpr std::uint32_t kMaxTimeout = 0xFFFFFFFFu;
+
+enum PurgeFlags : unsigned {
+    kPurgeTxAbort = 0x1,
+    kPurgeRxAbort = 0x2,
+    kPurgeTxClear = 0x4,
+    kPurgeRxClear = 0x8,
+};
+
+enum class LineFunction { SetDtr, ClearDtr, SetRts, ClearRts, SetBreak, ClearBreak };
+
+// The operations every port backend provides: the termios port of the
+// machine and the in-memory fake of the unit tests.
+class SerialPort : public HandleObject {
+public:
+    virtual bool getLineSettings(LineSettings& out) = 0;
+    virtual bool setLineSettings(const LineSettings& settings) = 0;
+    virtual bool getTimeouts(Timeouts& out) = 0;
+    virtual bool setTimeouts(const Timeouts& timeouts) = 0;
+    virtual bool purge(unsigned flags) = 0;
+    virtual bool lineFunction(LineFunction function) = 0;
+    // Waits until everything written has left the port.
+    virtual bool drain() = 0;
+    virtual bool read(void* buffer, std::uint32_t size, std::uint32_t& got) = 0;
+    virtual bool write(const void* data, std::uint32_t size, std::uint32_t& written) = 0;
+};
+
+// Opens a port exclusively. `name` is a device name of the namespace (COM3,
+// \\.\com3, any case) or a path such as /dev/ttyUSB0. Returns the
+// invalid-handle value when the port cannot be opened or is in use.
+Handle openSerialPort(const char* name);
+
+// Hands a port object to the layer and returns its handle (for the fake
+// backend and for tests); closeHandle destroys it.
+Handle adoptSerialPort(std::unique_ptr<SerialPort> port);
+
+bool getLineSettings(Handle port, LineSettings& out);
+bool setLineSettings(Handle port, const LineSettings& settings);
+bool getTimeouts(Handle port, Timeouts& out);
+bool setTimeouts(Handle port, const Timeouts& timeouts);
+bool purgePort(Handle port, unsigned flags);
+bool lineFunction(Handle port, LineFunction function);
+bool drainPort(Handle port);
+// Reads up to `size` bytes within the port's read time-outs; true with `got`
+// 0 means the time-out passed without a byte.
+bool readPort(Handle port, void* buffer, std::uint32_t size, std::uint32_t& got);
+bool writePort(Handle port, const void* data, std::uint32_t size, std::uint32_t& written);
+
+}  // namespace platform

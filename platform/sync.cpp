@@ -1,0 +1,219 @@
+// Named objects live in one process-wide registry. Events share one condition
+// variable, which makes waiting for any of several events simple; they are
+// signalled seldom enough (stop requests, data notices) for that to be cheap.
+#include "platform/sync.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace platform {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct MutexState {
+    std::mutex guard;
+    std::condition_variable released;
+    std::thread::id owner;
+    unsigned depth = 0;
+};
+
+struct EventState {
+    bool manualReset = true;
+    bool signalled = false;
+};
+
+// All event states are guarded by one mutex and share one condition variable.
+std::mutex& eventGuard()
+{
+    static std::mutex m;
+    return m;
+}
+
+std::condition_variable& eventChanged()
+{
+    static std::condition_variable cv;
+    return cv;
+}
+
+template <class State>
+class Registry {
+public:
+    std::shared_ptr<State> open(const char* name, const std::function<void(State&)>& init)
+    {
+        if (name == nullptr || *name == '\0') {
+            auto state = std::make_shared<State>();
+            init(*state);
+            return state;
+        }
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto& weak = byName_[name];
+        if (auto existing = weak.lock())
+            return existing;
+        auto state = std::make_shared<State>();
+        init(*state);
+        weak = state;
+        return state;
+    }
+
+private:
+    std::mutex mutex_;
+    std::map<std::string, std::weak_ptr<State>> byName_;
+};
+
+Registry<MutexState>& mutexes()
+{
+    static Registry<MutexState> r;
+    return r;
+}
+
+Registry<EventState>& events()
+{
+    static Registry<EventState> r;
+    return r;
+}
+
+class MutexHandle final : public HandleObject {
+public:
+    explicit MutexHandle(std::shared_ptr<MutexState> s) : state(std::move(s)) {}
+    std::shared_ptr<MutexState> state;
+};
+
+class EventHandle final : public HandleObject {
+public:
+    explicit EventHandle(std::shared_ptr<EventState> s) : state(std::move(s)) {}
+    std::shared_ptr<EventState> state;
+};
+
+template <class T>
+T* as(Handle h)
+{
+    return isUsableHandle(h) ? dynamic_cast<T*>(static_cast<HandleObject*>(h)) : nullptr;
+}
+
+Clock::time_point deadlineAfter(std::uint32_t ms)
+{
+    return Clock::now() + std::chrono::milliseconds(ms);
+}
+
+// Index of the first signalled event, consuming an auto-reset one; -1 if none.
+int takeSignalled(EventHandle* const* list, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        EventState& s = *list[i]->state;
+        if (s.signalled) {
+            if (!s.manualReset)
+                s.signalled = false;
+            return i;
+        }
+    }
+    return -1;
+}
+
+}  // namespace
+
+Handle createMutex(const char* name)
+{
+    return new MutexHandle(mutexes().open(name, [](MutexState&) {}));
+}
+
+bool waitForMutex(Handle mutex, std::uint32_t ms)
+{
+    auto* h = as<MutexHandle>(mutex);
+    if (!h)
+        return false;
+    MutexState& s = *h->state;
+    const auto me = std::this_thread::get_id();
+    std::unique_lock<std::mutex> lock(s.guard);
+    auto free = [&] { return s.depth == 0 || s.owner == me; };
+    if (ms == kInfinite)
+        s.released.wait(lock, free);
+    else if (!s.released.wait_until(lock, deadlineAfter(ms), free))
+        return false;
+    s.owner = me;
+    ++s.depth;
+    return true;
+}
+
+bool releaseMutex(Handle mutex)
+{
+    auto* h = as<MutexHandle>(mutex);
+    if (!h)
+        return false;
+    MutexState& s = *h->state;
+    {
+        std::lock_guard<std::mutex> lock(s.guard);
+        if (s.depth == 0 || s.owner != std::this_thread::get_id())
+            return false;
+        if (--s.depth > 0)
+            return true;
+        s.owner = std::thread::id();
+    }
+    s.released.notify_one();
+    return true;
+}
+
+Handle createEvent(const char* name, bool manualReset, bool initiallySignalled)
+{
+    std::lock_guard<std::mutex> lock(eventGuard());
+    return new EventHandle(events().open(name, [&](EventState& s) {
+        s.manualReset = manualReset;
+        s.signalled = initiallySignalled;
+    }));
+}
+
+bool setEvent(Handle event)
+{
+    auto* h = as<EventHandle>(event);
+    if (!h)
+        return false;
+    {
+        std::lock_guard<std::mutex> lock(eventGuard());
+        h->state->signalled = true;
+    }
+    eventChanged().notify_all();
+    return true;
+}
+
+bool resetEvent(Handle event)
+{
+    auto* h = as<EventHandle>(event);
+    if (!h)
+        return false;
+    std::lock_guard<std::mutex> lock(eventGuard());
+    h->state->signalled = false;
+    return true;
+}
+
+bool waitForEvent(Handle event, std::uint32_t ms)
+{
+    return waitForAnyEvent(&event, 1, ms) == 0;
+}
+
+int waitForAnyEvent(const Handle* handles, int count, std::uint32_t ms)
+{
+    constexpr int kMaxEvents = 16;
+    if (handles == nullptr || count <= 0 || count > kMaxEvents)
+        return -1;
+    EventHandle* list[kMaxEvents];
+    for (int i = 0; i < count; ++i)
+        if (!(list[i] = as<EventHandle>(handles[i])))
+            return -1;
+    std::unique_lock<std::mutex> lock(eventGuard());
+    int index = -1;
+    auto ready = [&] { return (index = takeSignalled(list, count)) >= 0; };
+    if (ms == kInfinite)
+        eventChanged().wait(lock, ready);
+    else
+        eventChanged().wait_until(lock, deadlineAfter(ms), ready);
+    return index;
+}
+
+}  // namespace platform

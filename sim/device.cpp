@@ -1,0 +1,105 @@
+#include "device.h"
+
+namespace sim {
+
+namespace {
+
+constexpr std::uint8_t kIllegalFunction = 1;
+constexpr std::uint8_t kIllegalAddress = 2;
+constexpr std::uint8_t kIllegalValue = 3;
+constexpr std::uint16_t kMaxReadCount = 125;
+
+std::uint16_t word(const Bytes& b, std::size_t at)
+{
+    return static_cast<std::uint16_t>(b[at] << 8 | b[at + 1]);
+}
+
+void putWord(Bytes& b, std::uint16_t w)
+{
+    b.push_back(static_cast<std::uint8_t>(w >> 8));
+    b.push_back(static_cast<std::uint8_t>(w & 0xFF));
+}
+
+}  // namespace
+
+unsigned baudOfCode(int code)
+{
+    static constexpr unsigned kBauds[] = {600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+    return code >= 0 && code <= 8 ? kBauds[code] : 19200;
+}
+
+Device::Device(std::uint8_t address, int baudCode) : address_(address), baudCode_(baudCode) {}
+
+std::optional<Bytes> Device::answer(const Bytes& request)
+{
+    if (faults_.silence || request.size() < 2)
+        return std::nullopt;
+    const std::uint8_t function = request[1];
+    if (faults_.exception != 0)
+        return exceptionReply(function, static_cast<std::uint8_t>(faults_.exception));
+    switch (function) {
+    case 4: return readInputRegisters(request);
+    case 16: return writeMultipleRegisters(request);
+    case 7: return Bytes{address_, 7, statusByte()};
+    case 5: return Bytes{address_, 5, typeByte()};
+    default: return exceptionReply(function, kIllegalFunction);
+    }
+}
+
+Bytes Device::readInputRegisters(const Bytes& request)
+{
+    if (request.size() != 6)
+        return exceptionReply(4, kIllegalValue);
+    const std::uint16_t start = word(request, 2);
+    const std::uint16_t count = word(request, 4);
+    if (count == 0 || count > kMaxReadCount)
+        return exceptionReply(4, kIllegalValue);
+    Bytes reply{address_, 4, static_cast<std::uint8_t>(2 * count)};
+    for (std::uint32_t reg = start; reg < std::uint32_t{start} + count; ++reg) {
+        std::uint16_t value = 0;
+        if (reg > 0xFFFF || !readRegister(static_cast<std::uint16_t>(reg), value))
+            return exceptionReply(4, kIllegalAddress);
+        putWord(reply, value);
+    }
+    return reply;
+}
+
+Bytes Device::writeMultipleRegisters(const Bytes& request)
+{
+    if (request.size() < 7)
+        return exceptionReply(16, kIllegalValue);
+    const std::uint16_t start = word(request, 2);
+    const std::uint16_t count = word(request, 4);
+    const std::uint8_t byteCount = request[6];
+    if (count == 0 || byteCount != 2 * count || request.size() != 7u + byteCount)
+        return exceptionReply(16, kIllegalValue);
+    for (std::uint16_t i = 0; i < count; ++i)
+        if (!writeRegister(static_cast<std::uint16_t>(start + i), word(request, 7 + 2 * i)))
+            return exceptionReply(16, kIllegalAddress);
+    // The reply goes out from the old address; a new one applies afterwards.
+    Bytes reply{address_, 16};
+    putWord(reply, start);
+    putWord(reply, count);
+    afterWrite();
+    return reply;
+}
+
+Bytes Device::exceptionReply(std::uint8_t function, std::uint8_t code) const
+{
+    return Bytes{address_, static_cast<std::uint8_t>(function | 0x80), code};
+}
+
+bool RegisterDevice::readRegister(std::uint16_t reg, std::uint16_t& value)
+{
+    const auto it = registers_.find(reg);
+    value = it == registers_.end() ? 0 : it->second;
+    return true;
+}
+
+bool RegisterDevice::writeRegister(std::uint16_t reg, std::uint16_t value)
+{
+    registers_[reg] = value;
+    return true;
+}
+
+}  // namespace sim

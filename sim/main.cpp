@@ -1,0 +1,56 @@
+// kl_sim: simulated devices on a pseudo-terminal, for the program, the tests
+// and anyone without hardware at hand.
+#include "modbus_bus.h"
+#include "pty_line.h"
+#include "sim_options.h"
+
+#include <csignal>
+#include <cstdio>
+#include <stdexcept>
+#include <thread>
+
+namespace {
+
+volatile std::sig_atomic_t g_stop = 0;
+
+void onSignal(int) { g_stop = 1; }
+
+int run(const sim::SimOptions& options)
+{
+    sim::ModbusBus bus(options.timing);
+    for (const auto& spec : options.devices)
+        bus.addDevice(sim::makeDevice(spec));
+    sim::PtyLine line(options.folder, options.comNumber);
+    std::printf("kl_sim: COM%d -> %s (%zu device%s)\n", options.comNumber, line.terminalPath().c_str(),
+                options.devices.size(), options.devices.size() == 1 ? "" : "s");
+    std::fflush(stdout);
+
+    const auto send = [&line](const std::string& reply, std::chrono::steady_clock::time_point due) {
+        std::this_thread::sleep_until(due);
+        line.write(reply);
+    };
+    while (!g_stop) {
+        const std::string chars = line.read(std::chrono::milliseconds(100));
+        if (!chars.empty())
+            bus.receive(chars, line.lineBaud(), std::chrono::steady_clock::now(), send);
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+    std::signal(SIGHUP, onSignal);
+    try {
+        return run(sim::parseOptions(argc, argv));
+    } catch (const std::invalid_argument& e) {
+        std::fprintf(stderr, "kl_sim: %s\n\n%s", e.what(), sim::kUsage);
+        return 2;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "kl_sim: %s\n", e.what());
+        return 1;
+    }
+}

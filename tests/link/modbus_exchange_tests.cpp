@@ -1,0 +1,277 @@
+// One Modbus ASCII exchange over the fake port: framing, reply collection,
+// checksums, time-outs, modem lines, the port's mutex, and bounds.
+#include <kcmb.h>
+
+#include "Shared.h"
+#include "platform/fake_serial_port.h"
+#include "platform/sync.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <thread>
+
+namespace fs = std::filesystem;
+using testing_support::ScopedEnv;
+using testing_support::TempDir;
+
+namespace {
+
+// The reply frame of `bytes` with its right LRC.
+std::string frameOf(const std::string& bytes)
+{
+    static const char* digits = "0123456789ABCDEF";
+    std::string line = ":";
+    const std::string withLrc = bytes + static_cast<char>(Shared::LRC(bytes.data(), static_cast<char>(bytes.size())));
+    for (unsigned char b : withLrc) {
+        line += digits[b >> 4];
+        line += digits[b & 15];
+    }
+    return line + "\r\n";
+}
+
+const std::string kReadRequest("\x01\x04\x00\x00\x00\x0A", 6);
+const std::string kReply("\x01\x04\x04\x12\x34\xAB\xCD", 7);
+
+class ExchangeTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fs::create_symlink("/dev/null", dir.file("COM3"));
+        platform::registerFakeDevice("COM3", line);
+        ASSERT_TRUE(KCInit());
+        HandleGuard guard = KCOpenPort("COM3", 5);
+        ASSERT_TRUE(platform::isUsableHandle(guard.handle));
+        port = guard.handle;
+        guard.handle = platform::invalidHandle();
+        info = getKCPortInfo(port);
+        KCSetTimeOut(port, 50);
+        line->clearEvents();
+    }
+    void TearDown() override
+    {
+        KCClosePort(port);
+        KCClose();
+        platform::unregisterFakeDevice("COM3");
+    }
+
+    int exchange(const std::string& request)
+    {
+        std::string copy = request;
+        return KCCommModBus(port, copy.data(), static_cast<int>(copy.size()), reply, sizeof reply, &count);
+    }
+
+    TempDir dir;
+    ScopedEnv env{"KL_DEVICE_DIR", dir.path()};
+    std::shared_ptr<platform::FakeLine> line = std::make_shared<platform::FakeLine>();
+    void* port = nullptr;
+    KCPortInfo* info = nullptr;
+    char reply[256] = {};
+    int count = -1;
+};
+
+TEST_F(ExchangeTest, TheRequestLeavesAsColonHexDigitsLrcAndCrLf)
+{
+    line->queueReply(frameOf(kReply));
+    exchange(kReadRequest);
+    EXPECT_EQ(line->written(), ":01040000000AF1\r\n");
+}
+
+TEST_F(ExchangeTest, AGoodReplyIsDecodedWithItsLrcCounted)
+{
+    line->queueReply(frameOf(kReply));
+    ASSERT_EQ(exchange(kReadRequest), 0);
+    EXPECT_EQ(count, 8);
+    EXPECT_EQ(std::string(reply, 7), kReply);
+    EXPECT_EQ(info->state, 4);
+    EXPECT_EQ(info->lastError, 0);
+}
+
+TEST_F(ExchangeTest, NoiseBeforeTheColonIsIgnoredALineFeedAmongItToo)
+{
+    line->queueReply("\x05garbage\n\r\n" + frameOf(kReply));
+    ASSERT_EQ(exchange(kReadRequest), 0);
+    EXPECT_EQ(std::string(reply, 7), kReply);
+}
+
+TEST_F(ExchangeTest, CharactersWithBitSevenSetAreReadAsIfClear)
+{
+    std::string high = frameOf(kReply);
+    for (char& c : high)
+        c = static_cast<char>(c | 0x80);
+    line->queueReply(high);
+    ASSERT_EQ(exchange(kReadRequest), 0);
+    EXPECT_EQ(std::string(reply, 7), kReply);
+}
+
+TEST_F(ExchangeTest, AWrongLrcGivesFiveWithTheReplyFilledAllTheSame)
+{
+    std::string bad = frameOf(kReply);
+    bad[bad.size() - 3] = bad[bad.size() - 3] == '0' ? '1' : '0';
+    line->queueReply(bad);
+    ASSERT_EQ(exchange(kReadRequest), 5);
+    EXPECT_EQ(std::string(reply, 7), kReply);
+    EXPECT_EQ(count, 8);
+    EXPECT_EQ(info->state, 3);
+    EXPECT_EQ(info->lastError, 5);
+}
+
+TEST_F(ExchangeTest, SilenceGivesSevenAndLeavesReplyAndCountAlone)
+{
+    std::memset(reply, 0x5A, sizeof reply);
+    ASSERT_EQ(exchange(kReadRequest), 7);
+    EXPECT_EQ(reply[0], 0x5A);
+    EXPECT_EQ(count, -1);
+    EXPECT_EQ(info->state, 2);
+    EXPECT_EQ(info->lastError, 7);
+    EXPECT_TRUE(platform::waitForMutex(info->hMutex, 0)) << "mutex not released after a time-out";
+    platform::releaseMutex(info->hMutex);
+}
+
+TEST_F(ExchangeTest, AReplyCutShortBeforeItsLineFeedIsATimeOut)
+{
+    const std::string full = frameOf(kReply);
+    line->queueReply(full.substr(0, full.size() - 1));
+    EXPECT_EQ(exchange(kReadRequest), 7);
+    EXPECT_EQ(info->state, 3);
+}
+
+TEST_F(ExchangeTest, StaleInputIsDroppedOnceTheRequestHasLeft)
+{
+    line->feed(frameOf(std::string("\x01\x04\x02\x99\x99", 5)));
+    line->queueReply(frameOf(kReply));
+    ASSERT_EQ(exchange(kReadRequest), 0);
+    EXPECT_EQ(std::string(reply, 7), kReply);
+
+    // The receive side is cleared only after the request has been drained.
+    const auto events = line->events();
+    int write = -1, drain = -1, rxPurge = -1, txPurge = -1;
+    for (int i = 0; i < static_cast<int>(events.size()); ++i) {
+        const auto& e = events[i];
+        if (e.kind == platform::FakeLine::EventKind::Write && write < 0) write = i;
+        if (e.kind == platform::FakeLine::EventKind::Drain) drain = i;
+        if (e.kind == platform::FakeLine::EventKind::Purge && (e.purgeFlags & platform::kPurgeRxClear)) rxPurge = i;
+        if (e.kind == platform::FakeLine::EventKind::Purge && (e.purgeFlags & platform::kPurgeTxClear)) txPurge = i;
+    }
+    EXPECT_LT(txPurge, write);
+    EXPECT_LT(write, drain);
+    EXPECT_LT(drain, rxPurge);
+}
+
+TEST_F(ExchangeTest, RtsIsDroppedAfterAGoodOrBadReplyButStaysUpAfterATimeOut)
+{
+    info->recvRTS = 1;
+    line->queueReply(frameOf(kReply));
+    ASSERT_EQ(exchange(kReadRequest), 0);
+    EXPECT_FALSE(line->rts());
+
+    std::string bad = frameOf(kReply);
+    bad[1] = '9';
+    line->queueReply(bad);
+    ASSERT_EQ(exchange(kReadRequest), 5);
+    EXPECT_FALSE(line->rts());
+
+    ASSERT_EQ(exchange(kReadRequest), 7);
+    EXPECT_TRUE(line->rts());
+}
+
+TEST_F(ExchangeTest, TheLineBytesSwitchDtrAndRtsForSendingAndReceiving)
+{
+    info->sendDTR = 1;
+    info->sendRTS = 1;
+    info->recvDTR = 0;
+    info->recvRTS = 255;
+    line->queueReply(frameOf(kReply));
+    ASSERT_EQ(exchange(kReadRequest), 0);
+    std::vector<platform::LineFunction> switched;
+    for (const auto& e : line->events())
+        if (e.kind == platform::FakeLine::EventKind::LineFunction)
+            switched.push_back(e.function);
+    const std::vector<platform::LineFunction> expected = {platform::LineFunction::SetDtr,
+                                                          platform::LineFunction::SetRts,
+                                                          platform::LineFunction::ClearDtr};
+    EXPECT_EQ(switched, expected);
+    EXPECT_TRUE(line->rts());
+    EXPECT_FALSE(line->dtr());
+}
+
+TEST_F(ExchangeTest, AMutexHeldLongerThan3000MsGivesSevenWithoutTouchingTheLine)
+{
+    info->lastError = 5;
+    info->state = 4;
+    std::atomic<bool> holding{false};
+    std::atomic<bool> done{false};
+    std::thread holder([&] {
+        platform::waitForMutex(info->hMutex, platform::kInfinite);
+        holding = true;
+        while (!done)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        platform::releaseMutex(info->hMutex);
+    });
+    ASSERT_TRUE(testing_support::waitFor([&] { return holding.load(); }));
+    line->queueReply(frameOf(kReply));
+    const int result = exchange(kReadRequest);
+    done = true;
+    holder.join();
+    EXPECT_EQ(result, 7);
+    EXPECT_TRUE(line->written().empty());
+    EXPECT_EQ(info->lastError, 5);
+    EXPECT_EQ(info->state, 4);
+}
+
+TEST_F(ExchangeTest, AReplyLongerThanTheFrameBufferEndsWithSeven)
+{
+    line->queueReply(":" + std::string(300, '0') + "\r\n");
+    EXPECT_EQ(exchange(kReadRequest), 7);
+    EXPECT_EQ(info->lastError, 7);
+}
+
+TEST_F(ExchangeTest, AReplyLargerThanTheCallersBufferEndsWithSevenAndWritesNothingBeyond)
+{
+    line->queueReply(frameOf(kReply));
+    char small[8];
+    std::memset(small, 'G', sizeof small);
+    std::string request = kReadRequest;
+    int n = -1;
+    EXPECT_EQ(KCCommModBus(port, request.data(), 6, small, 4, &n), 7);
+    EXPECT_EQ(small[4], 'G');
+    EXPECT_EQ(small[7], 'G');
+}
+
+TEST_F(ExchangeTest, UnusableArgumentsGiveSeven)
+{
+    std::string request = kReadRequest;
+    EXPECT_EQ(KCCommModBus(port, request.data(), -1, reply, 10, &count), 7);
+    EXPECT_EQ(KCCommModBus(port, request.data(), 256, reply, 10, &count), 7);
+    EXPECT_EQ(KCCommModBus(port, nullptr, 6, reply, 10, &count), 7);
+    EXPECT_EQ(KCCommModBus(port, request.data(), 6, nullptr, 10, &count), 7);
+    EXPECT_EQ(KCCommModBus(nullptr, request.data(), 6, reply, 10, &count), 7);
+    EXPECT_TRUE(line->written().empty());
+}
+
+TEST_F(ExchangeTest, AReplyWithoutBytesIsAChecksumError)
+{
+    line->queueReply(":\r\n");
+    EXPECT_EQ(exchange(kReadRequest), 5);
+    EXPECT_EQ(count, 0);
+}
+
+TEST(ExchangeWithoutRecord, AHandleOpenedElsewhereIsServedWithoutMutexOrLines)
+{
+    auto line = std::make_shared<platform::FakeLine>();
+    HandleGuard guard(platform::adoptSerialPort(std::make_unique<platform::FakeSerialPort>(line)));
+    platform::Timeouts t{platform::kMaxTimeout, platform::kMaxTimeout, 50, 0, 0};
+    platform::setTimeouts(guard.handle, t);
+    line->queueReply(frameOf(kReply));
+    std::string request = kReadRequest;
+    char reply[16];
+    int count = 0;
+    EXPECT_EQ(KCCommModBus(guard.handle, request.data(), 6, reply, sizeof reply, &count), 0);
+    EXPECT_EQ(std::string(reply, 7), kReply);
+    for (const auto& e : line->events())
+        EXPECT_NE(e.kind, platform::FakeLine::EventKind::LineFunction);
+}
+
+}  // namespace

@@ -1,0 +1,228 @@
+// The port table: building it from the namespace, opening ports with the
+// devices' line settings, names, time-outs and the records of open ports.
+#include <kcmb.h>
+
+#include "platform/fake_serial_port.h"
+#include "platform/sync.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+using testing_support::ScopedEnv;
+using testing_support::TempDir;
+
+namespace {
+
+// A device folder with links COM1, COM7 and COM300, and a fake line under COM7.
+class PortTableTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (const char* name : {"COM1", "COM7", "COM300"})
+            fs::create_symlink("/dev/null", dir.file(name));
+        platform::registerFakeDevice("COM7", line);
+        ASSERT_TRUE(KCInit());
+    }
+    void TearDown() override
+    {
+        KCClose();
+        platform::unregisterFakeDevice("COM7");
+        platform::unregisterFakeDevice("COM8");
+    }
+
+    TempDir dir;
+    ScopedEnv env{"KL_DEVICE_DIR", dir.path()};
+    std::shared_ptr<platform::FakeLine> line = std::make_shared<platform::FakeLine>();
+};
+
+TEST_F(PortTableTest, TheTableEndsAtTheHighestComNumberUpTo254)
+{
+    HandleGuard seven = KCOpenPort("COM7", 5);
+    EXPECT_TRUE(platform::isUsableHandle(seven.handle));
+    EXPECT_NE(getKCPortInfo(seven.handle), nullptr);
+
+    // COM8 appears after the table was built: it lies beyond the 7 entries,
+    // which COM300 did not raise.
+    platform::registerFakeDevice("COM8", std::make_shared<platform::FakeLine>());
+    HandleGuard eight = KCOpenPort("COM8", 5);
+    EXPECT_EQ(eight.handle, platform::invalidHandle());
+}
+
+TEST_F(PortTableTest, OpeningConfiguresTheLineAndRecordsThePort)
+{
+    HandleGuard guard = KCOpenPort("\\\\.\\COM7", 4);
+    ASSERT_TRUE(platform::isUsableHandle(guard.handle));
+    const platform::LineSettings s = line->settings();
+    EXPECT_EQ(s.baudRate, 9600u);
+    EXPECT_EQ(s.dataBits, 8);
+    EXPECT_EQ(s.parity, platform::Parity::None);
+    EXPECT_EQ(s.stopBits, platform::StopBits::One);
+    EXPECT_EQ(s.dtrControl, platform::LineControl::Disable) << "line bytes of a new entry leave DTR off";
+    EXPECT_EQ(s.rtsControl, platform::LineControl::Disable);
+
+    KCPortInfo* info = getKCPortInfo(guard.handle);
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(info->hPort, guard.handle);
+    EXPECT_NE(info->hMutex, nullptr);
+    EXPECT_EQ(info->state, 0);
+    EXPECT_EQ(info->sendDTR, 255);
+    EXPECT_EQ(info->recvRTS, 255);
+}
+
+struct BaudCase {
+    int code;
+    std::uint32_t baud;
+};
+
+class BaudCodeTest : public PortTableTest, public ::testing::WithParamInterface<BaudCase> {};
+
+TEST_P(BaudCodeTest, SetsTheSpeedOfTheCode)
+{
+    HandleGuard guard = KCOpenPort("COM7", static_cast<char>(GetParam().code));
+    ASSERT_TRUE(platform::isUsableHandle(guard.handle));
+    EXPECT_EQ(line->settings().baudRate, GetParam().baud);
+}
+
+INSTANTIATE_TEST_SUITE_P(Codes, BaudCodeTest,
+                         ::testing::Values(BaudCase{0, 600}, BaudCase{1, 1200}, BaudCase{2, 2400}, BaudCase{3, 4800},
+                                           BaudCase{4, 9600}, BaudCase{5, 19200}, BaudCase{6, 38400},
+                                           BaudCase{7, 57600}, BaudCase{8, 115200}, BaudCase{9, 19200},
+                                           BaudCase{-1, 19200}));
+
+TEST_F(PortTableTest, TheReadTimeOutStartsAt2000AndSetReturnsThePreviousOne)
+{
+    HandleGuard guard = KCOpenPort("COM7", 5);
+    EXPECT_EQ(KCGetTimeOut(guard.handle), 2000);
+    EXPECT_EQ(KCSetTimeOut(guard.handle, 100), 2000);
+    EXPECT_EQ(KCSetTimeOut(guard.handle, 100), 100);
+    const platform::Timeouts t = line->timeouts();
+    EXPECT_EQ(t.readInterval, platform::kMaxTimeout);
+    EXPECT_EQ(t.readMultiplier, platform::kMaxTimeout);
+    EXPECT_EQ(KCSetTimeOut(guard.handle, -5), -1);
+    EXPECT_EQ(KCGetTimeOut(nullptr), -1);
+    EXPECT_EQ(KCSetTimeOut(platform::invalidHandle(), 100), -1);
+}
+
+TEST_F(PortTableTest, ReopeningGivesANewMutexAndKeepsTheLineBytes)
+{
+    HandleGuard first = KCOpenPort("COM7", 5);
+    KCPortInfo* info = getKCPortInfo(first.handle);
+    ASSERT_NE(info, nullptr);
+    info->sendDTR = 1;
+    info->sendRTS = 1;
+    info->recvRTS = 0;
+    void* port = first.handle;
+    first.handle = platform::invalidHandle();
+    KCClosePort(port);
+    EXPECT_EQ(info->hPort, nullptr);
+    EXPECT_EQ(info->hMutex, nullptr);
+    EXPECT_FALSE(line->isOpen());
+
+    HandleGuard second = KCOpenPort("COM7", 5);
+    ASSERT_EQ(getKCPortInfo(second.handle), info);
+    EXPECT_NE(info->hMutex, nullptr);
+    EXPECT_TRUE(platform::waitForMutex(info->hMutex, 0)) << "the new mutex must be free";
+    platform::releaseMutex(info->hMutex);
+    EXPECT_EQ(info->sendDTR, 1);
+    EXPECT_EQ(info->recvRTS, 0);
+    // From the second opening on, the line bytes act on the line settings.
+    EXPECT_EQ(line->settings().dtrControl, platform::LineControl::Enable);
+    EXPECT_EQ(line->settings().rtsControl, platform::LineControl::Enable);
+}
+
+TEST_F(PortTableTest, TheGuardClosesAPortThatWasNotTakenOver)
+{
+    {
+        HandleGuard probe = KCOpenPort("COM7", 5);
+        ASSERT_TRUE(line->isOpen());
+    }
+    EXPECT_FALSE(line->isOpen());
+    void* kept = nullptr;
+    {
+        HandleGuard guard = KCOpenPort("COM7", 5);
+        kept = guard.handle;
+        guard.handle = platform::invalidHandle();
+    }
+    EXPECT_TRUE(line->isOpen());
+    KCClosePort(kept);
+    EXPECT_FALSE(line->isOpen());
+}
+
+TEST_F(PortTableTest, NamesWithoutAnEntryAreRefused)
+{
+    EXPECT_EQ(KCOpenPort(nullptr, 5).handle, platform::invalidHandle());
+    EXPECT_EQ(KCOpenPort("/dev/null", 5).handle, platform::invalidHandle()) << "no COM number";
+    EXPECT_EQ(KCOpenPort("COM0", 5).handle, platform::invalidHandle());
+    EXPECT_EQ(KCOpenPort("COM2", 5).handle, platform::invalidHandle()) << "entry without a device";
+    EXPECT_EQ(KCOpenPort("COM255", 5).handle, platform::invalidHandle());
+}
+
+TEST_F(PortTableTest, AnOpenBeforeInitIsRefused)
+{
+    KCClose();
+    EXPECT_EQ(KCOpenPort("COM7", 5).handle, platform::invalidHandle());
+    EXPECT_FALSE(line->isOpen());
+}
+
+TEST_F(PortTableTest, CloseIsAlwaysTrueAndForgetsTheRecords)
+{
+    HandleGuard guard = KCOpenPort("COM7", 5);
+    EXPECT_TRUE(KCClose());
+    EXPECT_EQ(getKCPortInfo(guard.handle), nullptr);
+    EXPECT_TRUE(KCClose());
+    EXPECT_TRUE(KCInit()) << "a new table after the end";
+}
+
+TEST_F(PortTableTest, AHandleOpenedElsewhereHasNoRecord)
+{
+    auto other = std::make_shared<platform::FakeLine>();
+    HandleGuard guard(platform::adoptSerialPort(std::make_unique<platform::FakeSerialPort>(other)));
+    EXPECT_EQ(getKCPortInfo(guard.handle), nullptr);
+    EXPECT_EQ(getKCPortInfo(nullptr), nullptr);
+}
+
+struct PortNameCase {
+    const char* name;
+    int number;
+};
+
+class PortNumber : public ::testing::TestWithParam<PortNameCase> {};
+
+TEST_P(PortNumber, IsTheNumberAfterTheFirstCom)
+{
+    EXPECT_EQ(GetPortNum(GetParam().name), GetParam().number);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, PortNumber,
+                         ::testing::Values(PortNameCase{"COM3", 3}, PortNameCase{"com3", 3},
+                                           PortNameCase{"\\\\.\\COM12", 12}, PortNameCase{"LPT1", 0},
+                                           PortNameCase{"COM", 0}, PortNameCase{"xcom 5", 5},
+                                           PortNameCase{"012345678901234567890123456789com4", 0},
+                                           PortNameCase{"0123456789012345678901234567com4", 4},
+                                           PortNameCase{"", 0}, PortNameCase{nullptr, 0}));
+
+TEST(PreparePortName, GivesTheDevicePathOfANumberedName)
+{
+    char out[32];
+    EXPECT_STREQ(PreparePortName(out, "COM3"), "\\\\.\\com3");
+    EXPECT_STREQ(PreparePortName(out, "\\\\.\\COM12"), "\\\\.\\com12");
+    EXPECT_STREQ(PreparePortName(out, "/dev/ttyUSB0"), "/dev/ttyUSB0");
+}
+
+TEST(PreparePortName, NeverWritesPastTheGivenSize)
+{
+    char out[40];
+    std::memset(out, 'Z', sizeof out);
+    const std::string longName(100, 'x');
+    PreparePortName(out, longName.c_str());
+    EXPECT_EQ(std::strlen(out), 31u);
+    EXPECT_EQ(out[32], 'Z');
+    char wide[128];
+    EXPECT_EQ(std::string(PreparePortName(wide, longName.c_str(), sizeof wide)), longName);
+}
+
+}  // namespace

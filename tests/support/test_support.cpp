@@ -1,0 +1,191 @@
+#include "test_support.h"
+
+#include <algorithm>
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <cstdlib>
+#include <filesystem>
+#include <spawn.h>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace testing_support {
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir()
+{
+    std::string pattern = (fs::temp_directory_path() / "kl_test_XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr)
+        throw std::runtime_error("cannot create a temporary folder");
+    path_ = pattern;
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ec;
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(path_, ec);
+}
+
+ScopedEnv::ScopedEnv(const std::string& name, const std::string& value) : name_(name)
+{
+    if (const char* old = std::getenv(name.c_str())) {
+        had_ = true;
+        old_ = old;
+    }
+    ::setenv(name.c_str(), value.c_str(), 1);
+}
+
+ScopedEnv::~ScopedEnv()
+{
+    if (had_)
+        ::setenv(name_.c_str(), old_.c_str(), 1);
+    else
+        ::unsetenv(name_.c_str());
+}
+
+bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds deadline)
+{
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= end)
+            return condition();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+SimProcess::SimProcess(const std::string& folder, const std::vector<std::string>& args, int comNumber)
+    : link_(folder + "/COM" + std::to_string(comNumber))
+{
+    std::vector<std::string> argv = {KL_SIM_PATH, "--dir", folder, "--com", std::to_string(comNumber)};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> raw;
+    for (auto& a : argv)
+        raw.push_back(a.data());
+    raw.push_back(nullptr);
+    std::error_code ec;
+    fs::remove(link_, ec);
+    if (::posix_spawn(&pid_, KL_SIM_PATH, nullptr, nullptr, raw.data(), environ) != 0) {
+        pid_ = -1;
+        throw std::runtime_error("cannot start kl_sim");
+    }
+    const bool published = waitFor([&] {
+        std::error_code e;
+        return fs::is_symlink(link_, e);
+    });
+    if (!published)
+        throw std::runtime_error("kl_sim did not publish " + link_);
+}
+
+SimProcess::~SimProcess()
+{
+    if (pid_ <= 0)
+        return;
+    ::kill(pid_, SIGTERM);
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+}
+
+PtyPeer::PtyPeer(const std::string& folder, int comNumber)
+    : link_(folder + "/COM" + std::to_string(comNumber))
+{
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0)
+        throw std::runtime_error("cannot open a pseudo-terminal");
+    terminal_ = ::ptsname(master_);
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    fs::remove(link_, ec);
+    fs::create_symlink(terminal_, link_, ec);
+    if (ec)
+        throw std::runtime_error("cannot publish " + link_);
+}
+
+PtyPeer::~PtyPeer()
+{
+    std::error_code ec;
+    fs::remove(link_, ec);
+    ::close(master_);
+}
+
+std::string PtyPeer::read(std::size_t count, std::chrono::milliseconds deadline)
+{
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    std::string got;
+    while (got.size() < count) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            break;
+        pollfd p{master_, POLLIN, 0};
+        if (::poll(&p, 1, static_cast<int>(left.count())) <= 0 || !(p.revents & POLLIN))
+            break;
+        char buffer[256];
+        const ssize_t n = ::read(master_, buffer, std::min(sizeof buffer, count - got.size()));
+        if (n <= 0)
+            break;
+        got.append(buffer, static_cast<std::size_t>(n));
+    }
+    return got;
+}
+
+void PtyPeer::write(const std::string& bytes)
+{
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
+        if (n <= 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+}
+
+ScriptedMessageBoxes::ScriptedMessageBoxes()
+{
+    previous_ = platform::setMessageBoxService([this](const platform::MessageRequest& request) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        shown_.push_back(request);
+        if (!script_.empty()) {
+            const auto answer = script_.front();
+            script_.pop_front();
+            return answer;
+        }
+        return request.buttons == platform::MessageButtons::Ok || request.buttons == platform::MessageButtons::OkCancel
+            ? platform::MessageAnswer::Ok
+            : platform::MessageAnswer::Yes;
+    });
+}
+
+ScriptedMessageBoxes::~ScriptedMessageBoxes()
+{
+    platform::setMessageBoxService(previous_);
+}
+
+void ScriptedMessageBoxes::answerNext(platform::MessageAnswer answer)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    script_.push_back(answer);
+}
+
+std::vector<platform::MessageRequest> ScriptedMessageBoxes::shown() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return shown_;
+}
+
+std::vector<std::string> ScriptedMessageBoxes::texts() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<std::string> texts;
+    for (const auto& r : shown_)
+        texts.push_back(r.text);
+    return texts;
+}
+
+}  // namespace testing_support
