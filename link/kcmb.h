@@ -2,5 +2,6 @@
 // built on them.
 #pragma once
 
+#include "device_info.h"
 #include "modbus_ascii.h"
 #include "port_table.h"
