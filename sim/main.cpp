@@ -45,7 +45,12 @@ int main(int argc, char** argv)
     std::signal(SIGTERM, onSignal);
     std::signal(SIGHUP, onSignal);
     try {
-        return run(sim::parseOptions(argc, argv));
+        const sim::SimOptions options = sim::parseOptions(argc, argv);
+        if (options.helpWanted) {
+            std::fputs(sim::kUsage, stdout);
+            return 0;
+        }
+        return run(options);
     } catch (const std::invalid_argument& e) {
         std::fprintf(stderr, "kl_sim: %s\n\n%s", e.what(), sim::kUsage);
         return 2;

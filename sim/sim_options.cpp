@@ -16,6 +16,7 @@ options:
   --turnaround-ms MS   pause between request and reply (default 1, fractions allowed)
   --no-line-time       answer without the line time of request and reply
   --device SPEC        a device on the line (default: one at address 1, 19200 baud)
+  --help               this text
 
 SPEC is a comma-separated list of key=value:
   address=N            device address 1..247 (default 1)
@@ -108,7 +109,9 @@ SimOptions parseOptions(int argc, char** argv)
                 throw std::invalid_argument(arg + " needs a value");
             return argv[++i];
         };
-        if (arg == "--dir") {
+        if (arg == "--help" || arg == "-h") {
+            options.helpWanted = true;
+        } else if (arg == "--dir") {
             options.folder = value();
         } else if (arg == "--com") {
             options.comNumber = static_cast<int>(bounded(value(), "--com", 1, 254));

@@ -18,6 +18,7 @@ struct SimOptions {
     int comNumber = 1;
     Timing timing;
     std::vector<DeviceSpec> devices;
+    bool helpWanted = false;
 };
 
 extern const char* const kUsage;
