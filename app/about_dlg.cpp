@@ -1,0 +1,20 @@
+#include "about_dlg.h"
+
+#include "app_icon.h"
+
+QString programVersion()
+{
+#if defined(KL_VERSION_MAJOR) && defined(KL_VERSION_MINOR) && defined(KL_VERSION_PATCH) && defined(KL_VERSION_TWEAK)
+    return QString::asprintf("%u.%u.%u.%u", KL_VERSION_MAJOR, KL_VERSION_MINOR, KL_VERSION_PATCH, KL_VERSION_TWEAK);
+#else
+    return "0.0.0.0";
+#endif
+}
+
+CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
+{
+    ui_.setupUi(this);
+    ui_.iconLabel->setPixmap(applicationIcon().pixmap(32, 32));
+    ui_.productVersionLabel->setText(programVersion());
+    ui_.fileVersionLabel->setText(programVersion());
+}

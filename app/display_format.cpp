@@ -1,0 +1,67 @@
+#include "display_format.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+QString temperatureText(std::uint32_t temperature)
+{
+    if (temperature >= 10000)
+        return "Hi";
+    if (temperature == 0)
+        return "Lo";
+    return QString::number(temperature);
+}
+
+bool isRatioDevice(unsigned type)
+{
+    return (type & 0x80) != 0;
+}
+
+double emissivityDivisor(unsigned type)
+{
+    return isRatioDevice(type) ? 1000.0 : 100.0;
+}
+
+QString emissivityText(unsigned short word, unsigned type)
+{
+    return QString::asprintf("%0.2f", word / emissivityDivisor(type));
+}
+
+std::string logLine(const platform::SystemTime& at, std::uint32_t temperature, double emissivity)
+{
+    char line[80];
+    std::snprintf(line, sizeof line, "%02u:%02u:%02u.%03u %lu %0.2f\n", at.hour, at.minute, at.second,
+                  at.milliseconds, static_cast<unsigned long>(temperature), emissivity);
+    return line;
+}
+
+std::optional<ModeParameter> modeParameter(const KCConfig& config)
+{
+    switch (config.mode) {
+    case 1: return ModeParameter{"Степень сглаживания", QString::fromUtf8(KCGetSplineStepName(config.smoothing))};
+    case 2: return ModeParameter{"Время выбора, сек.", QString::asprintf("%0.1f", config.minSampling / 10.0)};
+    case 3: return ModeParameter{"Время выбора, сек.", QString::asprintf("%0.1f", config.maxSampling / 10.0)};
+    default: return std::nullopt;
+    }
+}
+
+std::optional<QDate> verificationDate(const char* ddmmyyyy)
+{
+    if (ddmmyyyy == nullptr)
+        return std::nullopt;
+    auto number = [&](int from, int length) {
+        char part[5] = {};
+        std::memcpy(part, ddmmyyyy + from, static_cast<std::size_t>(length));
+        return std::atoi(part);
+    };
+    if (std::strlen(ddmmyyyy) < 8)
+        return std::nullopt;
+    const int day = number(0, 2);
+    const int month = number(2, 2);
+    const int year = number(4, 4);
+    if (year < 1970 || month < 1 || month > 12 || day < 1 || day > 31)
+        return std::nullopt;
+    const QDate date(year, month, day);
+    return date.isValid() ? std::optional<QDate>(date) : std::nullopt;
+}

@@ -1,0 +1,68 @@
+#include "kctest_app.h"
+
+#include "kctest_dlg.h"
+#include "qsettings_backend.h"
+
+#include "platform/library.h"
+#include "platform/message_box.h"
+
+#include <kcmb.h>
+
+#include <QCoreApplication>
+#include <QSettings>
+
+#include <cstdlib>
+
+namespace {
+
+const char* const kQrvxLibrary = "libqrvx.so";
+
+}  // namespace
+
+void applySettingsLocation()
+{
+    QCoreApplication::setOrganizationName("OSTRELAN");
+    QCoreApplication::setApplicationName("KL_S");
+    if (const char* dir = std::getenv("KL_SETTINGS_DIR"); dir && *dir)
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QString::fromLocal8Bit(dir));
+}
+
+void CKCTestApp::offerQrvx()
+{
+    qrvxModule_ = platform::loadLibrary(kQrvxLibrary);
+    if (qrvxModule_ == nullptr)
+        return;
+    const auto answer = platform::showMessageBox(
+        "Найдена библиотека QRVX.dll.\n\nИспользовать для взаимодействия протокол QRVX?", "KL_S",
+        platform::MessageButtons::YesNo, platform::MessageIcon::Question);
+    if (answer != platform::MessageAnswer::Yes) {
+        platform::freeLibrary(qrvxModule_);
+        qrvxModule_ = nullptr;
+        return;
+    }
+    // The main window of the QRVX protocol is not part of the program yet.
+    platform::showMessageBox("Библиотека QRVX.dll загружена, но окно протокола QRVX в этой версии программы "
+                             "отсутствует.\nПрограмма работает по протоколу Modbus.",
+                             "KL_S", platform::MessageButtons::Ok, platform::MessageIcon::Information);
+}
+
+int CKCTestApp::run()
+{
+    if (!KCInit()) {
+        platform::showMessageBox("Ошибка инициализации библиотеки доступа KCMB.DLL", "KL_S",
+                                 platform::MessageButtons::Ok, platform::MessageIcon::Error);
+        return 1;
+    }
+    offerQrvx();
+    {
+        QSettingsBackend store;
+        CKCTestDlg window(store);
+        window.exec();
+    }
+    if (qrvxModule_ != nullptr) {
+        platform::freeLibrary(qrvxModule_);
+        qrvxModule_ = nullptr;
+    }
+    KCClose();
+    return 0;
+}

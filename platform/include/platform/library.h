@@ -1,0 +1,21 @@
+// Loading optional shared libraries by name and binding their functions.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// The folder of the running program.
+std::string programDirectory();
+
+// Loads the library `fileName` (e.g. "libqrvx.so"), looked for first beside
+// the program, then on the library search path; null when it is found nowhere
+// or cannot be loaded.
+void* loadLibrary(const char* fileName);
+
+// The address of the function exported under `name`, or null.
+void* librarySymbol(void* module, const char* name);
+
+bool freeLibrary(void* module);
+
+}  // namespace platform

@@ -1,0 +1,238 @@
+// The program's logic that needs no window: stored settings, formats, the
+// limit table, word counts and the polling cycle.
+#include "display_format.h"
+#include "limit_table.h"
+#include "modbus_workers.h"
+#include "stored_settings.h"
+
+#include <gtest/gtest.h>
+
+#include <QMap>
+#include <QStringList>
+
+namespace {
+
+class RecordingBackend : public SettingsBackend {
+public:
+    QVariant value(const QString& key, const QVariant& fallback) const override
+    {
+        return values.contains(key) ? values.value(key) : fallback;
+    }
+    void setValue(const QString& key, const QVariant& value) override
+    {
+        values[key] = value;
+        written << key;
+    }
+
+    QMap<QString, QVariant> values;
+    QStringList written;
+};
+
+TEST(StoredSettings, AnEmptyStoreGivesTheDefaults)
+{
+    RecordingBackend store;
+    const StoredSettings s = readStoredSettings(store);
+    EXPECT_EQ(s.port, "com1");
+    EXPECT_EQ(s.numErrors, 5);
+    EXPECT_EQ(s.periodMs, 500);
+    EXPECT_TRUE(s.confirmUpdate);
+    EXPECT_FALSE(s.log);
+    EXPECT_EQ(s.logFileName, "kl_s.log");
+    EXPECT_EQ(s.timeCoeffMs, 0);
+    EXPECT_FALSE(s.readQuant);
+    EXPECT_TRUE(s.automaticFlow);
+    EXPECT_EQ(s.sendDTR, 255);
+    EXPECT_EQ(s.sendRTS, 255);
+    EXPECT_EQ(s.recvDTR, 255);
+    EXPECT_EQ(s.recvRTS, 255);
+}
+
+TEST(StoredSettings, QuitWritesEveryKeyButReadQuantInOrder)
+{
+    RecordingBackend store;
+    StoredSettings s;
+    s.confirmUpdate = true;
+    s.log = true;
+    writeStoredSettings(store, s);
+    const QStringList order = {"Port",      "NumErrors",   "Period",  "Confirm Update", "Log",     "LogFileName",
+                               "TimeCoeff", "FlowControl", "SendDTR", "SendRTS",        "RecvDTR", "RecvRTS"};
+    EXPECT_EQ(store.written, order);
+    EXPECT_EQ(store.values["Log"].toInt(), 1);
+    EXPECT_EQ(store.values["SendDTR"].toInt(), 255);
+}
+
+TEST(StoredSettings, ReadQuantSurvivesAnyNumberOfRuns)
+{
+    RecordingBackend store;
+    store.values["Read Quant"] = 1;
+    for (int run = 0; run < 3; ++run)
+        writeStoredSettings(store, readStoredSettings(store));
+    EXPECT_EQ(store.values["Read Quant"].toInt(), 1);
+    EXPECT_TRUE(readStoredSettings(store).readQuant);
+}
+
+TEST(StoredSettings, BooleansAreReadAsNonZeroAndWrittenAsZeroOrOne)
+{
+    RecordingBackend store;
+    store.values["Confirm Update"] = 0;
+    store.values["Log"] = 7;
+    const StoredSettings s = readStoredSettings(store);
+    EXPECT_FALSE(s.confirmUpdate);
+    EXPECT_TRUE(s.log);
+    writeStoredSettings(store, s);
+    EXPECT_EQ(store.values["Log"].toInt(), 1);
+    EXPECT_EQ(store.values["Confirm Update"].toInt(), 0);
+}
+
+TEST(DisplayFormat, TemperatureShowsHiAndLoAtTheEnds)
+{
+    EXPECT_EQ(temperatureText(0), "Lo");
+    EXPECT_EQ(temperatureText(1), "1");
+    EXPECT_EQ(temperatureText(9999), "9999");
+    EXPECT_EQ(temperatureText(10000), "Hi");
+    EXPECT_EQ(temperatureText(65535), "Hi");
+}
+
+TEST(DisplayFormat, EmissivityIsDividedByTheDivisorOfTheKind)
+{
+    EXPECT_EQ(emissivityText(1000, 131), "1.00");
+    EXPECT_EQ(emissivityText(95, 3), "0.95");
+    EXPECT_EQ(emissivityText(1000, 3 | 0x80), "1.00");
+    EXPECT_DOUBLE_EQ(emissivityDivisor(135), 1000.0);
+    EXPECT_DOUBLE_EQ(emissivityDivisor(6), 100.0);
+}
+
+TEST(DisplayFormat, TheLogLineHasTheTimeTheTemperatureAndTheEmissivity)
+{
+    const platform::SystemTime at{2024, 3, 2, 5, 9, 7, 2, 45};
+    EXPECT_EQ(logLine(at, 1234, 1.0), "09:07:02.045 1234 1.00\n");
+    EXPECT_EQ(logLine(at, 0, 0.95), "09:07:02.045 0 0.95\n");
+}
+
+TEST(DisplayFormat, TheModeDecidesTheParameterShown)
+{
+    KCConfig c{};
+    KCSetDefaultConfig(&c);
+    EXPECT_FALSE(modeParameter(c));
+    c.mode = 1;
+    c.smoothing = 3;
+    EXPECT_EQ(modeParameter(c)->name, "Степень сглаживания");
+    EXPECT_EQ(modeParameter(c)->value, "10");
+    c.mode = 2;
+    c.minSampling = 25;
+    EXPECT_EQ(modeParameter(c)->name, "Время выбора, сек.");
+    EXPECT_EQ(modeParameter(c)->value, "2.5");
+    c.mode = 3;
+    c.maxSampling = 40;
+    EXPECT_EQ(modeParameter(c)->value, "4.0");
+    c.mode = 9;
+    EXPECT_FALSE(modeParameter(c));
+}
+
+TEST(DisplayFormat, AVerificationDateOutsideTheCalendarIsNone)
+{
+    EXPECT_EQ(*verificationDate("05032024"), QDate(2024, 3, 5));
+    EXPECT_FALSE(verificationDate("05031969"));
+    EXPECT_FALSE(verificationDate("00032024"));
+    EXPECT_FALSE(verificationDate("05132024"));
+    EXPECT_FALSE(verificationDate("31022024")) << "31 February passes the range test but is no date";
+    EXPECT_FALSE(verificationDate("0503"));
+    EXPECT_FALSE(verificationDate(""));
+}
+
+TEST(LimitTable, LayoutsByTypeAndVariant)
+{
+    EXPECT_EQ(limitTableLayout(0, 0)->base, 123);
+    EXPECT_EQ(limitTableLayout(3, 1)->entries, 11);
+    EXPECT_EQ(limitTableLayout(6, 0)->lead, 0);
+    EXPECT_EQ(limitTableLayout(131, 0)->base, 127);
+    EXPECT_EQ(limitTableLayout(131, 1)->base, 128);
+    EXPECT_EQ(limitTableLayout(135, 0)->wordCount(), 1 + 49);
+    EXPECT_EQ(limitTableLayout(0, 0)->wordCount(), 1 + 31);
+    EXPECT_EQ(limitTableLayout(0, 0)->firstRegister(), 768 + 123);
+    EXPECT_FALSE(limitTableLayout(7, 0));
+    EXPECT_FALSE(limitTableLayout(3 | 0x80 | 0x04, 0));
+}
+
+TEST(LimitTable, PackedRecordsBecomeEntriesAndEntryTenTakesTheRange)
+{
+    const LimitTableLayout layout{123, 9, 1};
+    // Lead byte 0xEE, then records i: min = 100 + i, max = 0x1234 + i, step = 5 + i, extra = 0xA0B0 + i.
+    std::vector<std::uint8_t> bytes = {0xEE};
+    for (int i = 0; i < 9; ++i) {
+        const int min = 100 + i, max = 0x1234 + i, extra = 0xA0B0 + i;
+        for (int b : {min >> 8, min & 0xFF, max >> 8, max & 0xFF, 5 + i, extra >> 8, extra & 0xFF})
+            bytes.push_back(static_cast<std::uint8_t>(b));
+    }
+    bytes.resize(static_cast<std::size_t>(layout.wordCount() * 2), 0);
+    std::vector<std::uint16_t> words;
+    for (std::size_t i = 0; i < bytes.size(); i += 2)
+        words.push_back(static_cast<std::uint16_t>(bytes[i] << 8 | bytes[i + 1]));
+
+    LimitTable table = initialLimitTable();
+    table[8] = {1, 2, 3, 4};
+    decodeLimitTable(layout, words, 300, 1800, table);
+    EXPECT_EQ(table[0].minimum, 100);
+    EXPECT_EQ(table[7].maximum, 0x1234 + 7);
+    EXPECT_EQ(table[7].step, 12);
+    EXPECT_EQ(table[7].extra, 0xA0B0 + 7);
+    EXPECT_EQ(table[8].minimum, 1) << "the last record position is not used";
+    EXPECT_EQ(table[10].minimum, 300);
+    EXPECT_EQ(table[10].maximum, 1800);
+}
+
+TEST(LimitTable, FallbackEntriesCarryTheDeviceRange)
+{
+    LimitTable table{};
+    applyFallbackLimits(table, 400, 2500);
+    EXPECT_EQ(table[2].minimum, 5);
+    EXPECT_EQ(table[3].maximum, 250);
+    EXPECT_EQ(table[8].extra, 400);
+    EXPECT_EQ(table[9].extra, 2500);
+    EXPECT_EQ(table[10].maximum, 15000);
+    EXPECT_EQ(table[11].extra, 1);
+    EXPECT_EQ(initialLimitTable()[1].maximum, 11) << "12 smoothing steps without a table";
+}
+
+struct WordCase {
+    unsigned type;
+    unsigned variant;
+    int read;
+    int write;
+};
+
+class SettingsWords : public ::testing::TestWithParam<WordCase> {};
+
+TEST_P(SettingsWords, ByTypeAndVariant)
+{
+    EXPECT_EQ(settingsWordsToRead(GetParam().type, GetParam().variant), GetParam().read);
+    EXPECT_EQ(settingsWordsToWrite(GetParam().type, GetParam().variant), GetParam().write);
+}
+
+INSTANTIATE_TEST_SUITE_P(Types, SettingsWords,
+                         ::testing::Values(WordCase{0, 0, 9, 9}, WordCase{1, 0, 9, 9}, WordCase{2, 0, 9, 9},
+                                           WordCase{3, 0, 11, 9}, WordCase{3, 1, 11, 11}, WordCase{6, 0, 11, 11},
+                                           WordCase{131, 0, 9, 9}, WordCase{131, 1, 11, 11},
+                                           WordCase{135, 2, 13, 13}, WordCase{135, 0, 13, 13}));
+
+TEST(PollCycle, AHalfSecondPeriodReadsTheStateEveryThirteenCycles)
+{
+    int cycle = 0;
+    std::vector<int> stateCycles;
+    for (int n = 0; n < 40; ++n) {
+        if (cycle == 0)
+            stateCycles.push_back(n);
+        cycle = nextPollCycle(cycle, 500);
+    }
+    EXPECT_EQ(stateCycles, (std::vector<int>{0, 13, 26, 39}));
+}
+
+TEST(PollCycle, PeriodsLongerThanSixSecondsReadTheStateEveryCycle)
+{
+    EXPECT_EQ(nextPollCycle(0, 7000), 0);
+    EXPECT_EQ(nextPollCycle(0, 6000), 1);
+    EXPECT_EQ(nextPollCycle(1, 6000), 0);
+    EXPECT_EQ(nextPollCycle(0, 5), 1) << "periods below 20 ms count as 20 ms";
+}
+
+}  // namespace
