@@ -5,3 +5,4 @@
 #include "device_info.h"
 #include "modbus_ascii.h"
 #include "port_table.h"
+#include "term_data_file.h"
