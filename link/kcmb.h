@@ -4,4 +4,7 @@
 
 #include "device_info.h"
 #include "modbus_ascii.h"
+#include "name_tables.h"
 #include "port_table.h"
+#include "register_services.h"
+#include "term_data_file.h"

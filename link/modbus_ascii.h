@@ -4,6 +4,9 @@
 // Result codes of an exchange and of the register services.
 enum KCResult : int {
     KC_OK = 0,
+    // A request whose data cannot be sent (a count out of range, a missing
+    // buffer); also what a device answers to such data.
+    KC_ILLEGAL_DATA = 3,
     KC_BAD_LRC = 5,
     KC_TIMEOUT = 7,
 };

@@ -37,13 +37,23 @@ std::optional<Bytes> Device::answer(const Bytes& request)
     const std::uint8_t function = request[1];
     if (faults_.exception != 0)
         return exceptionReply(function, static_cast<std::uint8_t>(faults_.exception));
+    beginRequest();
+    Bytes reply;
     switch (function) {
-    case 4: return readInputRegisters(request);
-    case 16: return writeMultipleRegisters(request);
-    case 7: return Bytes{address_, 7, statusByte()};
-    case 5: return Bytes{address_, 5, typeByte()};
-    default: return exceptionReply(function, kIllegalFunction);
+    case 4: reply = readInputRegisters(request); break;
+    case 16: reply = writeMultipleRegisters(request); break;
+    case 7: reply = Bytes{address_, 7, statusByte()}; break;
+    case 5: reply = hasTypeByte() ? Bytes{address_, 5, typeByte()} : exceptionReply(5, kIllegalFunction); break;
+    default: reply = otherFunction(request); break;
     }
+    if (!reply.empty())
+        reply[0] = request[0];
+    return reply;
+}
+
+bool Device::listensAt(std::uint8_t address, unsigned baud, const Bytes&) const
+{
+    return address == address_ && baud == baudOfCode(baudCode_);
 }
 
 Bytes Device::readInputRegisters(const Bytes& request)
@@ -73,15 +83,30 @@ Bytes Device::writeMultipleRegisters(const Bytes& request)
     const std::uint8_t byteCount = request[6];
     if (count == 0 || byteCount != 2 * count || request.size() != 7u + byteCount)
         return exceptionReply(16, kIllegalValue);
+    std::vector<std::uint16_t> values;
     for (std::uint16_t i = 0; i < count; ++i)
-        if (!writeRegister(static_cast<std::uint16_t>(start + i), word(request, 7 + 2 * i)))
-            return exceptionReply(16, kIllegalAddress);
+        values.push_back(word(request, 7 + 2 * i));
+    if (const std::uint8_t code = writeRegisters(start, values))
+        return exceptionReply(16, code);
     // The reply goes out from the old address; a new one applies afterwards.
     Bytes reply{address_, 16};
     putWord(reply, start);
     putWord(reply, count);
     afterWrite();
     return reply;
+}
+
+std::uint8_t Device::writeRegisters(std::uint16_t start, const std::vector<std::uint16_t>& values)
+{
+    for (std::size_t i = 0; i < values.size(); ++i)
+        if (!writeRegister(static_cast<std::uint16_t>(start + i), values[i]))
+            return kIllegalAddress;
+    return 0;
+}
+
+Bytes Device::otherFunction(const Bytes& request)
+{
+    return exceptionReply(request[1], kIllegalFunction);
 }
 
 Bytes Device::exceptionReply(std::uint8_t function, std::uint8_t code) const

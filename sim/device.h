@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace sim {
 
@@ -30,26 +31,41 @@ public:
     Faults& faults() { return faults_; }
     const Faults& faults() const { return faults_; }
 
+    // Whether the device hears a request to `address` on a line at `baud`:
+    // by default only at its own address and speed.
+    virtual bool listensAt(std::uint8_t address, unsigned baud, const Bytes& request) const;
+
     // The reply bytes (without LRC) to a request for this device, or nothing
-    // when the device stays silent.
+    // when the device stays silent. The reply carries the address asked at.
     std::optional<Bytes> answer(const Bytes& request);
 
 protected:
+    // Called before each request is served, so that the registers of one
+    // reply show one moment of the device.
+    virtual void beginRequest() {}
     // A register the device does not have makes the read fail with exception 2.
     virtual bool readRegister(std::uint16_t reg, std::uint16_t& value) = 0;
     virtual bool writeRegister(std::uint16_t reg, std::uint16_t value) = 0;
+    // The words of one function-16 request; returns 0 or the exception code
+    // of the reply. By default each word goes through writeRegister.
+    virtual std::uint8_t writeRegisters(std::uint16_t start, const std::vector<std::uint16_t>& values);
+    // Requests of functions other than 4, 5, 7 and 16; by default refused
+    // with exception 1.
+    virtual Bytes otherFunction(const Bytes& request);
     // Called after a function-16 write has been answered.
     virtual void afterWrite() {}
     virtual std::uint8_t statusByte() = 0;
     virtual std::uint8_t typeByte() = 0;
+    // A device without a type byte refuses function 5 with exception 1.
+    virtual bool hasTypeByte() const { return true; }
 
     void setAddress(std::uint8_t address) { address_ = address; }
     void setBaudCode(int code) { baudCode_ = code; }
+    Bytes exceptionReply(std::uint8_t function, std::uint8_t code) const;
 
 private:
     Bytes readInputRegisters(const Bytes& request);
     Bytes writeMultipleRegisters(const Bytes& request);
-    Bytes exceptionReply(std::uint8_t function, std::uint8_t code) const;
 
     std::uint8_t address_;
     int baudCode_;

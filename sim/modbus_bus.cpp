@@ -25,7 +25,7 @@ void ModbusBus::receive(const std::string& chars, unsigned baud, std::chrono::st
             continue;
         for (const auto& device : devices_) {
             // A device at another speed sees only garbage and keeps quiet.
-            if (device->address() != (*request)[0] || baudOfCode(device->baudCode()) != baud)
+            if (!device->listensAt((*request)[0], baud, *request))
                 continue;
             const auto reply = device->answer(*request);
             if (!reply)

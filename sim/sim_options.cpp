@@ -1,5 +1,8 @@
 #include "sim_options.h"
 
+#include "pyrometer_spec.h"
+#include "spec_values.h"
+
 #include <cstdlib>
 #include <stdexcept>
 
@@ -25,43 +28,42 @@ SPEC is a comma-separated list of key=value:
   type-byte=N          type byte of function 5 (default 3)
   regs=START:V1:V2...  input register values from START on (decimal or 0x..)
   fault=F[+F...]       silence | bad-lrc | exception:CODE | noise | high-bit | delay:MS
+
+A SPEC with type=CODE plays a pyrometer of that model instead:
+  type=CODE            0, 1, 2 (A1), 3 (B3), 6 (B2), 131 (B3 2C), 135 (B2 2C)
+  variant=N            0 (default): register 22 holds the type code; 1 (2 for
+                       type 135): register 22 holds 9, the type comes from
+                       function 5 and register 23
+  layout=new|old       identification layout (default new: 4-character serial
+                       number, register 12 not 0; old: 2 characters, register
+                       12 = 0)
+  address=N, baud=CODE as above; also settings words 8 and 6
+  serial=TEXT          serial number (default 1234, old layout 12)
+  year=TEXT            year of manufacture, up to 4 characters (default 2021)
+  verified=DDMMYYYY    verification date (default 15032023)
+  range=MIN:MAX        measuring range in °C, 0 <= MIN < MAX <= 5000 (default
+                       by type: 400:1400 A1, 200:1000 B3, 600:2200 B2,
+                       700:1800 B3 2C, 800:2500 B2 2C)
+  sensor=N             sensor code, register 4 (default 1 for B3, else 0)
+  reg2=N               register 2 (default 0)
+  type-byte=N|none     type byte of function 5 (default the type code); none:
+                       function 5 is refused with exception 1
+  settings=W0:W1:...   settings words from register 512 on (defaults: mode 0,
+                       emissivity 100 or 1000 for 2C, smoothing 1, sampling
+                       20:20, output 0, baud, time-out 100, address, output
+                       range from the measuring range, trigger 15000 (off),
+                       hysteresis 1); 9, 11 or 13 of them exist by type
+  temp=C               centre of the measured temperature (default mid-range)
+  drift=AMP:PERIOD     slow sine drift: amplitude in °C, period in s (default 5:120)
+  noise=SIGMA          sensor noise, standard deviation in °C (default 1.5)
+  seed=N               seed of the noise (default the address)
+  thermostat=START:S   thermostat value START (0..127) falling to 0 over S
+                       seconds after start; bit 7 of the status byte is set
+                       until then (default 0: settled)
+  fault=...            as above
 )";
 
 namespace {
-
-long number(const std::string& text, const std::string& what)
-{
-    char* end = nullptr;
-    const long value = std::strtol(text.c_str(), &end, 0);
-    if (text.empty() || *end != '\0')
-        throw std::invalid_argument("not a number for " + what + ": " + text);
-    return value;
-}
-
-long bounded(const std::string& text, const std::string& what, long low, long high)
-{
-    const long value = number(text, what);
-    if (value < low || value > high)
-        throw std::invalid_argument(what + " must lie between " + std::to_string(low) + " and "
-                                    + std::to_string(high));
-    return value;
-}
-
-std::vector<std::string> split(const std::string& text, char separator)
-{
-    std::vector<std::string> parts;
-    std::string part;
-    for (char c : text + separator) {
-        if (c != separator) {
-            part += c;
-            continue;
-        }
-        if (!part.empty())
-            parts.push_back(part);
-        part.clear();
-    }
-    return parts;
-}
 
 DeviceSpec parseSpec(const std::string& text)
 {
@@ -73,22 +75,6 @@ DeviceSpec parseSpec(const std::string& text)
         spec[pair.substr(0, eq)] = pair.substr(eq + 1);
     }
     return spec;
-}
-
-void applyFaults(const std::string& text, Faults& faults)
-{
-    for (const std::string& fault : split(text, '+')) {
-        const auto colon = fault.find(':');
-        const std::string name = fault.substr(0, colon);
-        const std::string arg = colon == std::string::npos ? "" : fault.substr(colon + 1);
-        if (name == "silence") faults.silence = true;
-        else if (name == "bad-lrc") faults.badLrc = true;
-        else if (name == "noise") faults.noise = true;
-        else if (name == "high-bit") faults.highBit = true;
-        else if (name == "exception") faults.exception = static_cast<int>(bounded(arg, "exception code", 1, 255));
-        else if (name == "delay") faults.delayMs = static_cast<int>(bounded(arg, "delay", 0, 600000));
-        else throw std::invalid_argument("unknown fault: " + fault);
-    }
 }
 
 }  // namespace
@@ -137,6 +123,8 @@ SimOptions parseOptions(int argc, char** argv)
 
 std::unique_ptr<Device> makeDevice(const DeviceSpec& spec)
 {
+    if (isPyrometerSpec(spec))
+        return makePyrometer(spec);
     auto get = [&](const char* key, const char* fallback) {
         const auto it = spec.find(key);
         return it == spec.end() ? std::string(fallback) : it->second;

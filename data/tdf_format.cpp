@@ -1,0 +1,397 @@
+// The .tdf files of a measurement series: reading versions 1 to 4, writing
+// version 4, and where a series' file lives.
+//
+// Layouts (little-endian): a 6-byte header "TDF", version, CR LF; the begin
+// time (8 x 16 bits) at 6; then
+//   versions 2 and 4: v2DeviceInfo (40 bytes) at 22, count at 62, records of
+//                     16 bytes (v4TermData) from 66;
+//   versions 1 and 3: DeviceInfo (34 bytes) at 22, count at 56, records from
+//                     60 of 8 bytes (time, temperature, emissivity) or of 12
+//                     bytes (100-ns time stamp, temperature, emissivity).
+#include "term_data_file.h"
+
+#include "Shared.h"
+#include "platform/file.h"
+#include "platform/message_box.h"
+#include "port_table.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
+              "version 4 records are written and read as they lie in memory");
+
+namespace {
+
+constexpr std::size_t kHeaderSize = 6;
+constexpr std::size_t kTimeSize = 16;
+constexpr std::size_t kDeviceInfoSize = 34;
+constexpr std::size_t kV2DeviceInfoSize = 40;
+constexpr std::size_t kCountSize = 4;
+constexpr std::int64_t kV4CountOffset = kHeaderSize + kTimeSize + kV2DeviceInfoSize;
+constexpr std::int64_t kV4RecordsOffset = kV4CountOffset + kCountSize;
+constexpr std::int64_t kV1RecordsOffset = kHeaderSize + kTimeSize + kDeviceInfoSize + kCountSize;
+constexpr std::size_t kV4RecordSize = sizeof(v4TermData);
+constexpr std::size_t kV1RecordSize = 8;
+constexpr std::size_t kV3RecordSize = 12;
+constexpr std::uint64_t kFileTimeUnitsPerMs = 10000;
+
+static_assert(kV4RecordsOffset == 66 && kV1RecordsOffset == 60, "the records start where the files have them");
+
+const char kCaption[] = "Ошибка";
+const char kOpenFailed[] = "Ошибка открытия файла.";
+const char kHeaderUnreadable[] = "Ошибка чтения заголовка файла.";
+const char kWrongHeader[] = "Неверный заголовок файла.";
+const char kUnknownFormat[] = "Неизвестный формат файла.";
+const char kNoWritableFolder[] = "Ошибка сохранения результатов. Рабочая папка программы недоступна для записи";
+const char kSaveFailed[] = "Ошибка сохранения результатов.";
+
+void showError(const char* text)
+{
+    platform::showMessageBox(text, kCaption, platform::MessageButtons::Ok, platform::MessageIcon::Error, nullptr);
+}
+
+std::uint16_t getU16(const unsigned char* p)
+{
+    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
+}
+
+std::uint32_t getU32(const unsigned char* p)
+{
+    return static_cast<std::uint32_t>(getU16(p)) | static_cast<std::uint32_t>(getU16(p + 2)) << 16;
+}
+
+std::uint64_t getU64(const unsigned char* p)
+{
+    return static_cast<std::uint64_t>(getU32(p)) | static_cast<std::uint64_t>(getU32(p + 4)) << 32;
+}
+
+void putU16(unsigned char* p, std::uint16_t v)
+{
+    p[0] = static_cast<unsigned char>(v);
+    p[1] = static_cast<unsigned char>(v >> 8);
+}
+
+void putU32(unsigned char* p, std::uint32_t v)
+{
+    putU16(p, static_cast<std::uint16_t>(v));
+    putU16(p + 2, static_cast<std::uint16_t>(v >> 16));
+}
+
+platform::SystemTime decodeTime(const unsigned char* p)
+{
+    return {getU16(p),     getU16(p + 2),  getU16(p + 4),  getU16(p + 6),
+            getU16(p + 8), getU16(p + 10), getU16(p + 12), getU16(p + 14)};
+}
+
+void encodeTime(unsigned char* p, const platform::SystemTime& t)
+{
+    const std::uint16_t fields[] = {t.year, t.month, t.dayOfWeek, t.day, t.hour, t.minute, t.second, t.milliseconds};
+    for (std::size_t i = 0; i < 8; ++i)
+        putU16(p + 2 * i, fields[i]);
+}
+
+v2DeviceInfo decodeV2DeviceInfo(const unsigned char* p)
+{
+    v2DeviceInfo info;
+    info.address = p[0];
+    info.tempMin = static_cast<std::int32_t>(getU32(p + 4));
+    info.tempMax = static_cast<std::int32_t>(getU32(p + 8));
+    info.reg2 = getU16(p + 12);
+    info.sensor = static_cast<short>(getU16(p + 14));
+    info.type = getU16(p + 16);
+    std::memcpy(info.serial, p + 18, sizeof info.serial);
+    std::memcpy(info.year, p + 23, sizeof info.year);
+    std::memcpy(info.verifyDate, p + 28, sizeof info.verifyDate);
+    info.variant = getU16(p + 38);
+    return info;
+}
+
+// Padding bytes are written as zero, whatever the record in memory holds.
+void encodeV2DeviceInfo(unsigned char* p, const v2DeviceInfo& info)
+{
+    std::memset(p, 0, kV2DeviceInfoSize);
+    p[0] = info.address;
+    putU32(p + 4, static_cast<std::uint32_t>(info.tempMin));
+    putU32(p + 8, static_cast<std::uint32_t>(info.tempMax));
+    putU16(p + 12, info.reg2);
+    putU16(p + 14, static_cast<std::uint16_t>(info.sensor));
+    putU16(p + 16, info.type);
+    std::memcpy(p + 18, info.serial, sizeof info.serial);
+    std::memcpy(p + 23, info.year, sizeof info.year);
+    std::memcpy(p + 28, info.verifyDate, sizeof info.verifyDate);
+    putU16(p + 38, info.variant);
+}
+
+v2DeviceInfo decodeDeviceInfo(const unsigned char* p)
+{
+    DeviceInfo info{};
+    info.address = p[0];
+    info.tempMin = getU16(p + 2);
+    info.tempMax = getU16(p + 4);
+    info.reg2 = getU16(p + 6);
+    info.sensor = static_cast<short>(getU16(p + 8));
+    info.type = getU16(p + 10);
+    std::memcpy(info.serial, p + 12, sizeof info.serial);
+    std::memcpy(info.year, p + 17, sizeof info.year);
+    std::memcpy(info.verifyDate, p + 22, sizeof info.verifyDate);
+    info.variant = getU16(p + 32);
+    return v2DeviceInfo(info);
+}
+
+// The part of a file between its header and its records.
+struct FixedPart {
+    platform::SystemTime begin;
+    v2DeviceInfo device;
+    std::int32_t count;
+};
+
+// Reads the begin time, the device in the layout of 34 or 40 bytes and the
+// count; false when the file ends before them.
+bool readFixedPart(platform::Handle file, std::size_t deviceInfoSize, FixedPart& part)
+{
+    unsigned char bytes[kTimeSize + kV2DeviceInfoSize + kCountSize];
+    const std::size_t size = kTimeSize + deviceInfoSize + kCountSize;
+    if (platform::readFile(file, bytes, size) != static_cast<std::int64_t>(size))
+        return false;
+    part.begin = decodeTime(bytes);
+    part.device = deviceInfoSize == kV2DeviceInfoSize ? decodeV2DeviceInfo(bytes + kTimeSize)
+                                                      : decodeDeviceInfo(bytes + kTimeSize);
+    part.count = static_cast<std::int32_t>(getU32(bytes + kTimeSize + deviceInfoSize));
+    return true;
+}
+
+// How many records to take from a file: its count, reduced to the complete
+// records the file holds, so a file cut short (a crash during an append)
+// opens with what it has. -1 for a count no series can have.
+std::int32_t recordsToTake(std::int32_t stored, platform::Handle file, std::int64_t recordsOffset,
+                           std::size_t recordSize)
+{
+    if (stored < 0 || stored > TermDataFile::kMaxCount)
+        return -1;
+    const std::int64_t size = platform::fileSize(file);
+    const std::int64_t held = size > recordsOffset ? (size - recordsOffset) / static_cast<std::int64_t>(recordSize) : 0;
+    return static_cast<std::int32_t>(std::min<std::int64_t>(stored, held));
+}
+
+// Reads up to `wanted` records of `recordSize` bytes in blocks and hands each
+// to `store` with its index; returns how many complete records were read.
+template <typename Store>
+std::int32_t readRecords(platform::Handle file, std::int32_t wanted, std::size_t recordSize, Store store)
+{
+    constexpr std::int32_t kBlockRecords = 4096;
+    std::vector<unsigned char> block(static_cast<std::size_t>(kBlockRecords) * recordSize);
+    std::int32_t done = 0;
+    while (done < wanted) {
+        const std::int32_t step = std::min(kBlockRecords, wanted - done);
+        const std::int64_t got = platform::readFile(file, block.data(), static_cast<std::size_t>(step) * recordSize);
+        const std::int32_t complete = got > 0 ? static_cast<std::int32_t>(got / static_cast<std::int64_t>(recordSize)) : 0;
+        for (std::int32_t i = 0; i < complete; ++i)
+            store(done + i, block.data() + static_cast<std::size_t>(i) * recordSize);
+        done += complete;
+        if (complete < step)
+            break;
+    }
+    return done;
+}
+
+// True when the file at `path` can be opened for writing; it is created when
+// absent and keeps its content otherwise.
+bool canWrite(const std::string& path)
+{
+    if (!Shared::CreateParentDirectories(path))
+        return false;
+    HandleGuard file(platform::openFile(path, platform::FileOpen::WriteAlways));
+    return platform::isUsableHandle(file.handle);
+}
+
+}  // namespace
+
+bool TermDataFile::Read(const char* path)
+{
+    if (path == nullptr || *path == '\0' || termData == nullptr)
+        return false;
+    HandleGuard file(platform::openFile(path, platform::FileOpen::ReadExisting));
+    if (!platform::isUsableHandle(file.handle)) {
+        showError(kOpenFailed);
+        return false;
+    }
+    unsigned char header[kHeaderSize];
+    if (platform::readFile(file.handle, header, sizeof header) != static_cast<std::int64_t>(sizeof header)) {
+        showError(kHeaderUnreadable);
+        return false;
+    }
+    if (std::memcmp(header, "TDF", 3) != 0) {
+        showError(kWrongHeader);
+        return false;
+    }
+    switch (header[3]) {
+    case 1:
+        return ReadV1(file.handle);
+    case 2:
+    case 4:
+        return ReadV4(file.handle);
+    case 3:
+        return ReadV3(file.handle);
+    default:
+        showError(kUnknownFormat);
+        return false;
+    }
+}
+
+bool TermDataFile::ReadV4(void* file)
+{
+    FixedPart part{};
+    if (!readFixedPart(file, kV2DeviceInfoSize, part))
+        return false;
+    const std::int32_t wanted = recordsToTake(part.count, file, kV4RecordsOffset, kV4RecordSize);
+    if (wanted < 0)
+        return false;
+    // No reader is promised a record while the records are overwritten.
+    count.store(0, std::memory_order_release);
+    const std::int64_t got = wanted > 0 ? platform::readFile(file, termData, static_cast<std::size_t>(wanted) * kV4RecordSize) : 0;
+    beginTime = part.begin;
+    deviceInfo = part.device;
+    count.store(got > 0 ? static_cast<std::int32_t>(got / static_cast<std::int64_t>(kV4RecordSize)) : 0,
+                std::memory_order_release);
+    return true;
+}
+
+bool TermDataFile::ReadV1(void* file)
+{
+    FixedPart part{};
+    if (!readFixedPart(file, kDeviceInfoSize, part))
+        return false;
+    const std::int32_t wanted = recordsToTake(part.count, file, kV1RecordsOffset, kV1RecordSize);
+    if (wanted < 0)
+        return false;
+    count.store(0, std::memory_order_release);
+    const std::int32_t got = readRecords(file, wanted, kV1RecordSize, [this](std::int32_t i, const unsigned char* p) {
+        termData[i].time = static_cast<std::int32_t>(getU32(p));
+        termData[i].temperature = getU16(p + 4);
+        termData[i].emissivity = getU16(p + 6);
+    });
+    beginTime = part.begin;
+    deviceInfo = part.device;
+    count.store(got, std::memory_order_release);
+    return true;
+}
+
+bool TermDataFile::ReadV3(void* file)
+{
+    FixedPart part{};
+    if (!readFixedPart(file, kDeviceInfoSize, part))
+        return false;
+    const std::int32_t wanted = recordsToTake(part.count, file, kV1RecordsOffset, kV3RecordSize);
+    if (wanted < 0)
+        return false;
+    // The stamps are on the begin time's clock: local time, no zone conversion.
+    std::uint64_t begin = 0;
+    platform::systemTimeToFileTime(part.begin, begin);
+    count.store(0, std::memory_order_release);
+    const std::int32_t got =
+        readRecords(file, wanted, kV3RecordSize, [this, begin](std::int32_t i, const unsigned char* p) {
+            termData[i].time = static_cast<std::int32_t>(static_cast<std::uint32_t>((getU64(p) - begin) / kFileTimeUnitsPerMs));
+            termData[i].temperature = getU16(p + 8);
+            termData[i].emissivity = getU16(p + 10);
+        });
+    beginTime = part.begin;
+    deviceInfo = part.device;
+    count.store(got, std::memory_order_release);
+    return true;
+}
+
+std::string TermDataFile::GetTermFilePath() const
+{
+    char name[64];
+    const int length = std::snprintf(name, sizeof name, "KL%04u%02u%02u%02u%02u%02u.tdf", unsigned{beginTime.year},
+                                     unsigned{beginTime.month}, unsigned{beginTime.day}, unsigned{beginTime.hour},
+                                     unsigned{beginTime.minute}, unsigned{beginTime.second});
+    if (length < 0 || length >= static_cast<int>(sizeof name))
+        return {};
+    // A folder that cannot be found is skipped rather than joined as a
+    // relative path.
+    const std::string working = Shared::GetWorkingDirectory();
+    if (!working.empty()) {
+        const std::string path = Shared::ConcatPaths({working, name});
+        if (canWrite(path))
+            return path;
+    }
+    const std::string documents = Shared::GetDocumentsPath();
+    if (!documents.empty()) {
+        const std::string path = Shared::ConcatPaths({documents, "Ostrelan", "KL_S", name});
+        if (canWrite(path))
+            return path;
+    }
+    return {};
+}
+
+bool TermDataFile::Save()
+{
+    const std::string path = GetTermFilePath();
+    if (path.empty()) {
+        showError(kNoWritableFolder);
+        return false;
+    }
+    HandleGuard file(platform::openFile(path, platform::FileOpen::CreateAlways));
+    if (!platform::isUsableHandle(file.handle)) {
+        showError(kSaveFailed);
+        return false;
+    }
+    const std::int32_t n = count.load(std::memory_order_relaxed);
+    unsigned char head[kV4RecordsOffset];
+    std::memcpy(head, "TDF\x04\r\n", kHeaderSize);
+    encodeTime(head + kHeaderSize, beginTime);
+    encodeV2DeviceInfo(head + kHeaderSize + kTimeSize, deviceInfo);
+    putU32(head + kV4CountOffset, static_cast<std::uint32_t>(n));
+    if (!platform::writeFile(file.handle, head, sizeof head)
+        || (n > 0 && !platform::writeFile(file.handle, termData, static_cast<std::size_t>(n) * kV4RecordSize))) {
+        showError(kSaveFailed);
+        return false;
+    }
+    return true;
+}
+
+bool TermDataFile::SaveResult()
+{
+    const std::int32_t n = count.load(std::memory_order_relaxed);
+    if (n == 1)
+        return Save();
+    const std::string path = GetTermFilePath();
+    if (path.empty()) {
+        showError(kNoWritableFolder);
+        return false;
+    }
+    HandleGuard file(platform::openFile(path, platform::FileOpen::ReadWriteExisting));
+    if (!platform::isUsableHandle(file.handle))
+        return Save();
+    // Only a version 4 file with a count this series can extend is patched; any
+    // other file of that name (emptied, foreign, from a longer series) is
+    // written anew.
+    unsigned char head[kV4RecordsOffset];
+    std::int32_t stored = -1;
+    if (platform::readFile(file.handle, head, sizeof head) == static_cast<std::int64_t>(sizeof head)
+        && std::memcmp(head, "TDF\x04", 4) == 0)
+        stored = static_cast<std::int32_t>(getU32(head + kV4CountOffset));
+    if (stored < 0 || stored > n) {
+        file.reset();
+        return Save();
+    }
+    // A file left shorter than its count by an earlier crash is extended from
+    // its last complete record; a torn record after it is overwritten.
+    const std::int64_t size = platform::fileSize(file.handle);
+    const std::int64_t held = size > kV4RecordsOffset ? (size - kV4RecordsOffset) / static_cast<std::int64_t>(kV4RecordSize) : 0;
+    const std::int32_t first = static_cast<std::int32_t>(std::min<std::int64_t>(stored, held));
+    // The records go first and the count that covers them last, so the file
+    // never promises records it does not hold.
+    if (first < n
+        && (!platform::setFilePosition(file.handle, kV4RecordsOffset + first * static_cast<std::int64_t>(kV4RecordSize))
+            || !platform::writeFile(file.handle, termData + first, static_cast<std::size_t>(n - first) * kV4RecordSize)))
+        return false;
+    unsigned char countBytes[kCountSize];
+    putU32(countBytes, static_cast<std::uint32_t>(n));
+    return platform::setFilePosition(file.handle, kV4CountOffset)
+        && platform::writeFile(file.handle, countBytes, sizeof countBytes);
+}

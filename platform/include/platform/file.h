@@ -1,0 +1,39 @@
+// Files: open, position, read, write. A file handle is closed with
+// closeHandle (or a HandleGuard). Other processes may read a file while it is
+// open here; nothing stops them, as this platform has no share modes.
+#pragma once
+
+#include "platform/handle.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+enum class FileOpen {
+    ReadExisting,       // read only; the file must exist
+    ReadWriteExisting,  // read and write; the file must exist
+    WriteAlways,        // write only; created when absent, an existing file keeps its content
+    CreateAlways,       // write only; created, or emptied when it exists
+};
+
+// The open file, or the invalid-handle value when it cannot be opened
+// (a folder is never opened for writing).
+Handle openFile(const std::string& path, FileOpen how);
+
+// Moves the position to `offset` bytes from the start; false on failure.
+bool setFilePosition(Handle file, std::int64_t offset);
+
+// The file's length in bytes, or -1 when it cannot be found.
+std::int64_t fileSize(Handle file);
+
+// Reads up to `size` bytes at the position and moves it on. Gives the number
+// read, short only at the end of the file, or -1 on failure.
+std::int64_t readFile(Handle file, void* buffer, std::size_t size);
+
+// Writes all `size` bytes at the position and moves it on; false when not all
+// of them could be written.
+bool writeFile(Handle file, const void* buffer, std::size_t size);
+
+}  // namespace platform

@@ -1,0 +1,20 @@
+// The pyrometer of a --device argument that names a type.
+#pragma once
+
+#include "pyrometer_config.h"
+#include "sim_options.h"
+
+#include <memory>
+
+namespace sim {
+
+// Whether a --device argument asks for a pyrometer (it has a type key).
+bool isPyrometerSpec(const DeviceSpec& spec);
+
+// The configuration the keys describe on top of the model's defaults;
+// throws std::invalid_argument with a message for the user.
+PyrometerConfig pyrometerConfigOf(const DeviceSpec& spec);
+
+std::unique_ptr<Device> makePyrometer(const DeviceSpec& spec);
+
+}  // namespace sim

@@ -1,0 +1,519 @@
+// The .tdf files: where a series is saved, the bytes of a saved file, the
+// incremental save, reading the four versions, the messages, and files whose
+// count cannot be trusted.
+#include <kcmb.h>
+
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sys/resource.h>
+
+namespace fs = std::filesystem;
+using testing_support::ScopedEnv;
+using testing_support::ScriptedMessageBoxes;
+using testing_support::TempDir;
+
+namespace {
+
+const platform::SystemTime kBegin{2024, 3, 2, 5, 9, 7, 2, 0};  // Tuesday 2024-03-05 09:07:02
+const char kFileName[] = "KL20240305090702.tdf";
+
+// The process's working directory for a scope.
+class ScopedCwd {
+public:
+    explicit ScopedCwd(const fs::path& dir) : old_(fs::current_path()) { fs::current_path(dir); }
+    ~ScopedCwd() { fs::current_path(old_); }
+    ScopedCwd(const ScopedCwd&) = delete;
+    ScopedCwd& operator=(const ScopedCwd&) = delete;
+
+private:
+    fs::path old_;
+};
+
+// Little-endian bytes of a file under construction.
+class Bytes {
+public:
+    Bytes& raw(const std::string& s)
+    {
+        data_ += s;
+        return *this;
+    }
+    Bytes& u8(unsigned v)
+    {
+        data_ += static_cast<char>(v);
+        return *this;
+    }
+    Bytes& u16(unsigned v) { return u8(v & 0xFF).u8(v >> 8 & 0xFF); }
+    Bytes& u32(std::uint32_t v) { return u16(v & 0xFFFF).u16(v >> 16); }
+    Bytes& u64(std::uint64_t v) { return u32(static_cast<std::uint32_t>(v)).u32(static_cast<std::uint32_t>(v >> 32)); }
+    Bytes& time(const platform::SystemTime& t)
+    {
+        return u16(t.year).u16(t.month).u16(t.dayOfWeek).u16(t.day).u16(t.hour).u16(t.minute).u16(t.second).u16(
+            t.milliseconds);
+    }
+    const std::string& str() const { return data_; }
+    std::size_t size() const { return data_.size(); }
+
+private:
+    std::string data_;
+};
+
+std::string readAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void writeAll(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+std::uint32_t u32At(const std::string& bytes, std::size_t offset)
+{
+    std::uint32_t v = 0;
+    for (int i = 3; i >= 0; --i)
+        v = v << 8 | static_cast<unsigned char>(bytes.at(offset + i));
+    return v;
+}
+
+struct Reading {
+    std::int32_t time;
+    std::int32_t temperature;
+    std::uint16_t emissivity;
+    std::int32_t quantum;
+};
+
+// A file of the given version: the begin time kBegin, a device of type 131
+// with the range 300..65535 and serial "1234", the count as given, then the
+// readings in the version's record layout and `tail` extra bytes.
+std::string tdfFile(int version, std::int32_t count, const std::vector<Reading>& readings, std::size_t tail = 0)
+{
+    Bytes b;
+    b.raw("TDF").u8(static_cast<unsigned>(version)).u8(0x0D).u8(0x0A).time(kBegin);
+    const std::string serial("1234\0", 5), year("2023\0", 5), date("01022024\0", 9);
+    if (version == 2 || version == 4)
+        b.u8(7).u8(0).u16(0).u32(300).u32(65535).u16(0x1234).u16(0xFFFE).u16(131).raw(serial).raw(year).raw(date).u8(0).u16(1);
+    else
+        b.u8(7).u8(0).u16(300).u16(65535).u16(0x1234).u16(0xFFFE).u16(131).raw(serial).raw(year).raw(date).u8(0).u16(1);
+    b.u32(static_cast<std::uint32_t>(count));
+    std::uint64_t begin = 0;
+    platform::systemTimeToFileTime(kBegin, begin);
+    for (const Reading& r : readings) {
+        if (version == 2 || version == 4)
+            b.u32(static_cast<std::uint32_t>(r.time)).u32(static_cast<std::uint32_t>(r.temperature)).u16(r.emissivity).u16(0).u32(
+                static_cast<std::uint32_t>(r.quantum));
+        else if (version == 1)
+            b.u32(static_cast<std::uint32_t>(r.time)).u16(static_cast<unsigned>(r.temperature)).u16(r.emissivity);
+        else
+            b.u64(begin + static_cast<std::uint64_t>(r.time) * 10000).u16(static_cast<unsigned>(r.temperature)).u16(r.emissivity);
+    }
+    return b.str() + std::string(tail, '\x5A');
+}
+
+std::vector<Reading> readings(int n)
+{
+    std::vector<Reading> out;
+    for (int i = 0; i < n; ++i)
+        out.push_back({500 * i, 900 + i, static_cast<std::uint16_t>(950 + i), 40000 + i});
+    return out;
+}
+
+class TdfFileTest : public ::testing::Test {
+protected:
+    void SetUp() override { series.SetBeginTime(&kBegin); }
+
+    std::string inWork(const std::string& name) const { return work.file(name); }
+    std::string documentsFile() const { return docs.path() + "/Ostrelan/KL_S/" + kFileName; }
+
+    TempDir work;
+    ScopedCwd cwd{work.path()};
+    TempDir docs;
+    ScopedEnv documents{"XDG_DOCUMENTS_DIR", docs.path()};
+    ScriptedMessageBoxes boxes;
+    TermDataFile series;
+};
+
+void expectOneErrorBox(const ScriptedMessageBoxes& boxes, const std::string& text)
+{
+    const auto shown = boxes.shown();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, text);
+    EXPECT_EQ(shown[0].caption, "Ошибка");
+    EXPECT_EQ(shown[0].icon, platform::MessageIcon::Error);
+    EXPECT_EQ(shown[0].buttons, platform::MessageButtons::Ok);
+    EXPECT_EQ(shown[0].owner, nullptr);
+}
+
+// --- Where a series is saved ---
+
+TEST_F(TdfFileTest, IsSavedInTheWorkingDirectoryUnderItsBeginTime)
+{
+    ASSERT_TRUE(series.Save());
+    EXPECT_TRUE(fs::is_regular_file(inWork(kFileName)));
+    EXPECT_FALSE(fs::exists(documentsFile()));
+    EXPECT_TRUE(boxes.shown().empty());
+}
+
+TEST_F(TdfFileTest, FallsBackToTheDocumentsFolderWhenAFolderBlocksTheName)
+{
+    fs::create_directory(inWork(kFileName));
+    series.Add(0, 900, 95);
+    ASSERT_TRUE(series.SaveResult());
+    EXPECT_EQ(fs::file_size(documentsFile()), 66u + 16u);
+    EXPECT_TRUE(boxes.shown().empty());
+}
+
+TEST_F(TdfFileTest, FallsBackToTheDocumentsFolderWhenTheWorkingDirectoryIsGone)
+{
+    fs::create_directory(inWork("gone"));
+    ScopedCwd inGone(inWork("gone"));
+    fs::remove(inWork("gone"));
+    ASSERT_TRUE(series.Save());
+    EXPECT_EQ(fs::file_size(documentsFile()), 66u);
+}
+
+TEST_F(TdfFileTest, WithNoWritableFolderSaysSoAndFails)
+{
+    fs::create_directory(inWork(kFileName));
+    writeAll(inWork("not-a-folder"), "x");
+    ScopedEnv blocked("XDG_DOCUMENTS_DIR", inWork("not-a-folder"));
+    EXPECT_FALSE(series.Save());
+    series.Add(0, 900, 95);
+    series.Add(500, 901, 95);
+    EXPECT_FALSE(series.SaveResult());
+    const auto texts = boxes.texts();
+    ASSERT_EQ(texts.size(), 2u);
+    for (const std::string& text : texts)
+        EXPECT_EQ(text, "Ошибка сохранения результатов. Рабочая папка программы недоступна для записи");
+    EXPECT_EQ(boxes.shown()[0].caption, "Ошибка");
+    EXPECT_EQ(boxes.shown()[0].icon, platform::MessageIcon::Error);
+}
+
+// --- The bytes of a saved file ---
+
+TEST_F(TdfFileTest, ASavedFileHasTheVersion4Layout)
+{
+    v2DeviceInfo device;
+    std::memset(&device, 0xAB, sizeof device);  // padding that must not reach the file
+    device.address = 7;
+    device.tempMin = 300;
+    device.tempMax = 1200;
+    device.reg2 = 0x1234;
+    device.sensor = -2;
+    device.type = 131;
+    std::memcpy(device.serial, "1234", 5);
+    std::memcpy(device.year, "2023", 5);
+    std::memcpy(device.verifyDate, "01022024", 9);
+    device.variant = 1;
+    series.SetDeviceInfo(&device);
+    series.SetMax(1500);
+    series.Add(0, 900, 950, 40000);
+    series.Add(500, 901, 951, 40001);
+    series.Add(1000, 902, 952, 40002);
+    ASSERT_TRUE(series.Save());
+
+    const std::string bytes = readAll(inWork(kFileName));
+    ASSERT_EQ(bytes.size(), 66u + 16u * 3);
+    EXPECT_EQ(bytes, tdfFile(4, 3, readings(3)).replace(22 + 8, 4, std::string("\xDC\x05\0\0", 4)));
+}
+
+TEST_F(TdfFileTest, SaveResultBuildsTheFileReadingByReading)
+{
+    for (const Reading& r : readings(3)) {
+        series.Add(r.time, r.temperature, r.emissivity, r.quantum);
+        ASSERT_TRUE(series.SaveResult());
+    }
+    const std::string bytes = readAll(inWork(kFileName));
+    ASSERT_EQ(bytes.size(), 66u + 16u * 3);
+    EXPECT_EQ(bytes.substr(0, 6), std::string("\x54\x44\x46\x04\x0D\x0A"));
+    EXPECT_EQ(u32At(bytes, 62), 3u);
+
+    TermDataFile back;
+    ASSERT_TRUE(back.Read(inWork(kFileName).c_str()));
+    ASSERT_EQ(back.GetCount(), 3);
+    EXPECT_EQ(std::memcmp(back.GetTermData(), series.GetTermData(), 3 * sizeof(v4TermData)), 0);
+    EXPECT_EQ(std::memcmp(back.GetBeginTime(), &kBegin, sizeof kBegin), 0);
+    EXPECT_TRUE(boxes.shown().empty());
+}
+
+TEST_F(TdfFileTest, SaveResultAppendsOnlyTheNewRecords)
+{
+    series.Add(0, 900, 95);
+    series.Add(500, 901, 95);
+    ASSERT_TRUE(series.SaveResult());
+    // A mark on the stored first record survives the next save.
+    std::string bytes = readAll(inWork(kFileName));
+    bytes[66 + 4] = '\x77';
+    writeAll(inWork(kFileName), bytes);
+    series.Add(1000, 902, 95);
+    ASSERT_TRUE(series.SaveResult());
+    bytes = readAll(inWork(kFileName));
+    ASSERT_EQ(bytes.size(), 66u + 16u * 3);
+    EXPECT_EQ(bytes[66 + 4], '\x77');
+    EXPECT_EQ(u32At(bytes, 62), 3u);
+    EXPECT_EQ(u32At(bytes, 66 + 32 + 4), 902u);
+}
+
+// The append runs out of room part-way (as in a crash): the stored count
+// must still describe what the file holds, and the next save mends the file.
+TEST_F(TdfFileTest, AnAppendCutShortLeavesTheStoredCountTrue)
+{
+    for (const Reading& r : readings(2))
+        series.Add(r.time, r.temperature, r.emissivity, r.quantum);
+    ASSERT_TRUE(series.SaveResult());
+    for (const Reading& r : readings(5))
+        if (r.time > 500)
+            series.Add(r.time, r.temperature, r.emissivity, r.quantum);
+
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit tight{66 + 16 * 2 + 20, old.rlim_max};
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
+    const bool saved = series.SaveResult();
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(saved);
+    std::string bytes = readAll(inWork(kFileName));
+    EXPECT_EQ(u32At(bytes, 62), 2u);
+    EXPECT_GT(bytes.size(), 66u + 16u * 2) << "part of the append reached the file";
+    TermDataFile back;
+    ASSERT_TRUE(back.Read(inWork(kFileName).c_str()));
+    EXPECT_EQ(back.GetCount(), 2);
+
+    ASSERT_TRUE(series.SaveResult());
+    bytes = readAll(inWork(kFileName));
+    ASSERT_EQ(bytes.size(), 66u + 16u * 5);
+    EXPECT_EQ(u32At(bytes, 62), 5u);
+    EXPECT_EQ(std::memcmp(bytes.data() + 66, series.GetTermData(), 5 * sizeof(v4TermData)), 0);
+}
+
+TEST_F(TdfFileTest, SaveResultExtendsAFileShorterThanItsCountFromItsLastRecord)
+{
+    for (const Reading& r : readings(4))
+        series.Add(r.time, r.temperature, r.emissivity, r.quantum);
+    ASSERT_TRUE(series.Save());
+    // An older writer stored count 4 before a crash cut the third record.
+    std::string bytes = readAll(inWork(kFileName));
+    writeAll(inWork(kFileName), bytes.substr(0, 66 + 16 * 2 + 9));
+    series.Add(2000, 904, 954, 40004);
+    ASSERT_TRUE(series.SaveResult());
+    bytes = readAll(inWork(kFileName));
+    ASSERT_EQ(bytes.size(), 66u + 16u * 5);
+    EXPECT_EQ(u32At(bytes, 62), 5u);
+    EXPECT_EQ(std::memcmp(bytes.data() + 66, series.GetTermData(), 5 * sizeof(v4TermData)), 0);
+}
+
+TEST_F(TdfFileTest, SaveResultRewritesAFileItCannotExtend)
+{
+    struct Case {
+        const char* what;
+        std::string content;
+    } const cases[] = {
+        {"missing", ""},
+        {"empty", std::string()},
+        {"foreign", std::string(100, 'x')},
+        {"from a longer series", tdfFile(4, 9, readings(9))},
+        {"of version 2", tdfFile(2, 1, readings(1))},
+    };
+    for (const Case& c : cases) {
+        fs::remove(inWork(kFileName));
+        if (std::strcmp(c.what, "missing") != 0)
+            writeAll(inWork(kFileName), c.content);
+        TermDataFile fresh;
+        fresh.SetBeginTime(&kBegin);
+        fresh.Add(0, 900, 950, 40000);
+        fresh.Add(500, 901, 951, 40001);
+        ASSERT_TRUE(fresh.SaveResult()) << c.what;
+        const std::string bytes = readAll(inWork(kFileName));
+        ASSERT_EQ(bytes.size(), 66u + 32u) << c.what;
+        EXPECT_EQ(bytes.substr(0, 4), "TDF\x04") << c.what;
+        EXPECT_EQ(u32At(bytes, 62), 2u) << c.what;
+        EXPECT_EQ(std::memcmp(bytes.data() + 66, fresh.GetTermData(), 32), 0) << c.what;
+    }
+}
+
+// --- Reading ---
+
+TEST_F(TdfFileTest, Version2ReadsExactlyLikeVersion4)
+{
+    for (int version : {2, 4}) {
+        writeAll(inWork("v.tdf"), tdfFile(version, 3, readings(3)));
+        TermDataFile back;
+        ASSERT_TRUE(back.Read(inWork("v.tdf").c_str())) << version;
+        ASSERT_EQ(back.GetCount(), 3);
+        EXPECT_EQ(std::memcmp(back.GetBeginTime(), &kBegin, sizeof kBegin), 0);
+        const v2DeviceInfo* d = back.GetDeviceInfo();
+        EXPECT_EQ(d->address, 7);
+        EXPECT_EQ(d->tempMin, 300);
+        EXPECT_EQ(d->tempMax, 65535);
+        EXPECT_EQ(d->reg2, 0x1234);
+        EXPECT_EQ(d->sensor, -2);
+        EXPECT_EQ(d->type, 131);
+        EXPECT_STREQ(d->serial, "1234");
+        EXPECT_STREQ(d->year, "2023");
+        EXPECT_STREQ(d->verifyDate, "01022024");
+        EXPECT_EQ(d->variant, 1);
+        const v4TermData& r = back.GetTermData()[2];
+        EXPECT_EQ(r.time, 1000);
+        EXPECT_EQ(r.temperature, 902);
+        EXPECT_EQ(r.emissivity, 952);
+        EXPECT_EQ(r.quantum, 40002);
+    }
+}
+
+TEST_F(TdfFileTest, Version1WidensTemperaturesWithoutSign)
+{
+    writeAll(inWork("v1.tdf"), tdfFile(1, 2, {{-20, 0xFFFF, 95, 0}, {1000, 0x8000, 0xFFFF, 0}}));
+    ASSERT_TRUE(series.Read(inWork("v1.tdf").c_str()));
+    ASSERT_EQ(series.GetCount(), 2);
+    const v4TermData* r = series.GetTermData();
+    EXPECT_EQ(r[0].time, -20);
+    EXPECT_EQ(r[0].temperature, 65535);
+    EXPECT_EQ(r[0].emissivity, 95);
+    EXPECT_EQ(r[1].temperature, 32768);
+    EXPECT_EQ(r[1].emissivity, 0xFFFF);
+    EXPECT_EQ(series.GetMin(), 300);
+    EXPECT_EQ(series.GetMax(), 65535);
+    EXPECT_EQ(series.GetDeviceInfo()->sensor, -2);
+    EXPECT_STREQ(series.GetDeviceInfo()->verifyDate, "01022024");
+    EXPECT_EQ(series.GetDeviceInfo()->variant, 1);
+}
+
+TEST_F(TdfFileTest, Version3TurnsTimeStampsIntoMillisecondsSinceTheBegin)
+{
+    writeAll(inWork("v3.tdf"), tdfFile(3, 3, {{0, 812, 95, 0}, {1500, 0xFFFF, 96, 0}, {86400000, 814, 97, 0}}));
+    ASSERT_TRUE(series.Read(inWork("v3.tdf").c_str()));
+    ASSERT_EQ(series.GetCount(), 3);
+    const v4TermData* r = series.GetTermData();
+    EXPECT_EQ(r[0].time, 0);
+    EXPECT_EQ(r[1].time, 1500);
+    EXPECT_EQ(r[1].temperature, 65535);
+    EXPECT_EQ(r[1].emissivity, 96);
+    EXPECT_EQ(r[2].time, 86400000);
+    EXPECT_EQ(series.GetDeviceInfo()->type, 131);
+    EXPECT_EQ(series.GetMax(), 65535);
+}
+
+TEST_F(TdfFileTest, UnreadableFilesSayWhyAndLeaveTheSeriesAlone)
+{
+    struct Case {
+        const char* what;
+        std::string content;
+        const char* message;
+    } const cases[] = {
+        {"version 5", tdfFile(5, 1, {}), "Неизвестный формат файла."},
+        {"version 0", tdfFile(0, 1, {}), "Неизвестный формат файла."},
+        {"wrong magic", "TDX" + tdfFile(4, 0, {}).substr(3), "Неверный заголовок файла."},
+        {"lower case magic", "tdf" + tdfFile(4, 0, {}).substr(3), "Неверный заголовок файла."},
+        {"4 bytes", "TDF\x04", "Ошибка чтения заголовка файла."},
+        {"empty", "", "Ошибка чтения заголовка файла."},
+    };
+    for (const Case& c : cases) {
+        ScriptedMessageBoxes caseBoxes;
+        series.Clear();
+        series.Add(1, 2, 3);
+        writeAll(inWork("bad.tdf"), c.content);
+        EXPECT_FALSE(series.Read(inWork("bad.tdf").c_str())) << c.what;
+        expectOneErrorBox(caseBoxes, c.message);
+        EXPECT_EQ(series.GetCount(), 1) << c.what;
+        EXPECT_EQ(series.GetTermData()[0].temperature, 2) << c.what;
+    }
+}
+
+TEST_F(TdfFileTest, AFileThatCannotBeOpenedSaysSo)
+{
+    EXPECT_FALSE(series.Read(inWork("absent.tdf").c_str()));
+    expectOneErrorBox(boxes, "Ошибка открытия файла.");
+}
+
+TEST_F(TdfFileTest, NoPathIsRefusedQuietly)
+{
+    EXPECT_FALSE(series.Read(nullptr));
+    EXPECT_FALSE(series.Read(""));
+    EXPECT_TRUE(boxes.shown().empty());
+}
+
+// --- Files whose count cannot be trusted ---
+
+struct HostileCase {
+    const char* what;
+    std::int32_t count;
+    int records;        // complete records in the file
+    std::size_t tail;   // bytes of a torn record after them
+    bool accepted;
+    long expectedCount; // when accepted
+};
+
+const HostileCase kHostile[] = {
+    {"negative count", -1, 3, 0, false, 0},
+    {"most negative count", INT32_MIN, 3, 0, false, 0},
+    {"count 200,000", 200000, 3, 0, false, 0},
+    {"count 128,000", 128000, 3, 0, false, 0},
+    {"count above the records held", 10, 4, 0, true, 4},
+    {"count at the limit, few records", 127999, 2, 0, true, 2},
+    {"truncated inside a record", 4, 3, 5, true, 3},
+    {"count zero with records", 0, 3, 0, true, 0},
+    {"count below the records held", 2, 3, 0, true, 2},
+};
+
+TEST_F(TdfFileTest, HostileCountsAreRefusedOrReducedToWhatTheFileHolds)
+{
+    for (int version : {1, 2, 3, 4}) {
+        for (const HostileCase& c : kHostile) {
+            SCOPED_TRACE(std::string(c.what) + ", version " + std::to_string(version));
+            series.Clear();
+            series.Add(11, 22, 33);
+            writeAll(inWork("hostile.tdf"), tdfFile(version, c.count, readings(c.records), c.tail));
+            EXPECT_EQ(series.Read(inWork("hostile.tdf").c_str()), c.accepted);
+            if (!c.accepted) {
+                EXPECT_EQ(series.GetCount(), 1);
+                EXPECT_EQ(series.GetTermData()[0].temperature, 22);
+                EXPECT_EQ(series.GetBeginTime()->year, platform::localTime().year);
+                continue;
+            }
+            ASSERT_EQ(series.GetCount(), c.expectedCount);
+            for (long i = 0; i < c.expectedCount; ++i)
+                EXPECT_EQ(series.GetTermData()[i].temperature, 900 + i);
+            EXPECT_EQ(series.GetMax(), 65535);
+        }
+    }
+    EXPECT_TRUE(boxes.shown().empty());
+}
+
+TEST_F(TdfFileTest, AFixedPartCutShortIsRefused)
+{
+    for (int version : {1, 3, 4}) {
+        const std::string whole = tdfFile(version, 0, {});
+        for (std::size_t length : {std::size_t{6}, std::size_t{21}, std::size_t{30}, whole.size() - 1}) {
+            series.Clear();
+            series.Add(11, 22, 33);
+            writeAll(inWork("short.tdf"), whole.substr(0, length));
+            EXPECT_FALSE(series.Read(inWork("short.tdf").c_str())) << version << " " << length;
+            EXPECT_EQ(series.GetCount(), 1);
+        }
+    }
+    EXPECT_TRUE(boxes.shown().empty());
+}
+
+TEST_F(TdfFileTest, AFullSeriesRoundTrips)
+{
+    for (long i = 0; i < TermDataFile::kMaxCount; ++i)
+        series.Add(i * 20, static_cast<long>(i % 3000), 95, i);
+    ASSERT_TRUE(series.Save());
+    EXPECT_EQ(fs::file_size(inWork(kFileName)), 66u + 16u * 127999);
+    TermDataFile back;
+    ASSERT_TRUE(back.Read(inWork(kFileName).c_str()));
+    ASSERT_EQ(back.GetCount(), 127999);
+    EXPECT_EQ(std::memcmp(back.GetTermData(), series.GetTermData(), 127999 * sizeof(v4TermData)), 0);
+}
+
+}  // namespace
