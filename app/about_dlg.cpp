@@ -2,6 +2,8 @@
 
 #include "app_icon.h"
 
+#include "ui_about_dlg.h"
+
 QString programVersion()
 {
 #if defined(KL_VERSION_MAJOR) && defined(KL_VERSION_MINOR) && defined(KL_VERSION_PATCH) && defined(KL_VERSION_TWEAK)
@@ -11,10 +13,12 @@ QString programVersion()
 #endif
 }
 
-CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
+CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::AboutDlg>())
 {
-    ui_.setupUi(this);
-    ui_.iconLabel->setPixmap(applicationIcon().pixmap(32, 32));
-    ui_.productVersionLabel->setText(programVersion());
-    ui_.fileVersionLabel->setText(programVersion());
+    ui_->setupUi(this);
+    ui_->iconLabel->setPixmap(applicationIcon().pixmap(32, 32));
+    ui_->productVersionLabel->setText(programVersion());
+    ui_->fileVersionLabel->setText(programVersion());
 }
+
+CAboutDlg::~CAboutDlg() = default;

@@ -1,9 +1,13 @@
 // The About box: the program's product and file versions.
 #pragma once
 
-#include "ui_about_dlg.h"
-
 #include <QDialog>
+
+#include <memory>
+
+namespace Ui {
+class AboutDlg;
+}
 
 // The version the program was built with, "%u.%u.%u.%u", or "0.0.0.0" when
 // the build did not say.
@@ -14,7 +18,8 @@ class CAboutDlg : public QDialog {
 
 public:
     explicit CAboutDlg(QWidget* parent = nullptr);
+    ~CAboutDlg() override;
 
 private:
-    Ui::AboutDlg ui_;
+    std::unique_ptr<Ui::AboutDlg> ui_;
 };

@@ -5,6 +5,8 @@
 #include "display_format.h"
 #include "window_messages.h"
 
+#include "ui_kctest_dlg.h"
+
 #include "platform/clock.h"
 #include "platform/message_box.h"
 #include "platform/serial.h"
@@ -48,31 +50,32 @@ void showError(QWidget* owner, const char* text)
 
 CKCTestDlg::CKCTestDlg(SettingsBackend& store, QWidget* parent)
     : QDialog(parent),
+      ui_(std::make_unique<Ui::KCTestDlg>()),
       store_(store),
       stopEvent_(platform::createEvent(kStopEventName, true, true)),
       series_(new (std::nothrow) TermDataFile)
 {
-    ui_.setupUi(this);
+    ui_->setupUi(this);
     setWindowIcon(applicationIcon());
     stored_ = readStoredSettings(store_);
     attemptCount() = stored_.numErrors;
 
-    connect(ui_.connectButton, &QPushButton::clicked, this, &CKCTestDlg::onConnectClicked);
-    connect(ui_.saveResultsCheck, &QCheckBox::toggled, this, &CKCTestDlg::onSaveResultsToggled);
-    connect(ui_.aboutButton, &QPushButton::clicked, this, &CKCTestDlg::showAbout);
+    connect(ui_->connectButton, &QPushButton::clicked, this, &CKCTestDlg::onConnectClicked);
+    connect(ui_->saveResultsCheck, &QCheckBox::toggled, this, &CKCTestDlg::onSaveResultsToggled);
+    connect(ui_->aboutButton, &QPushButton::clicked, this, &CKCTestDlg::showAbout);
     // The settings sheet and the graph windows are not part of this window yet.
-    ui_.settingsButton->setEnabled(false);
-    ui_.graphButton->setEnabled(false);
-    ui_.quantumButton->setEnabled(false);
+    ui_->settingsButton->setEnabled(false);
+    ui_->graphButton->setEnabled(false);
+    ui_->quantumButton->setEnabled(false);
 
-    ui_.portEdit->setText(stored_.port);
-    ui_.verifyDateEdit->setDate(QDate::currentDate());
-    ui_.thermostatValueEdit->setText("0");
-    ui_.temperatureEdit->setText("0");
+    ui_->portEdit->setText(stored_.port);
+    ui_->verifyDateEdit->setDate(QDate::currentDate());
+    ui_->thermostatValueEdit->setText("0");
+    ui_->temperatureEdit->setText("0");
     refreshParameterDisplay();
-    ui_.quantumEdit->setVisible(stored_.readQuant);
-    ui_.quantumLabel->setVisible(stored_.readQuant);
-    ui_.quantumButton->setVisible(stored_.readQuant);
+    ui_->quantumEdit->setVisible(stored_.readQuant);
+    ui_->quantumLabel->setVisible(stored_.readQuant);
+    ui_->quantumButton->setVisible(stored_.readQuant);
 }
 
 CKCTestDlg::~CKCTestDlg()
@@ -107,7 +110,7 @@ void CKCTestDlg::handleNotify(unsigned code, std::intptr_t argument)
     case kNotifyState: onState(); break;
     case kNotifyReading: onReading(); break;
     case kNotifyWritten: onWritten(); break;
-    case kNotifyQuantum: ui_.quantumEdit->setText(QString::asprintf("%i", static_cast<int>(argument))); break;
+    case kNotifyQuantum: ui_->quantumEdit->setText(QString::asprintf("%i", static_cast<int>(argument))); break;
     default: break;
     }
 }
@@ -137,7 +140,7 @@ void CKCTestDlg::connectPort()
         showError(this, "Ошибка размещения памяти под данные");
     startTick_ = 0;
     startTickSet_ = false;
-    ui_.connectButton->setText(kDisconnectText);
+    ui_->connectButton->setText(kDisconnectText);
     if (stored_.log && log_.open(stored_.logFileName, this) == TextLog::Outcome::Declined)
         stored_.log = false;
 
@@ -158,7 +161,7 @@ void CKCTestDlg::disconnectPort()
     port_ = nullptr;
     startTick_ = 0;
     startTickSet_ = false;
-    ui_.connectButton->setText(kConnectText);
+    ui_->connectButton->setText(kConnectText);
     clearDeviceDisplay();
     refreshParameterDisplay();
     log_.close();
@@ -168,14 +171,20 @@ void CKCTestDlg::disconnectPort()
 
 void CKCTestDlg::clearDeviceDisplay()
 {
-    for (QLineEdit* e : {ui_.typeEdit, ui_.serialEdit, ui_.yearEdit, ui_.sensorEdit, ui_.lowerRangeEdit,
-                         ui_.upperRangeEdit, ui_.stateEdit, ui_.thermostatEdit, ui_.modeEdit})
+    for (QLineEdit* e : {ui_->typeEdit, ui_->serialEdit, ui_->yearEdit, ui_->sensorEdit, ui_->lowerRangeEdit,
+                         ui_->upperRangeEdit, ui_->stateEdit, ui_->thermostatEdit, ui_->modeEdit})
         e->clear();
-    ui_.lowerRangeEdit->setText("0");
-    ui_.upperRangeEdit->setText("0");
-    ui_.verifyDateEdit->setDate(QDate::currentDate());
-    ui_.thermostatValueEdit->setText("0");
-    ui_.temperatureEdit->setText("0");
+    ui_->lowerRangeEdit->setText("0");
+    ui_->upperRangeEdit->setText("0");
+    ui_->verifyDateEdit->setDate(QDate::currentDate());
+    ui_->thermostatValueEdit->setText("0");
+    ui_->temperatureEdit->setText("0");
+}
+
+void CKCTestDlg::pauseWorkers()
+{
+    platform::setEvent(stopEvent_);
+    stopWorkers();
 }
 
 void CKCTestDlg::stopWorkers()
@@ -229,16 +238,16 @@ void CKCTestDlg::onIdentified()
 {
     const LinkFields now = link_.snapshot();
     deviceInfo_ = now.deviceInfo;
-    ui_.typeEdit->setText(QString::fromUtf8(getDeviceName(deviceInfo_.type)));
-    ui_.serialEdit->setText(textOf(deviceInfo_.serial, sizeof deviceInfo_.serial));
-    ui_.yearEdit->setText(textOf(deviceInfo_.year, sizeof deviceInfo_.year));
-    ui_.sensorEdit->setText(QString::fromUtf8(KCGetSensorName(static_cast<unsigned short>(deviceInfo_.sensor))));
-    ui_.lowerRangeEdit->setText(QString::number(deviceInfo_.tempMin));
-    ui_.upperRangeEdit->setText(QString::number(deviceInfo_.tempMax));
+    ui_->typeEdit->setText(QString::fromUtf8(getDeviceName(deviceInfo_.type)));
+    ui_->serialEdit->setText(textOf(deviceInfo_.serial, sizeof deviceInfo_.serial));
+    ui_->yearEdit->setText(textOf(deviceInfo_.year, sizeof deviceInfo_.year));
+    ui_->sensorEdit->setText(QString::fromUtf8(KCGetSensorName(static_cast<unsigned short>(deviceInfo_.sensor))));
+    ui_->lowerRangeEdit->setText(QString::number(deviceInfo_.tempMin));
+    ui_->upperRangeEdit->setText(QString::number(deviceInfo_.tempMax));
     char date[sizeof deviceInfo_.verifyDate + 1] = {};
     std::memcpy(date, deviceInfo_.verifyDate, sizeof deviceInfo_.verifyDate);
     if (const auto verified = verificationDate(date))
-        ui_.verifyDateEdit->setDate(*verified);
+        ui_->verifyDateEdit->setDate(*verified);
     refreshParameterDisplay();
     if (series_)
         series_->SetDeviceInfo(&deviceInfo_);
@@ -250,13 +259,13 @@ void CKCTestDlg::onState()
 {
     const LinkFields now = link_.snapshot();
     const int thermostat = now.state & 0x7F;
-    ui_.stateEdit->setText((now.state & 0x80) ? "настройка" : "измерение");
-    ui_.thermostatValueEdit->setText(QString::number(thermostat));
-    ui_.thermostatEdit->setText(thermostat == 0 ? "в режиме" : "не в режиме");
-    ui_.thermostatValueLabel->setVisible(thermostat != 0);
-    ui_.thermostatValueEdit->setVisible(thermostat != 0);
+    ui_->stateEdit->setText((now.state & 0x80) ? "настройка" : "измерение");
+    ui_->thermostatValueEdit->setText(QString::number(thermostat));
+    ui_->thermostatEdit->setText(thermostat == 0 ? "в режиме" : "не в режиме");
+    ui_->thermostatValueLabel->setVisible(thermostat != 0);
+    ui_->thermostatValueEdit->setVisible(thermostat != 0);
     if (thermostat == 0) {
-        ui_.modeEdit->setText(QString::fromUtf8(KCGetDevModeName(now.currentMode)));
+        ui_->modeEdit->setText(QString::fromUtf8(KCGetDevModeName(now.currentMode)));
         if (!startTickSet_) {
             startTick_ = platform::tickCount();
             startTickSet_ = true;
@@ -278,11 +287,11 @@ void CKCTestDlg::onReading()
             record->quantum = static_cast<std::int32_t>(now.quantum);
         if (saveResults_ && !series_->SaveResult()) {
             saveResults_ = false;
-            ui_.saveResultsCheck->setChecked(false);
+            ui_->saveResultsCheck->setChecked(false);
             showError(this, "Ошибка сохранения промежуточных результатов.");
         }
     }
-    ui_.temperatureEdit->setText(temperatureText(now.temperature));
+    ui_->temperatureEdit->setText(temperatureText(now.temperature));
     if (stored_.log && log_.isOpen())
         log_.write(logLine(platform::localTime(), now.temperature,
                            now.config.emissivity / emissivityDivisor(deviceInfo_.type)));
@@ -305,22 +314,22 @@ void CKCTestDlg::refreshParameterDisplay()
     std::optional<ModeParameter> parameter;
     if (isConnected()) {
         const KCConfig config = link_.snapshot().config;
-        ui_.emissivityLabel->setText(isRatioDevice(deviceInfo_.type) ? "Отношение степеней черноты"
+        ui_->emissivityLabel->setText(isRatioDevice(deviceInfo_.type) ? "Отношение степеней черноты"
                                                                       : "Степень черноты");
-        ui_.emissivityEdit->setText(emissivityText(config.emissivity, deviceInfo_.type));
+        ui_->emissivityEdit->setText(emissivityText(config.emissivity, deviceInfo_.type));
         parameter = modeParameter(config);
-        ui_.thermostatValueLabel->show();
-        ui_.thermostatValueEdit->show();
+        ui_->thermostatValueLabel->show();
+        ui_->thermostatValueEdit->show();
     } else {
-        ui_.emissivityEdit->clear();
-        ui_.thermostatValueLabel->hide();
-        ui_.thermostatValueEdit->hide();
+        ui_->emissivityEdit->clear();
+        ui_->thermostatValueLabel->hide();
+        ui_->thermostatValueEdit->hide();
     }
-    ui_.parameterLabel->setVisible(parameter.has_value());
-    ui_.parameterEdit->setVisible(parameter.has_value());
+    ui_->parameterLabel->setVisible(parameter.has_value());
+    ui_->parameterEdit->setVisible(parameter.has_value());
     if (parameter) {
-        ui_.parameterLabel->setText(parameter->name);
-        ui_.parameterEdit->setText(parameter->value);
+        ui_->parameterLabel->setText(parameter->name);
+        ui_->parameterEdit->setText(parameter->value);
     }
 }
 

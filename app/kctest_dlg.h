@@ -8,13 +8,15 @@
 #include "text_log.h"
 #include "worker_thread.h"
 
-#include "ui_kctest_dlg.h"
-
 #include <kcmb.h>
 
 #include <QDialog>
 
 #include <memory>
+
+namespace Ui {
+class KCTestDlg;
+}
 
 class CKCTestDlg : public QDialog {
     Q_OBJECT
@@ -37,13 +39,16 @@ public:
     // operator confirmed the change; polling must have been stopped first.
     void startWriteWorker(std::uint8_t writeAddress);
 
-    // Stops the workers and waits for them (see WorkerThread::join).
-    void stopWorkers();
+    // Signals the workers to stop and waits for them (see WorkerThread::join):
+    // polling pauses until the next code 1. The settings sheet does this
+    // before it opens.
+    void pauseWorkers();
+
+    // Cancel, Escape and the close box: the quit question.
+    void reject() override;
 
 protected:
     bool event(QEvent* e) override;
-    // Cancel, Escape and the close box: the quit question.
-    void reject() override;
 
 private:
     void onConnectClicked();
@@ -60,11 +65,12 @@ private:
 
     void refreshParameterDisplay();
     void clearDeviceDisplay();
+    void stopWorkers();
     void startInformationWorker();
     void startPollingWorker();
     WorkerContext workerContext();
 
-    Ui::KCTestDlg ui_;
+    std::unique_ptr<Ui::KCTestDlg> ui_;
     SettingsBackend& store_;
     StoredSettings stored_;
     platform::Handle stopEvent_;

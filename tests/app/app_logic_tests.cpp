@@ -5,28 +5,13 @@
 #include "modbus_workers.h"
 #include "stored_settings.h"
 
-#include <gtest/gtest.h>
+#include "app_test_support.h"
 
-#include <QMap>
-#include <QStringList>
+#include <gtest/gtest.h>
 
 namespace {
 
-class RecordingBackend : public SettingsBackend {
-public:
-    QVariant value(const QString& key, const QVariant& fallback) const override
-    {
-        return values.contains(key) ? values.value(key) : fallback;
-    }
-    void setValue(const QString& key, const QVariant& value) override
-    {
-        values[key] = value;
-        written << key;
-    }
-
-    QMap<QString, QVariant> values;
-    QStringList written;
-};
+using RecordingBackend = MemorySettings;
 
 TEST(StoredSettings, AnEmptyStoreGivesTheDefaults)
 {
@@ -151,7 +136,7 @@ TEST(LimitTable, LayoutsByTypeAndVariant)
     EXPECT_EQ(limitTableLayout(0, 0)->wordCount(), 1 + 31);
     EXPECT_EQ(limitTableLayout(0, 0)->firstRegister(), 768 + 123);
     EXPECT_FALSE(limitTableLayout(7, 0));
-    EXPECT_FALSE(limitTableLayout(3 | 0x80 | 0x04, 0));
+    EXPECT_FALSE(limitTableLayout(132, 0));
 }
 
 TEST(LimitTable, PackedRecordsBecomeEntriesAndEntryTenTakesTheRange)
