@@ -4,7 +4,13 @@
 #include "platform/sync.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
+
+// Callers rely on the layout the header documents.
+static_assert(sizeof(QRVXContext) == 7 * sizeof(void*), "QRVXContext is seven pointers");
+static_assert(offsetof(QRVXContext, stopEvent) == 3 * sizeof(void*), "stopEvent is the fourth field");
+static_assert(offsetof(QRVXContext, dataEvent) == 6 * sizeof(void*), "dataEvent is the last field");
 
 namespace qrvx {
 

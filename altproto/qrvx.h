@@ -48,6 +48,9 @@ extern "C" {
  *              may be null: the consumer then looks for bytes every
  *              millisecond while it sleeps on the stop event.
  *
+ * A context whose lock or stop event is not a handle is refused like a null
+ * context.
+ *
  * Lifecycle: open the port; create the events and the lock; allocate the
  * buffer and set both positions to its start under the lock; start
  * QRVXReadPort(context) on a thread; consume; signal the stop event; join both
@@ -94,10 +97,12 @@ unsigned QRVXReadPort(QRVXContext* context);
 int QRVXReadValue(QRVXContext* context, char* text, unsigned size);
 
 /* Waits for a line end of the stream (ZeroSyncWait ms), sends "G" and
- * collects the reply line starting with "G" (ZeroWaitTime ms). True when a
- * whole line came: `buffer` then holds "G", the text, CR LF and zeros up to
- * `size`. The reply is always zero-terminated, so at most size - 4 characters
- * follow the "G"; a size below 4 fails at once. */
+ * collects the reply line starting with "G" (ZeroWaitTime ms); what comes
+ * before the "G" is skipped. True when a whole line came: `buffer` then holds
+ * "G", the text, CR LF, and zeros in the rest of its `size` bytes (so the
+ * reply is zero-terminated unless it fills the buffer exactly). A reply that
+ * does not fit fails at once; a size below 3 ("G" CR LF) fails without any
+ * traffic. */
 bool QRVXReadZero(QRVXContext* context, char* buffer, unsigned size);
 
 /* Sends packet[0] as a command character after a line end of the stream,

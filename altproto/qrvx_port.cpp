@@ -81,8 +81,12 @@ unsigned QRVXReadPort(QRVXContext* context)
             platform::waitForEvent(context->stopEvent, kReadTimeoutMs);
             continue;
         }
-        if (got == 1 && !qrvx::storeByte(*context, byte))
+        if (got == 0)
+            continue;
+        if (!qrvx::storeByte(*context, byte))
             break;
+        // Lets a consumer on the same core take the byte at once; frames are
+        // lost when it comes back late (it discards what arrived before it).
         std::this_thread::yield();
     }
     return 0;

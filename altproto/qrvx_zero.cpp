@@ -15,8 +15,8 @@
 
 namespace {
 
-// "G", CR LF and the terminating zero.
-constexpr unsigned kSmallestReply = 4;
+// "G" and CR LF.
+constexpr unsigned kSmallestReply = 3;
 constexpr int kSendAttempts = 10;
 constexpr std::uint32_t kSendPauseMs = 10;
 
@@ -81,8 +81,9 @@ bool readZero(QRVXContext* context, char* buffer, unsigned size, const qrvx::Tun
             buffer[length + 1] = '\n';
             return true;
         }
-        // Each character must leave room for CR LF and the zero behind it.
-        if (length + 3 >= size)
+        // Each character must leave room for CR LF behind it. A packet of
+        // length L sends L - 3 bytes, so a reply echoing them fills exactly L.
+        if (length + 3 > size)
             return false;
         buffer[length++] = c;
     }
