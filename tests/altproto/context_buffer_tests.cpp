@@ -71,16 +71,6 @@ std::string pattern(std::size_t count, std::size_t from = 0)
     return s;
 }
 
-TEST_P(ContextBuffer, FullBufferDropsTheOldestByteForEachNewOne)
-{
-    store(pattern(QRVX_BUFFER_SIZE));
-    EXPECT_EQ(unconsumed(), pattern(QRVX_BUFFER_SIZE));
-    store(pattern(3, QRVX_BUFFER_SIZE));
-    EXPECT_EQ(context.readPos, context.buffer);
-    EXPECT_EQ(context.writePos, context.buffer + QRVX_BUFFER_SIZE);
-    EXPECT_EQ(unconsumed(), pattern(QRVX_BUFFER_SIZE, 3));
-}
-
 TEST_P(ContextBuffer, FullBufferWithConsumedBytesMovesTheRestToTheFront)
 {
     store(pattern(QRVX_BUFFER_SIZE));
@@ -112,13 +102,6 @@ TEST_P(ContextBuffer, NoBufferEndsTheStore)
 {
     context.buffer = nullptr;
     EXPECT_FALSE(qrvx::storeByte(context, 'x'));
-}
-
-TEST_P(ContextBuffer, DiscardDropsWhatWasReceived)
-{
-    store("old");
-    qrvx::discardReceived(context);
-    EXPECT_EQ(unconsumed(), "");
 }
 
 TEST_P(ContextBuffer, WaitingConsumerGetsAByteStoredLater)

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <future>
 #include <ostream>
 #include <regex>
 #include <thread>
@@ -267,6 +268,21 @@ TEST_F(ScriptedDevice, WithoutEchoThePacketStaysUnsentAndTheReadBackStillRuns)
     EXPECT_EQ(log.find("real read"), std::string::npos);
     EXPECT_EQ(log.find("write packet"), std::string::npos);
     EXPECT_TRUE(std::regex_search(log, std::regex("start wait 'Z'\n[0-9]+\tTimeout wait 'Z'!!!\n$"))) << log;
+}
+
+TEST_F(ScriptedDevice, StopEndsTheEchoWaitPromptly)
+{
+    echo = false;
+    char packet[16] = "Zabcdefghi";
+    auto writer = std::async(std::launch::async, [&] { return QRVXWriteZero(stream->context(), packet, 10); });
+    ASSERT_TRUE(testing_support::waitFor([&] { return written() == "Z"; }));
+    const auto ms = millisecondsOf([&] {
+        stream->requestStop();
+        writer.wait();
+    });
+    EXPECT_FALSE(writer.get());
+    EXPECT_LT(ms, 150);
+    EXPECT_EQ(written(), "Z");
 }
 
 TEST_F(ScriptedDevice, ChangedTuningCountsFromTheNextCall)
