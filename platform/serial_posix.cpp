@@ -1,6 +1,9 @@
 // The machine's serial ports over termios. Reads are served from a small
 // receive buffer so that the byte-by-byte reads of the protocol layers cost one
 // system call per burst, not per byte; purging the receive side empties it.
+// One thread may purge or write while another waits in a read (the second
+// protocol's consumer purges while its receive loop reads), so the receive
+// buffer has a lock of its own, released while the read waits for the line.
 #include "platform/device_names.h"
 #include "platform/serial.h"
 #include "platform/fake_serial_port.h"
@@ -15,6 +18,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <mutex>
 
 namespace platform {
 
@@ -148,6 +152,7 @@ public:
         if (flags & (kPurgeTxAbort | kPurgeTxClear))
             ok = ::tcflush(fd_, TCOFLUSH) == 0 && ok;
         if (flags & (kPurgeRxAbort | kPurgeRxClear)) {
+            std::lock_guard<std::mutex> lock(rxMutex_);
             rxHead_ = rxTail_ = 0;
             ok = ::tcflush(fd_, TCIFLUSH) == 0 && ok;
         }
@@ -181,13 +186,16 @@ public:
         ReadTimer timer(timeouts_, size);
         got = 0;
         for (;;) {
-            got += takeBuffered(out + got, size - got);
-            if (got == size)
-                return true;
-            if (!fillBuffer())
-                return false;
-            if (rxTail_ > rxHead_)
-                continue;
+            {
+                std::lock_guard<std::mutex> lock(rxMutex_);
+                got += takeBuffered(out + got, size - got);
+                if (got == size)
+                    return true;
+                if (!fillBuffer())
+                    return false;
+                if (rxTail_ > rxHead_)
+                    continue;
+            }
             const std::int64_t wait = timer.waitMs(got);
             if (wait == 0)
                 return true;
@@ -286,6 +294,7 @@ private:
     LineControl rtsControl_ = LineControl::Enable;
     std::uint16_t xonLimit_ = 0;
     std::uint16_t xoffLimit_ = 0;
+    std::mutex rxMutex_;  // guards rxBuffer_, rxHead_ and rxTail_
     unsigned char rxBuffer_[512];
     std::uint32_t rxHead_ = 0;
     std::uint32_t rxTail_ = 0;

@@ -2,12 +2,14 @@
 // and anyone without hardware at hand.
 #include "modbus_bus.h"
 #include "pty_line.h"
+#include "qrvx_streamer.h"
 #include "sim_options.h"
 
 #include <csignal>
 #include <cstdio>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -45,11 +47,16 @@ int main(int argc, char** argv)
     std::signal(SIGTERM, onSignal);
     std::signal(SIGHUP, onSignal);
     try {
-        const sim::SimOptions options = sim::parseOptions(argc, argv);
+        std::vector<char*> rest;
+        const auto qrvx = sim::takeQrvxOptions(argc, argv, rest);
+        const sim::SimOptions options = sim::parseOptions(static_cast<int>(rest.size()), rest.data());
         if (options.helpWanted) {
             std::fputs(sim::kUsage, stdout);
+            std::fputs(sim::kQrvxUsage, stdout);
             return 0;
         }
+        if (qrvx)
+            return sim::runQrvxDevice(options, *qrvx, g_stop);
         return run(options);
     } catch (const std::invalid_argument& e) {
         std::fprintf(stderr, "kl_sim: %s\n\n%s", e.what(), sim::kUsage);

@@ -22,6 +22,9 @@ public:
     // The bit rate the program has set on the line.
     unsigned lineBaud() const;
 
+    // Characters written that the terminal side has not read yet.
+    std::size_t unreadByTerminal() const;
+
     // Reads what has arrived, waiting at most `timeout`; empty when nothing came.
     std::string read(std::chrono::milliseconds timeout);
     void write(const std::string& bytes);

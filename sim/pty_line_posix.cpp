@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <stdexcept>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -76,6 +77,12 @@ unsigned PtyLine::lineBaud() const
         if (e.code == speed)
             return e.baud;
     return 0;
+}
+
+std::size_t PtyLine::unreadByTerminal() const
+{
+    int count = 0;
+    return ::ioctl(terminal_, TIOCINQ, &count) == 0 && count > 0 ? static_cast<std::size_t>(count) : 0;
 }
 
 std::string PtyLine::read(std::chrono::milliseconds timeout)

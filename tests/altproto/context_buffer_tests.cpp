@@ -1,0 +1,164 @@
+// The receive buffer's rules and the consumer's waits, on a context without a
+// port: bytes are stored as the receive loop stores them.
+#include "context_buffer.h"
+
+#include "qrvx_test_support.h"
+
+#include "platform/handle.h"
+#include "platform/sync.h"
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <functional>
+#include <thread>
+#include <vector>
+
+using qrvx_test::millisecondsOf;
+
+namespace {
+
+class ContextBuffer : public ::testing::TestWithParam<bool> {
+protected:
+    ContextBuffer() : buffer(QRVX_BUFFER_SIZE)
+    {
+        context.buffer = context.readPos = context.writePos = buffer.data();
+        context.stopEvent = platform::createEvent(nullptr, true, false);
+        context.lock = platform::createMutex(nullptr);
+        context.dataEvent = GetParam() ? platform::createEvent(nullptr, false, false) : nullptr;
+    }
+    ~ContextBuffer() override
+    {
+        platform::closeHandle(context.stopEvent);
+        platform::closeHandle(context.lock);
+        if (context.dataEvent)
+            platform::closeHandle(context.dataEvent);
+    }
+
+    void store(const std::string& bytes)
+    {
+        for (char c : bytes)
+            ASSERT_TRUE(qrvx::storeByte(context, c));
+    }
+    std::string unconsumed() const { return std::string(context.readPos, context.writePos); }
+    std::string take(std::size_t count)
+    {
+        std::string got;
+        char c = 0;
+        while (got.size() < count && qrvx::nextByte(context, c, qrvx::Deadline(100)) == qrvx::Take::Byte)
+            got += c;
+        return got;
+    }
+
+    std::vector<char> buffer;
+    QRVXContext context{};
+};
+
+long long threadCpuMsOf(const std::function<void()>& action)
+{
+    timespec begin{}, end{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &begin);
+    action();
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &end);
+    return (end.tv_sec - begin.tv_sec) * 1000LL + (end.tv_nsec - begin.tv_nsec) / 1000000;
+}
+
+std::string pattern(std::size_t count, std::size_t from = 0)
+{
+    std::string s;
+    for (std::size_t i = from; i < from + count; ++i)
+        s += static_cast<char>('A' + i % 26);
+    return s;
+}
+
+TEST_P(ContextBuffer, FullBufferWithConsumedBytesMovesTheRestToTheFront)
+{
+    store(pattern(QRVX_BUFFER_SIZE));
+    EXPECT_EQ(take(10), pattern(10));
+    store("!");
+    EXPECT_EQ(context.readPos, context.buffer);
+    EXPECT_EQ(unconsumed(), pattern(QRVX_BUFFER_SIZE - 10, 10) + "!");
+}
+
+TEST_P(ContextBuffer, EmptiedBufferStartsAgainAtItsStart)
+{
+    store("abc");
+    EXPECT_EQ(take(3), "abc");
+    store("d");
+    EXPECT_EQ(context.readPos, context.buffer);
+    EXPECT_EQ(unconsumed(), "d");
+}
+
+TEST_P(ContextBuffer, PositionsOutsideTheBufferAreTakenAsEmpty)
+{
+    context.readPos = context.buffer + 10;
+    context.writePos = context.buffer + 5;
+    store("x");
+    EXPECT_EQ(context.readPos, context.buffer);
+    EXPECT_EQ(unconsumed(), "x");
+}
+
+TEST_P(ContextBuffer, NoBufferEndsTheStore)
+{
+    context.buffer = nullptr;
+    EXPECT_FALSE(qrvx::storeByte(context, 'x'));
+}
+
+TEST_P(ContextBuffer, WaitingConsumerGetsAByteStoredLater)
+{
+    std::thread producer([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        qrvx::storeByte(context, 'q');
+    });
+    char c = 0;
+    EXPECT_EQ(qrvx::nextByte(context, c, qrvx::Deadline::never()), qrvx::Take::Byte);
+    EXPECT_EQ(c, 'q');
+    producer.join();
+}
+
+TEST_P(ContextBuffer, StopEndsAnEndlessWaitPromptly)
+{
+    std::thread stopper([this] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        platform::setEvent(context.stopEvent);
+    });
+    char c = 0;
+    qrvx::Take result{};
+    const auto ms = millisecondsOf([&] { result = qrvx::nextByte(context, c, qrvx::Deadline::never()); });
+    stopper.join();
+    EXPECT_EQ(result, qrvx::Take::Stopped);
+    EXPECT_GE(ms, 45);
+    EXPECT_LT(ms, 250);
+}
+
+TEST_P(ContextBuffer, StopWinsOverAWaitingByte)
+{
+    store("x");
+    platform::setEvent(context.stopEvent);
+    char c = 0;
+    EXPECT_EQ(qrvx::nextByte(context, c, qrvx::Deadline::never()), qrvx::Take::Stopped);
+}
+
+TEST_P(ContextBuffer, DeadlineEndsTheWait)
+{
+    char c = 0;
+    qrvx::Take result{};
+    const auto ms = millisecondsOf([&] { result = qrvx::nextByte(context, c, qrvx::Deadline(80)); });
+    EXPECT_EQ(result, qrvx::Take::TimedOut);
+    EXPECT_GE(ms, 75);
+    EXPECT_LT(ms, 400);
+}
+
+// The consumer must sleep while nothing comes: a spinning wait would use
+// about all of the half second.
+TEST_P(ContextBuffer, WaitDoesNotSpinWhileTheBufferIsEmpty)
+{
+    char c = 0;
+    const long long cpuMs = threadCpuMsOf([&] { qrvx::nextByte(context, c, qrvx::Deadline(500)); });
+    EXPECT_LT(cpuMs, 50);
+}
+
+INSTANTIATE_TEST_SUITE_P(DataEvent, ContextBuffer, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "WithDataEvent" : "WithoutDataEvent"; });
+
+}  // namespace
