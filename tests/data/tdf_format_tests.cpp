@@ -458,6 +458,7 @@ const HostileCase kHostile[] = {
     {"most negative count", INT32_MIN, 3, 0, false, 0},
     {"count 200,000", 200000, 3, 0, false, 0},
     {"count 128,000", 128000, 3, 0, false, 0},
+    {"130,000 records, all there", 130000, 130000, 0, false, 0},
     {"count above the records held", 10, 4, 0, true, 4},
     {"count at the limit, few records", 127999, 2, 0, true, 2},
     {"truncated inside a record", 4, 3, 5, true, 3},
