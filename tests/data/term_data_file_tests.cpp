@@ -11,18 +11,10 @@
 #include <thread>
 #include <unistd.h>
 
-#if defined(__SANITIZE_ADDRESS__)
-#define KL_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define KL_ASAN 1
-#endif
-#endif
-#ifdef KL_ASAN
-// A failed allocation comes back as null, as without the sanitizer, instead
-// of ending the process.
+// Under a sanitizer a failed allocation comes back as null, as it does
+// without one, instead of ending the process. The sanitizers call these.
 extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1"; }
-#endif
+extern "C" const char* __tsan_default_options() { return "allocator_may_return_null=1"; }
 
 namespace {
 
