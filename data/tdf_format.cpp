@@ -141,6 +141,18 @@ v2DeviceInfo decodeDeviceInfo(const unsigned char* p)
     return v2DeviceInfo(info);
 }
 
+// Complete records of `recordSize` in `bytes`, none for a negative count
+// (a failed read, a file shorter than its fixed part).
+std::int64_t completeRecords(std::int64_t bytes, std::size_t recordSize)
+{
+    return bytes > 0 ? bytes / static_cast<std::int64_t>(recordSize) : 0;
+}
+
+std::size_t recordBytes(std::int32_t records, std::size_t recordSize)
+{
+    return static_cast<std::size_t>(records) * recordSize;
+}
+
 // The part of a file between its header and its records.
 struct FixedPart {
     platform::SystemTime begin;
@@ -171,8 +183,7 @@ std::int32_t recordsToTake(std::int32_t stored, platform::Handle file, std::int6
 {
     if (stored < 0 || stored > TermDataFile::kMaxCount)
         return -1;
-    const std::int64_t size = platform::fileSize(file);
-    const std::int64_t held = size > recordsOffset ? (size - recordsOffset) / static_cast<std::int64_t>(recordSize) : 0;
+    const std::int64_t held = completeRecords(platform::fileSize(file) - recordsOffset, recordSize);
     return static_cast<std::int32_t>(std::min<std::int64_t>(stored, held));
 }
 
@@ -182,14 +193,14 @@ template <typename Store>
 std::int32_t readRecords(platform::Handle file, std::int32_t wanted, std::size_t recordSize, Store store)
 {
     constexpr std::int32_t kBlockRecords = 4096;
-    std::vector<unsigned char> block(static_cast<std::size_t>(kBlockRecords) * recordSize);
+    std::vector<unsigned char> block(recordBytes(kBlockRecords, recordSize));
     std::int32_t done = 0;
     while (done < wanted) {
         const std::int32_t step = std::min(kBlockRecords, wanted - done);
-        const std::int64_t got = platform::readFile(file, block.data(), static_cast<std::size_t>(step) * recordSize);
-        const std::int32_t complete = got > 0 ? static_cast<std::int32_t>(got / static_cast<std::int64_t>(recordSize)) : 0;
+        const std::int64_t got = platform::readFile(file, block.data(), recordBytes(step, recordSize));
+        const auto complete = static_cast<std::int32_t>(completeRecords(got, recordSize));
         for (std::int32_t i = 0; i < complete; ++i)
-            store(done + i, block.data() + static_cast<std::size_t>(i) * recordSize);
+            store(done + i, block.data() + recordBytes(i, recordSize));
         done += complete;
         if (complete < step)
             break;
@@ -251,11 +262,10 @@ bool TermDataFile::ReadV4(void* file)
         return false;
     // No reader is promised a record while the records are overwritten.
     count.store(0, std::memory_order_release);
-    const std::int64_t got = wanted > 0 ? platform::readFile(file, termData, static_cast<std::size_t>(wanted) * kV4RecordSize) : 0;
+    const std::int64_t got = wanted > 0 ? platform::readFile(file, termData, recordBytes(wanted, kV4RecordSize)) : 0;
     beginTime = part.begin;
     deviceInfo = part.device;
-    count.store(got > 0 ? static_cast<std::int32_t>(got / static_cast<std::int64_t>(kV4RecordSize)) : 0,
-                std::memory_order_release);
+    count.store(static_cast<std::int32_t>(completeRecords(got, kV4RecordSize)), std::memory_order_release);
     return true;
 }
 
@@ -293,7 +303,8 @@ bool TermDataFile::ReadV3(void* file)
     count.store(0, std::memory_order_release);
     const std::int32_t got =
         readRecords(file, wanted, kV3RecordSize, [this, begin](std::int32_t i, const unsigned char* p) {
-            termData[i].time = static_cast<std::int32_t>(static_cast<std::uint32_t>((getU64(p) - begin) / kFileTimeUnitsPerMs));
+            const std::uint64_t ms = (getU64(p) - begin) / kFileTimeUnitsPerMs;
+            termData[i].time = static_cast<std::int32_t>(static_cast<std::uint32_t>(ms));
             termData[i].temperature = getU16(p + 8);
             termData[i].emissivity = getU16(p + 10);
         });
@@ -347,7 +358,7 @@ bool TermDataFile::Save()
     encodeV2DeviceInfo(head + kHeaderSize + kTimeSize, deviceInfo);
     putU32(head + kV4CountOffset, static_cast<std::uint32_t>(n));
     if (!platform::writeFile(file.handle, head, sizeof head)
-        || (n > 0 && !platform::writeFile(file.handle, termData, static_cast<std::size_t>(n) * kV4RecordSize))) {
+        || (n > 0 && !platform::writeFile(file.handle, termData, recordBytes(n, kV4RecordSize)))) {
         showError(kSaveFailed);
         return false;
     }
@@ -381,14 +392,13 @@ bool TermDataFile::SaveResult()
     }
     // A file left shorter than its count by an earlier crash is extended from
     // its last complete record; a torn record after it is overwritten.
-    const std::int64_t size = platform::fileSize(file.handle);
-    const std::int64_t held = size > kV4RecordsOffset ? (size - kV4RecordsOffset) / static_cast<std::int64_t>(kV4RecordSize) : 0;
+    const std::int64_t held = completeRecords(platform::fileSize(file.handle) - kV4RecordsOffset, kV4RecordSize);
     const std::int32_t first = static_cast<std::int32_t>(std::min<std::int64_t>(stored, held));
     // The records go first and the count that covers them last, so the file
     // never promises records it does not hold.
     if (first < n
-        && (!platform::setFilePosition(file.handle, kV4RecordsOffset + first * static_cast<std::int64_t>(kV4RecordSize))
-            || !platform::writeFile(file.handle, termData + first, static_cast<std::size_t>(n - first) * kV4RecordSize)))
+        && (!platform::setFilePosition(file.handle, kV4RecordsOffset + first * std::int64_t{kV4RecordSize})
+            || !platform::writeFile(file.handle, termData + first, recordBytes(n - first, kV4RecordSize))))
         return false;
     unsigned char countBytes[kCountSize];
     putU32(countBytes, static_cast<std::uint32_t>(n));

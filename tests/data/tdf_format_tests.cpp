@@ -98,21 +98,25 @@ std::string tdfFile(int version, std::int32_t count, const std::vector<Reading>&
     Bytes b;
     b.raw("TDF").u8(static_cast<unsigned>(version)).u8(0x0D).u8(0x0A).time(kBegin);
     const std::string serial("1234\0", 5), year("2023\0", 5), date("01022024\0", 9);
-    if (version == 2 || version == 4)
-        b.u8(7).u8(0).u16(0).u32(300).u32(65535).u16(0x1234).u16(0xFFFE).u16(131).raw(serial).raw(year).raw(date).u8(0).u16(1);
+    const bool wide = version == 2 || version == 4;
+    b.u8(7).u8(0);
+    if (wide)
+        b.u16(0).u32(300).u32(65535);
     else
-        b.u8(7).u8(0).u16(300).u16(65535).u16(0x1234).u16(0xFFFE).u16(131).raw(serial).raw(year).raw(date).u8(0).u16(1);
+        b.u16(300).u16(65535);
+    b.u16(0x1234).u16(0xFFFE).u16(131).raw(serial).raw(year).raw(date).u8(0).u16(1);
     b.u32(static_cast<std::uint32_t>(count));
     std::uint64_t begin = 0;
     platform::systemTimeToFileTime(kBegin, begin);
     for (const Reading& r : readings) {
-        if (version == 2 || version == 4)
-            b.u32(static_cast<std::uint32_t>(r.time)).u32(static_cast<std::uint32_t>(r.temperature)).u16(r.emissivity).u16(0).u32(
-                static_cast<std::uint32_t>(r.quantum));
+        const auto time = static_cast<std::uint32_t>(r.time);
+        const auto temperature = static_cast<std::uint32_t>(r.temperature);
+        if (wide)
+            b.u32(time).u32(temperature).u16(r.emissivity).u16(0).u32(static_cast<std::uint32_t>(r.quantum));
         else if (version == 1)
-            b.u32(static_cast<std::uint32_t>(r.time)).u16(static_cast<unsigned>(r.temperature)).u16(r.emissivity);
+            b.u32(time).u16(temperature & 0xFFFF).u16(r.emissivity);
         else
-            b.u64(begin + static_cast<std::uint64_t>(r.time) * 10000).u16(static_cast<unsigned>(r.temperature)).u16(r.emissivity);
+            b.u64(begin + std::uint64_t{time} * 10000).u16(temperature & 0xFFFF).u16(r.emissivity);
     }
     return b.str() + std::string(tail, '\x5A');
 }
@@ -458,6 +462,7 @@ const HostileCase kHostile[] = {
     {"most negative count", INT32_MIN, 3, 0, false, 0},
     {"count 200,000", 200000, 3, 0, false, 0},
     {"count 128,000", 128000, 3, 0, false, 0},
+    {"130,000 records, all there", 130000, 130000, 0, false, 0},
     {"count above the records held", 10, 4, 0, true, 4},
     {"count at the limit, few records", 127999, 2, 0, true, 2},
     {"truncated inside a record", 4, 3, 5, true, 3},

@@ -11,6 +11,11 @@
 #include <thread>
 #include <unistd.h>
 
+// Under a sanitizer a failed allocation comes back as null, as it does
+// without one, instead of ending the process. The sanitizers call these.
+extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1"; }
+extern "C" const char* __tsan_default_options() { return "allocator_may_return_null=1"; }
+
 namespace {
 
 // A series whose records have times 250, 500, 750, ... and temperatures 800, 801, ...
