@@ -172,12 +172,17 @@ double RangeModel::bigStep() const
     return windowStep_.units() * winCoeff_;
 }
 
-short RangeModel::smallStep() const
+short smallIntervals(double pixels)
 {
-    const double n = bigStep() / 20.0;
+    const double n = pixels / 20.0;
     if (n >= 8)
         return 8;
     return n >= 4 ? 4 : 2;
+}
+
+short RangeModel::smallStep() const
+{
+    return smallIntervals(bigStep());
 }
 
 long RangeModel::setFormatOffset(long offset)

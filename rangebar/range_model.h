@@ -52,6 +52,9 @@ struct RulerStep {
 // number keeps the first step of the series (10^-5).
 RulerStep searchRulerStep(double pixelsPerUnit);
 
+// Sub-intervals of a big step of `pixels`: 8 from 160 pixels, 4 from 80, else 2.
+short smallIntervals(double pixels);
+
 enum class CursorShape { Arrow, Move, Resize };
 
 class RangeModel {

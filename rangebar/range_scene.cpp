@@ -20,15 +20,6 @@ void addText(RulerDrawing& ruler, int x, int y, const TextExtent& extent, std::s
     ruler.items.push_back({Primitive::Text, {x, y, x + extent.cx, y + extent.cy}, std::move(text)});
 }
 
-// Sub-intervals of a big step of `pixels`.
-int smallIntervals(double pixels)
-{
-    const double n = pixels / 20.0;
-    if (n >= 8)
-        return 8;
-    return n >= 4 ? 4 : 2;
-}
-
 }  // namespace
 
 BarRect RulerDrawing::bounds() const
