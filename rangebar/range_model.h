@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 
 // Control style bits.
 constexpr long RBS_HORIZONTAL = 0x01;  // values grow to the right, selector along the bottom
@@ -83,7 +84,11 @@ public:
     long savedWinMax() const { return savedWinMax_; }
 
     // Each setter returns the previous value; a value equal to the current one
-    // changes nothing and notifies nobody. See range_model.cpp for the rules.
+    // changes nothing and notifies nobody. A range end set past the other one
+    // pushes it to one unit beyond; the window is then clamped into the range
+    // through the window setters, which notify first. Window ends are clamped
+    // to the range; a window end set past the other end moves that end to the
+    // range limit, and a window that would be empty becomes the whole range.
     long setMin(long value);
     long setMax(long value);
     long setWinMin(long value);

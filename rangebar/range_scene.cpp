@@ -139,4 +139,32 @@ Scene buildScene(const RangeModel& model, const BarRect& client, const MeasureTe
     return scene;
 }
 
+bool SceneInputs::operator==(const SceneInputs& o) const
+{
+    return style == o.style && min == o.min && max == o.max && winMin == o.winMin && winMax == o.winMax &&
+           rangeScale == o.rangeScale && winCoeff == o.winCoeff && rangeStepDecade == o.rangeStepDecade &&
+           windowStepDecade == o.windowStepDecade && rangeStepIndex == o.rangeStepIndex &&
+           windowStepIndex == o.windowStepIndex && decimals == o.decimals && offset == o.offset &&
+           mouseState == o.mouseState && client == o.client;
+}
+
+SceneInputs sceneInputs(const RangeModel& model, const BarRect& client)
+{
+    return {model.style(),
+            model.min(),
+            model.max(),
+            model.winMin(),
+            model.winMax(),
+            model.rangeScale(),
+            model.winCoeff(),
+            model.rangeStep().decade,
+            model.windowStep().decade,
+            model.rangeStep().index,
+            model.windowStep().index,
+            model.format().decimals,
+            model.format().offset,
+            model.mouseState(),
+            client};
+}
+
 }  // namespace rangebar

@@ -66,4 +66,21 @@ RulerDrawing rangeRuler(const RangeModel& model, const BarRect& client, const Me
 
 Scene buildScene(const RangeModel& model, const BarRect& client, const MeasureText& measure);
 
+// Everything of the model and the client that buildScene reads: equal inputs
+// (with the same font) give the same scene.
+struct SceneInputs {
+    long style, min, max, winMin, winMax;
+    double rangeScale, winCoeff;
+    double rangeStepDecade, windowStepDecade;
+    int rangeStepIndex, windowStepIndex;
+    short decimals;
+    long offset;
+    SelectorAction mouseState;
+    BarRect client;
+
+    bool operator==(const SceneInputs& other) const;
+};
+
+SceneInputs sceneInputs(const RangeModel& model, const BarRect& client);
+
 }  // namespace rangebar

@@ -35,10 +35,6 @@ CRangeBar::CRangeBar(QWidget* parent)
     setMouseTracking(true);
     // Every pixel is painted on each paint event.
     setAttribute(Qt::WA_OpaquePaintEvent);
-    measure_ = [this](const std::string& text) {
-        const QFontMetrics metrics = fontMetrics();
-        return rangebar::TextExtent{metrics.horizontalAdvance(QString::fromStdString(text)), metrics.height()};
-    };
     model_.setClientSource([this]() -> std::optional<BarRect> {
         if (!hasWindow())
             return std::nullopt;
@@ -165,9 +161,19 @@ int CRangeBar::OnMouseWheel(Qt::KeyboardModifiers modifiers, int delta)
     return 0;
 }
 
-Scene CRangeBar::scene() const
+const Scene& CRangeBar::scene() const
 {
-    return rangebar::buildScene(model_, clientRect(), measure_);
+    const rangebar::SceneInputs inputs = rangebar::sceneInputs(model_, clientRect());
+    if (!scene_ || !(inputs == *sceneInputs_) || !(font() == sceneFont_)) {
+        const QFontMetrics metrics = fontMetrics();
+        const rangebar::MeasureText measure = [&metrics](const std::string& text) {
+            return rangebar::TextExtent{metrics.horizontalAdvance(QString::fromStdString(text)), metrics.height()};
+        };
+        scene_ = rangebar::buildScene(model_, clientRect(), measure);
+        sceneInputs_ = inputs;
+        sceneFont_ = font();
+    }
+    return *scene_;
 }
 
 QBrush CRangeBar::background() const

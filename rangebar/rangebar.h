@@ -23,6 +23,8 @@
 #include <QString>
 #include <QWidget>
 
+#include <optional>
+
 class CRangeBar;
 
 // A parent widget that also derives from this class chooses the bar's
@@ -124,14 +126,17 @@ protected:
 private:
     bool hasWindow() const { return parentWidget() != nullptr; }
     rangebar::BarRect clientRect() const;
-    rangebar::Scene scene() const;
+    // The scene of the current state, built again only when its inputs changed.
+    const rangebar::Scene& scene() const;
     QBrush background() const;
     QRegion movingParts(const rangebar::Scene& scene) const;
     void applyCursor(rangebar::CursorShape shape);
 
     rangebar::RangeModel model_;
-    rangebar::MeasureText measure_;
     QPen darkPen_;
     QPen lightPen_;
     QDateTime referenceTime_;
+    mutable std::optional<rangebar::Scene> scene_;
+    mutable std::optional<rangebar::SceneInputs> sceneInputs_;
+    mutable QFont sceneFont_;
 };
