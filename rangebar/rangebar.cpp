@@ -196,17 +196,13 @@ QRegion CRangeBar::movingParts(const Scene& scene) const
 
 void CRangeBar::applyCursor(CursorShape shape)
 {
-    switch (shape) {
-    case CursorShape::Move:
-        setCursor(Qt::SizeAllCursor);
-        break;
-    case CursorShape::Resize:
-        setCursor(model_.horizontal() ? Qt::SizeHorCursor : Qt::SizeVerCursor);
-        break;
-    case CursorShape::Arrow:
-        setCursor(Qt::ArrowCursor);
-        break;
-    }
+    Qt::CursorShape wanted = Qt::ArrowCursor;
+    if (shape == CursorShape::Move)
+        wanted = Qt::SizeAllCursor;
+    else if (shape == CursorShape::Resize)
+        wanted = model_.horizontal() ? Qt::SizeHorCursor : Qt::SizeVerCursor;
+    if (cursor().shape() != wanted)
+        setCursor(wanted);
 }
 
 void CRangeBar::paintEvent(QPaintEvent* event)

@@ -57,16 +57,6 @@ protected:
     std::vector<Seen> seen;
 };
 
-TEST_F(ModelTest, StartsAsTheWholeRangeZeroToHundred)
-{
-    EXPECT_EQ(model.min(), 0);
-    EXPECT_EQ(model.max(), 100);
-    EXPECT_EQ(model.winMin(), 0);
-    EXPECT_EQ(model.winMax(), 100);
-    EXPECT_EQ(model.mouseState(), SA_IDLE);
-    EXPECT_DOUBLE_EQ(model.winCoeff(), 1.0);
-}
-
 TEST_F(ModelTest, SetWinMaxHalvesTheWindowWithOneNotification)
 {
     EXPECT_EQ(model.setWinMax(50), 100);
@@ -197,16 +187,6 @@ TEST_F(ModelTest, MoveIsShortenedAtEitherLimitAndKeepsTheSpan)
     EXPECT_EQ(codes(), (std::vector<int>{RBN_WINMOVED, RBN_WINMOVED, RBN_WINMOVED}));
 }
 
-TEST_F(ModelTest, WithoutAWindowNothingIsRecalculated)
-{
-    client.reset();
-    model.setWinMax(50);
-    EXPECT_EQ(model.winMax(), 50);
-    EXPECT_DOUBLE_EQ(model.winCoeff(), 1.0);
-    EXPECT_DOUBLE_EQ(model.rangeScale(), 1.0);
-    EXPECT_EQ(codes(), (std::vector<int>{RBN_WINCHANGED}));
-}
-
 struct StepCase {
     int length;
     long min, max;
@@ -303,23 +283,6 @@ protected:
     static constexpr int y = 20;
 };
 
-TEST_F(DragTest, PressingNearAnEndStartsThatEdgesDrag)
-{
-    EXPECT_TRUE(model.press(117, y));
-    EXPECT_EQ(model.mouseState(), SA_MAXEDGE);
-    EXPECT_TRUE(model.release());
-    EXPECT_TRUE(model.press(83, y));
-    EXPECT_EQ(model.mouseState(), SA_MINEDGE);
-    EXPECT_TRUE(model.release());
-    EXPECT_TRUE(model.press(100, y));
-    EXPECT_EQ(model.mouseState(), SA_MOVE);
-    EXPECT_FALSE(model.press(100, y)) << "a second press during a drag";
-    EXPECT_TRUE(model.release());
-    EXPECT_FALSE(model.release());
-    EXPECT_FALSE(model.press(60, y)) << "outside the selector";
-    EXPECT_EQ(model.mouseState(), SA_IDLE);
-}
-
 TEST_F(DragTest, OnAVerticalBarTheBottomEndIsTheMinimumEdge)
 {
     makeBar(30, 400, 0, 0, 100, 20, 30);  // selector rows 280..320
@@ -331,29 +294,6 @@ TEST_F(DragTest, OnAVerticalBarTheBottomEndIsTheMinimumEdge)
     model.release();
     EXPECT_TRUE(model.press(10, 283));
     EXPECT_EQ(model.mouseState(), SA_MAXEDGE);
-}
-
-TEST_F(DragTest, MovementBelowOneUnitChangesNothingAndAccumulates)
-{
-    model.press(100, y);
-    EXPECT_EQ(model.dragTo(103, y).code, 0);
-    EXPECT_EQ(model.winMin(), 20);
-    EXPECT_EQ(model.dragTo(104, y).code, RBN_WINMOVED);
-    EXPECT_EQ(model.winMin(), 21);
-    EXPECT_EQ(model.winMax(), 31);
-    EXPECT_EQ(model.dragTo(101, y).code, 0) << "3 pixels back from the last applied step";
-    EXPECT_TRUE(seen.empty()) << "a drag reports to its caller, not the observer";
-}
-
-TEST_F(DragTest, DraggingTheBodyPastEitherEndKeepsTheSpan)
-{
-    model.press(100, y);
-    EXPECT_EQ(model.dragTo(-300, y).code, RBN_WINMOVED);
-    EXPECT_EQ(model.winMin(), 0);
-    EXPECT_EQ(model.winMax(), 10);
-    EXPECT_EQ(model.dragTo(2000, y).code, RBN_WINMOVED);
-    EXPECT_EQ(model.winMin(), 90);
-    EXPECT_EQ(model.winMax(), 100);
 }
 
 TEST_F(DragTest, TheMinimumEdgeIsClampedAndKeptFivePixelsFromTheMaximum)
@@ -417,22 +357,6 @@ TEST_F(DragTest, ReadOnlySwitchesTheMouseOffForGoodButNotDoubleClickAndWheel)
     EXPECT_EQ(model.winMin(), 0);
     model.wheel(false, false, -120);
     EXPECT_EQ(codes(), (std::vector<int>{RBN_WINCHANGED, RBN_WINMOVED}));
-}
-
-TEST_F(DragTest, DoubleClickShowsTheWholeRangeAndASecondBringsTheWindowBack)
-{
-    EXPECT_FALSE(model.doubleClick(200, y)) << "outside the selector";
-    EXPECT_TRUE(model.doubleClick(100, y));
-    EXPECT_EQ(model.winMin(), 0);
-    EXPECT_EQ(model.winMax(), 100);
-    EXPECT_EQ(model.savedWinMin(), 20);
-    EXPECT_EQ(model.savedWinMax(), 30);
-    EXPECT_TRUE(model.doubleClick(200, y));
-    EXPECT_EQ(model.winMin(), 20);
-    EXPECT_EQ(model.winMax(), 30);
-    EXPECT_EQ(model.savedWinMin(), 0);
-    EXPECT_EQ(model.savedWinMax(), 0);
-    EXPECT_EQ(seen, (std::vector<Seen>{{RBN_WINCHANGED, 0, 100}, {RBN_WINCHANGED, 20, 30}}));
 }
 
 struct WheelCase {

@@ -171,14 +171,6 @@ TEST_F(BarTest, ResizingRecalculatesAndReportsAWindowChange)
     EXPECT_EQ(bar->CalcSelectorRect(), QRect(100, 23, 50, 12));
 }
 
-TEST_F(BarTest, SelectorSitsOnTheWindowAtLeastTwelvePixelsLong)
-{
-    makeStandardBar();
-    EXPECT_EQ(bar->CalcSelectorRect(), QRect(80, 23, 40, 12));
-    bar->SetWinMax(21);
-    EXPECT_EQ(bar->CalcSelectorRect(), QRect(80, 23, 12, 12));
-}
-
 TEST_F(BarTest, PressingThreePixelsInsideAnEndStartsThatEdgesDrag)
 {
     makeStandardBar();
@@ -340,21 +332,6 @@ TEST_F(BarTest, TheCursorShowsWhatAPressWouldDo)
     bar->RecalcRuler();  // 40 pixels high: selector rows 20..31
     hover(QPoint(10, 30));
     EXPECT_EQ(bar->cursor().shape(), Qt::SizeVerCursor) << "a vertical bar resizes up and down";
-}
-
-TEST_F(BarTest, PensAreGreyAndOnlyTwo)
-{
-    ASSERT_NE(bar->GetPen(PC_DARK), nullptr);
-    EXPECT_EQ(bar->GetPen(PC_DARK)->color(), QColor(128, 128, 128));
-    EXPECT_EQ(bar->GetPen(PC_LIGHT)->color(), QColor(192, 192, 192));
-    EXPECT_EQ(bar->GetPen(2), nullptr);
-}
-
-TEST_F(BarTest, TheReferenceTimeIsExchanged)
-{
-    const QDateTime begin(QDate(2024, 3, 1), QTime(10, 0));
-    EXPECT_FALSE(bar->SetFormatOffset(begin).isValid());
-    EXPECT_EQ(bar->SetFormatOffset(QDateTime()), begin);
 }
 
 bool isDark(QColor c)
