@@ -1,7 +1,7 @@
 #include "sim_options.h"
 
-#include "pyrometer_spec.h"
-#include "spec_values.h"
+#include "pyrometer_options.h"
+#include "option_values.h"
 
 #include <cstdlib>
 #include <stdexcept>

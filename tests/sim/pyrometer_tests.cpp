@@ -4,7 +4,7 @@
 #include "limit_table.h"
 #include "modbus_bus.h"
 #include "pyrometer.h"
-#include "pyrometer_spec.h"
+#include "pyrometer_options.h"
 #include "thermostat.h"
 
 #include <gtest/gtest.h>

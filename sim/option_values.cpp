@@ -1,4 +1,4 @@
-#include "spec_values.h"
+#include "option_values.h"
 
 #include <cstdlib>
 #include <stdexcept>
