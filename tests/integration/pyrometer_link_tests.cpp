@@ -70,9 +70,9 @@ TEST_F(PyrometerLinkTest, GetDeviceInfoKnowsEveryModelInBothLayouts)
         {"type=3,variant=1", 3, 1, 200, 1000, 1},
         {"type=6", 6, 0, 600, 2200, 0},
         {"type=6,variant=1", 6, 1, 600, 2200, 0},
-        {"type=131", 131, 0, 700, 1800, 0},
-        {"type=131,variant=1", 131, 1, 700, 1800, 0},
-        {"type=131,variant=1,type-byte=none", 131, 1, 700, 1800, 0},
+        {"type=131", 131, 0, 700, 1800, 1},
+        {"type=131,variant=1", 131, 1, 700, 1800, 1},
+        {"type=131,variant=1,type-byte=none", 131, 1, 700, 1800, 1},
         {"type=135", 135, 0, 800, 2500, 0},
         {"type=135,variant=2", 135, 2, 800, 2500, 0},
     };
