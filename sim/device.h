@@ -4,6 +4,7 @@
 
 #include "ascii_frame.h"
 
+#include <bitset>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -19,6 +20,7 @@ struct Faults {
     bool noise = false;        // sends noise (a line feed among it) before the ':'
     bool highBit = false;      // sets bit 7 on every character it sends
     int delayMs = 0;           // waits this long before answering
+    std::bitset<256> muted;    // functions it never answers
 };
 
 class Device {

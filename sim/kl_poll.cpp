@@ -1,6 +1,6 @@
 // kl_poll: a short command-line check of the device link library. It opens a
-// port, reads the measurement registers of the device at address 1 a few
-// times and prints them.
+// port, prints the identification of the device at address 1, then reads its
+// measurement registers a few times and prints them.
 #include <kcmb.h>
 
 #include "platform/clock.h"
@@ -10,27 +10,24 @@
 
 namespace {
 
-constexpr unsigned kMeasurementRegister = 256;
-constexpr unsigned kMeasurementWords = 5;
+constexpr unsigned short kMeasurementRegister = 256;
+constexpr unsigned short kMeasurementWords = 5;
+constexpr char kAddress = 1;
 
-// Reads the measurement words with one exchange; the result code of the exchange.
-int readMeasurement(void* port, unsigned short (&words)[kMeasurementWords])
+// Prints the identification of the device; false when it cannot be read.
+bool printIdentification(void* port, const char* portName)
 {
-    char request[6] = {1, 4, static_cast<char>(kMeasurementRegister >> 8), static_cast<char>(kMeasurementRegister & 0xFF),
-                       0, static_cast<char>(kMeasurementWords)};
-    char reply[64];
-    int count = 0;
-    const int result = KCCommModBus(port, request, sizeof request, reply, sizeof reply, &count);
-    if (result != 0)
-        return result;
-    if (reply[1] & 0x80)
-        return reply[2];
-    if (count < 3 + 2 * static_cast<int>(kMeasurementWords))
-        return 7;
-    for (unsigned i = 0; i < kMeasurementWords; ++i)
-        words[i] = static_cast<unsigned short>(static_cast<unsigned char>(reply[3 + 2 * i]) << 8
-                                               | static_cast<unsigned char>(reply[4 + 2 * i]));
-    return 0;
+    DeviceInfo info{};
+    const int result = getDeviceInfo(port, kAddress, &info);
+    if (result != 0) {
+        std::printf("%s: identification: %s (%d)\n", portName, KCGetErrorTxt(static_cast<unsigned short>(result)),
+                    result);
+        return false;
+    }
+    std::printf("%s: %s, serial number %s, made %s, sensor %s, %u..%u °C, verified %s\n", portName,
+                getDeviceName(info.type), info.serial, info.year, KCGetSensorName(static_cast<unsigned short>(info.sensor)),
+                info.tempMin, info.tempMax, info.verifyDate);
+    return true;
 }
 
 }  // namespace
@@ -50,15 +47,15 @@ int main(int argc, char** argv)
         KCClose();
         return 1;
     }
-    int failures = 0;
+    int failures = printIdentification(guard.handle, portName) ? 0 : 1;
     for (int i = 0; i < rounds; ++i) {
         unsigned short words[kMeasurementWords] = {};
-        const int result = readMeasurement(guard.handle, words);
+        const int result = readWords(guard.handle, kAddress, kMeasurementRegister, words, kMeasurementWords);
         if (result == 0)
             std::printf("%s: temperatures %u %u %u %u, quantum %u\n", portName, words[0], words[1], words[2], words[3],
                         words[4]);
         else
-            std::printf("%s: result %d\n", portName, result);
+            std::printf("%s: %s (%d)\n", portName, KCGetErrorTxt(static_cast<unsigned short>(result)), result);
         std::fflush(stdout);
         failures += result != 0;
         if (i + 1 < rounds)
@@ -66,5 +63,5 @@ int main(int argc, char** argv)
     }
     guard.reset();
     KCClose();
-    return failures == rounds ? 1 : 0;
+    return failures > rounds ? 1 : 0;
 }

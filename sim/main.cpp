@@ -20,6 +20,8 @@ void onSignal(int) { g_stop = 1; }
 int run(const sim::SimOptions& options)
 {
     sim::ModbusBus bus(options.timing);
+    if (!options.traceFile.empty())
+        bus.traceTo(options.traceFile);
     for (const auto& spec : options.devices)
         bus.addDevice(sim::makeDevice(spec));
     sim::PtyLine line(options.folder, options.comNumber);

@@ -23,6 +23,8 @@ void ModbusBus::receive(const std::string& chars, unsigned baud, std::chrono::st
         const auto request = decodeFrame(line);
         if (!request || request->empty())
             continue;
+        if (trace_)
+            trace_->record(*request, frameStart_);
         for (const auto& device : devices_) {
             // A device at another speed sees only garbage and keeps quiet.
             if (!device->listensAt((*request)[0], baud, *request))
@@ -37,6 +39,11 @@ void ModbusBus::receive(const std::string& chars, unsigned baud, std::chrono::st
             break;
         }
     }
+}
+
+void ModbusBus::traceTo(const std::string& path)
+{
+    trace_ = std::make_unique<RequestTrace>(path);
 }
 
 std::string ModbusBus::replyLine(const Device& device, const Bytes& reply) const

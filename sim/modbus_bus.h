@@ -3,6 +3,7 @@
 #pragma once
 
 #include "device.h"
+#include "request_trace.h"
 
 #include <chrono>
 #include <functional>
@@ -26,6 +27,10 @@ public:
 
     void addDevice(std::unique_ptr<Device> device) { devices_.push_back(std::move(device)); }
 
+    // Writes every request the line carries, answered or not, to `path`
+    // (see RequestTrace); throws std::runtime_error when it cannot be created.
+    void traceTo(const std::string& path);
+
     // Takes characters received at `arrival` on a line set to `baud`; for every
     // complete request that a device answers, `send` gets the reply characters
     // and the moment at which they may go out.
@@ -39,6 +44,7 @@ private:
 
     Timing timing_;
     std::vector<std::unique_ptr<Device>> devices_;
+    std::unique_ptr<RequestTrace> trace_;
     std::string pending_;
     std::chrono::steady_clock::time_point frameStart_{};
 };

@@ -21,7 +21,7 @@ ModelDefaults modelDefaults(int type)
     case 0: case 1: case 2: return {400, 1400, 0};
     case 3: return {200, 1000, 1};
     case 6: return {600, 2200, 0};
-    case 131: return {700, 1800, 0};
+    case 131: return {700, 1800, 1};
     default: return {800, 2500, 0};
     }
 }

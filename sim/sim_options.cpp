@@ -1,7 +1,7 @@
 #include "sim_options.h"
 
-#include "pyrometer_spec.h"
-#include "spec_values.h"
+#include "pyrometer_options.h"
+#include "option_values.h"
 
 #include <cstdlib>
 #include <stdexcept>
@@ -18,6 +18,9 @@ options:
   --com N              publish the line as COM<N> (default 1)
   --turnaround-ms MS   pause between request and reply (default 1, fractions allowed)
   --no-line-time       answer without the line time of request and reply
+  --trace FILE         write a line "ms address function start count" to FILE
+                       for every request on the line (ms since the start;
+                       start and count 0 for functions without them)
   --device SPEC        a device on the line (default: one at address 1, 19200 baud)
   --help               this text
 
@@ -28,6 +31,7 @@ SPEC is a comma-separated list of key=value:
   type-byte=N          type byte of function 5 (default 3)
   regs=START:V1:V2...  input register values from START on (decimal or 0x..)
   fault=F[+F...]       silence | bad-lrc | exception:CODE | noise | high-bit | delay:MS
+                       | mute:FUNCTION (never answers that function)
 
 A SPEC with type=CODE plays a pyrometer of that model instead:
   type=CODE            0, 1, 2 (A1), 3 (B3), 6 (B2), 131 (B3 2C), 135 (B2 2C)
@@ -44,7 +48,7 @@ A SPEC with type=CODE plays a pyrometer of that model instead:
   range=MIN:MAX        measuring range in °C, 0 <= MIN < MAX <= 5000 (default
                        by type: 400:1400 A1, 200:1000 B3, 600:2200 B2,
                        700:1800 B3 2C, 800:2500 B2 2C)
-  sensor=N             sensor code, register 4 (default 1 for B3, else 0)
+  sensor=N             sensor code, register 4 (default 1 for B3 and B3 2C, else 0)
   reg2=N               register 2 (default 0)
   type-byte=N|none     type byte of function 5 (default the type code); none:
                        function 5 is refused with exception 1
@@ -110,6 +114,8 @@ SimOptions parseOptions(int argc, char** argv)
             options.timing.turnaround = std::chrono::microseconds(static_cast<long long>(ms * 1000));
         } else if (arg == "--no-line-time") {
             options.timing.lineTime = false;
+        } else if (arg == "--trace") {
+            options.traceFile = value();
         } else if (arg == "--device") {
             options.devices.push_back(parseSpec(value()));
         } else {

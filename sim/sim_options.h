@@ -17,6 +17,7 @@ struct SimOptions {
     std::string folder;
     int comNumber = 1;
     Timing timing;
+    std::string traceFile;
     std::vector<DeviceSpec> devices;
     bool helpWanted = false;
 };

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstring>
+#include <random>
 
 using namespace link_testing;
 
@@ -70,6 +71,35 @@ INSTANTIATE_TEST_SUITE_P(
         StoreCase{"ZeroAsked", Bytes("\x01\x04\x04\x01\x01\x02\x02", 7), 0, 0},
         StoreCase{"TooShortToCarryData", Bytes("\x01\x04", 2), 8, 0}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Whatever a device sends back, nothing is written past the caller's words.
+TEST_F(RegisterServicesTest, ArbitraryRepliesNeverWritePastTheWords)
+{
+    std::mt19937 random(7);
+    playDevice([&random](const Bytes& request) {
+        Bytes reply = request.substr(0, 2);
+        const int length = static_cast<int>(random() % 124);
+        for (int i = 0; i < length; ++i)
+            reply += static_cast<char>(random());
+        if (random() % 4 == 0)
+            reply[1] = static_cast<char>(reply[1] | 0x80);
+        return reply;
+    });
+    for (int round = 0; round < 300; ++round) {
+        const auto count = static_cast<unsigned short>(random() % 9);
+        std::array<unsigned short, 16> words;
+        words.fill(0xEEEE);
+        const int result = readWords(port, 1, 0, words.data(), count);
+        EXPECT_NE(result, KC_TIMEOUT);
+        for (std::size_t i = count; i < words.size(); ++i)
+            ASSERT_EQ(words[i], 0xEEEE) << "round " << round << ", word " << i;
+        unsigned short status = 0;
+        readException(port, 1, &status);
+        DeviceInfo info{};
+        if (round % 30 == 0)
+            getDeviceInfo(port, 1, &info);
+    }
+}
 
 TEST_F(RegisterServicesTest, ReadWordsPassesExchangeFailuresOnAndKeepsTheWords)
 {

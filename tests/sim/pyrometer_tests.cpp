@@ -4,13 +4,14 @@
 #include "limit_table.h"
 #include "modbus_bus.h"
 #include "pyrometer.h"
-#include "pyrometer_spec.h"
+#include "pyrometer_options.h"
 #include "thermostat.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <random>
 #include <stdexcept>
 
 using namespace std::chrono;
@@ -385,7 +386,25 @@ TEST_F(PyrometerTest, ALongPauseDoesNotReplayEverySample)
     EXPECT_EQ(read(256, 5).size(), 5u);
 }
 
-TEST(PyrometerSpec, RefusesWhatItCannotPlay)
+TEST_F(PyrometerTest, EveryRequestGetsAReplyOrSilence)
+{
+    make({{"type", "135"}});
+    std::mt19937 random(3);
+    for (int function = 0; function < 256; ++function) {
+        for (int length = 0; length < 30; ++length) {
+            Bytes request{1, static_cast<std::uint8_t>(function)};
+            for (int i = 0; i < length; ++i)
+                request.push_back(static_cast<std::uint8_t>(random()));
+            const auto reply = device->answer(request);
+            if (reply) {
+                ASSERT_GE(reply->size(), 3u) << "function " << function;
+            }
+        }
+    }
+    EXPECT_FALSE(device->answer({1}));
+}
+
+TEST(PyrometerOptions, RefusesWhatItCannotPlay)
 {
     const std::vector<sim::DeviceSpec> bad = {
         {{"type", "4"}},
@@ -407,7 +426,7 @@ TEST(PyrometerSpec, RefusesWhatItCannotPlay)
         EXPECT_THROW(sim::pyrometerConfigOf(spec), std::invalid_argument) << spec.begin()->second;
 }
 
-TEST(PyrometerSpec, AddressAndBaudKeysSetTheirSettingsWords)
+TEST(PyrometerOptions, AddressAndBaudKeysSetTheirSettingsWords)
 {
     const auto config = sim::pyrometerConfigOf(
         {{"type", "131"}, {"address", "9"}, {"baud", "3"}, {"settings", "1:950:2:10:30:1:5:50:1"}});

@@ -1,7 +1,7 @@
-#include "pyrometer_spec.h"
+#include "pyrometer_options.h"
 
 #include "pyrometer.h"
-#include "spec_values.h"
+#include "option_values.h"
 
 #include <set>
 #include <stdexcept>
