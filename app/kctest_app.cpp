@@ -13,12 +13,6 @@
 
 #include <cstdlib>
 
-namespace {
-
-const char* const kQrvxLibrary = "libqrvx.so";
-
-}  // namespace
-
 void applySettingsLocation()
 {
     QCoreApplication::setOrganizationName("OSTRELAN");
@@ -29,21 +23,32 @@ void applySettingsLocation()
 
 void CKCTestApp::offerQrvx()
 {
-    qrvxModule_ = platform::loadLibrary(kQrvxLibrary);
+    qrvxModule_ = platform::loadLibrary(qrvxLibrary_);
     if (qrvxModule_ == nullptr)
         return;
     const auto answer = platform::showMessageBox(
         "Найдена библиотека QRVX.dll.\n\nИспользовать для взаимодействия протокол QRVX?", "KL_S",
         platform::MessageButtons::YesNo, platform::MessageIcon::Question);
     if (answer != platform::MessageAnswer::Yes) {
-        platform::freeLibrary(qrvxModule_);
-        qrvxModule_ = nullptr;
+        unloadQrvx();
         return;
     }
     // The main window of the QRVX protocol is not part of the program yet.
     platform::showMessageBox("Библиотека QRVX.dll загружена, но окно протокола QRVX в этой версии программы "
                              "отсутствует.\nПрограмма работает по протоколу Modbus.",
                              "KL_S", platform::MessageButtons::Ok, platform::MessageIcon::Information);
+}
+
+CKCTestApp::~CKCTestApp()
+{
+    unloadQrvx();
+}
+
+void CKCTestApp::unloadQrvx()
+{
+    if (qrvxModule_ != nullptr)
+        platform::freeLibrary(qrvxModule_);
+    qrvxModule_ = nullptr;
 }
 
 int CKCTestApp::run()
@@ -59,10 +64,7 @@ int CKCTestApp::run()
         CKCTestDlg window(store);
         window.exec();
     }
-    if (qrvxModule_ != nullptr) {
-        platform::freeLibrary(qrvxModule_);
-        qrvxModule_ = nullptr;
-    }
+    unloadQrvx();
     KCClose();
     return 0;
 }

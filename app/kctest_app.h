@@ -4,16 +4,26 @@
 
 class CKCTestApp {
 public:
+    // `qrvxLibrary`: the file name of the optional second-protocol library.
+    explicit CKCTestApp(const char* qrvxLibrary = "libqrvx.so") : qrvxLibrary_(qrvxLibrary) {}
+    ~CKCTestApp();
+    CKCTestApp(const CKCTestApp&) = delete;
+    CKCTestApp& operator=(const CKCTestApp&) = delete;
+
     // Starts the libraries, runs the main window and ends them again; the
     // process's exit code.
     int run();
+
+    // Looks for the second-protocol library and, when it loads, asks the
+    // operator whether to use it; on No it is unloaded again.
+    void offerQrvx();
+    void unloadQrvx();
 
     // The loaded second-protocol library, or null.
     void* qrvxModule() const { return qrvxModule_; }
 
 private:
-    void offerQrvx();
-
+    const char* qrvxLibrary_;
     void* qrvxModule_ = nullptr;
 };
 

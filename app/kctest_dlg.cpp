@@ -189,9 +189,11 @@ void CKCTestDlg::pauseWorkers()
 
 void CKCTestDlg::stopWorkers()
 {
+    cancel_ = true;
     infoWorker_.join();
     pollWorker_.join();
     writeWorker_.join();
+    cancel_ = false;
 }
 
 WorkerContext CKCTestDlg::workerContext()
@@ -201,6 +203,7 @@ WorkerContext CKCTestDlg::workerContext()
     c.stopEvent = stopEvent_;
     c.link = &link_;
     c.owner = this;
+    c.cancel = &cancel_;
     c.post = [this](unsigned code, std::intptr_t argument) { postMessage(this, WM_KC_NOTIFY, code, argument); };
     return c;
 }

@@ -86,6 +86,8 @@ private:
     // connecting, or the first reading when none was seen before it.
     std::uint32_t startTick_ = 0;
     bool startTickSet_ = false;
+    // Tells the workers to end while the window waits for them.
+    std::atomic<bool> cancel_{false};
     WorkerThread infoWorker_;
     WorkerThread pollWorker_;
     WorkerThread writeWorker_;

@@ -26,15 +26,15 @@ void warn(const WorkerContext& c, int code, const char* caption)
 }
 
 // Runs `request` up to the attempt count of times until it succeeds. Between
-// tries the stop event is tested, so that a stopped worker does not go on
+// tries `ended` is asked, so that a worker told to end does not go on
 // knocking at a silent device: then the result is kStopped.
 template <class Request>
-int withAttempts(const WorkerContext& c, Request request)
+int withAttempts(const WorkerContext& c, bool (WorkerContext::*ended)() const, Request request)
 {
     const int tries = std::max<int>(1, attemptCount().load());
     int result = KC_TIMEOUT;
     for (int i = 0; i < tries; ++i) {
-        if (i > 0 && c.stopRequested())
+        if (i > 0 && (c.*ended)())
             return kStopped;
         result = request();
         if (result == 0)
@@ -51,7 +51,7 @@ char addressOf(const LinkState& link)
 // Reads the settings words into `config`; the result of the last try.
 int readSettings(const WorkerContext& c, char address, int count, KCConfig& config)
 {
-    return withAttempts(c, [&] {
+    return withAttempts(c, &WorkerContext::cancelled, [&] {
         int r = readWords(c.port, address, kSettingsRegister, config.words, 9);
         if (r == 0 && count > 9)
             r = readWords(c.port, address, kSecondSettingsRegister, config.words + 9,
@@ -69,7 +69,7 @@ bool readLimitWords(const WorkerContext& c, char address, const LimitTableLayout
     words.assign(static_cast<std::size_t>(total), 0);
     int failuresLeft = std::max<int>(1, attemptCount().load());
     for (int at = 0; at < total;) {
-        if (c.stopRequested())
+        if (c.cancelled())
             return false;
         const int n = std::min(kMaxWordsPerRequest, total - at);
         if (readWords(c.port, address, static_cast<unsigned short>(layout.firstRegister() + at),
@@ -87,7 +87,7 @@ bool readLimitWords(const WorkerContext& c, char address, const LimitTableLayout
 
 bool WorkerContext::stopRequested() const
 {
-    return platform::waitForEvent(stopEvent, 0);
+    return cancelled() || platform::waitForEvent(stopEvent, 0);
 }
 
 int settingsWordsToRead(unsigned type, unsigned variant)
@@ -158,7 +158,7 @@ void runInformationWorker(const WorkerContext& c)
     if (const auto layout = limitTableLayout(device.type, device.variant)) {
         std::vector<std::uint16_t> words;
         const bool complete = readLimitWords(c, address, *layout, words);
-        if (c.stopRequested())
+        if (c.cancelled())
             return;
         c.link->update([&](LinkFields& f) {
             if (complete)
@@ -169,7 +169,8 @@ void runInformationWorker(const WorkerContext& c)
     }
 
     unsigned short mode = 0;
-    const int modeRead = withAttempts(c, [&] { return readWords(c.port, address, kSettingsRegister, &mode, 1); });
+    const int modeRead = withAttempts(c, &WorkerContext::cancelled,
+                                      [&] { return readWords(c.port, address, kSettingsRegister, &mode, 1); });
     if (modeRead == kStopped)
         return;
     if (modeRead == 0)
@@ -192,7 +193,8 @@ void runPollingWorker(const WorkerContext& c, int periodMs, bool readQuantum)
         const char address = static_cast<char>(now.config.address & 0xFF);
         if (cycle == 0) {
             unsigned short status = 0;
-            const int r = withAttempts(c, [&] { return readException(c.port, address, &status); });
+            const int r = withAttempts(c, &WorkerContext::stopRequested,
+                                       [&] { return readException(c.port, address, &status); });
             if (r == kStopped)
                 return;
             if (r == 0) {
@@ -209,7 +211,7 @@ void runPollingWorker(const WorkerContext& c, int periodMs, bool readQuantum)
             if (c.stopRequested())
                 return;
             unsigned short words[kMeasurementWords] = {};
-            const int r = withAttempts(c, [&] {
+            const int r = withAttempts(c, &WorkerContext::stopRequested, [&] {
                 return readWords(c.port, address, kMeasurementRegister, words, kMeasurementWords);
             });
             if (r == kStopped)

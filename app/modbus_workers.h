@@ -3,13 +3,16 @@
 // into the LinkState and report by posting codes to the window:
 //   0 try the identification again, 1 identification done, 3 state read,
 //   5 temperature read, 6 settings written, 7 quantum read (lParam = count).
-// Every one of them ends promptly once the stop event is signalled.
+// The polling worker ends once the stop event is signalled; the
+// identification runs while the event is still signalled after connecting,
+// so it gives up early only when the window cancels it.
 #pragma once
 
 #include "link_state.h"
 
 #include "platform/handle.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 
@@ -31,7 +34,13 @@ struct WorkerContext {
     std::function<void(unsigned code, std::intptr_t argument)> post;
     // The window that owns the workers' message boxes.
     void* owner = nullptr;
+    // Set while the window waits for its workers to end (disconnect, quit,
+    // the settings sheet): a worker then ends at the next request instead of
+    // going through its remaining tries.
+    const std::atomic<bool>* cancel = nullptr;
 
+    bool cancelled() const { return cancel != nullptr && cancel->load(); }
+    // The stop event is signalled or the window waits for the worker.
     bool stopRequested() const;
 };
 

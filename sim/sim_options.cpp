@@ -29,7 +29,8 @@ SPEC is a comma-separated list of key=value:
   baud=CODE            baud code 0..8 = 600..115200 (default 5 = 19200)
   status=N             status byte of function 7 (default 0)
   type-byte=N          type byte of function 5 (default 3)
-  regs=START:V1:V2...  input register values from START on (decimal or 0x..)
+  regs=START:V1:V2...  input register values from START on (decimal or 0x..);
+                       several blocks separated by '/': regs=256:1200/520:1
   fault=F[+F...]       silence | bad-lrc | exception:CODE | noise | high-bit | delay:MS
                        | mute:FUNCTION (never answers that function)
 
@@ -143,8 +144,8 @@ std::unique_ptr<Device> makeDevice(const DeviceSpec& spec)
                                                    static_cast<int>(bounded(get("baud", "5"), "baud", 0, 8)));
     device->setStatus(static_cast<std::uint8_t>(bounded(get("status", "0"), "status", 0, 255)));
     device->setTypeByte(static_cast<std::uint8_t>(bounded(get("type-byte", "3"), "type-byte", 0, 255)));
-    const auto regs = split(get("regs", ""), ':');
-    if (!regs.empty()) {
+    for (const std::string& block : split(get("regs", ""), '/')) {
+        const auto regs = split(block, ':');
         long reg = bounded(regs[0], "register", 0, 0xFFFF);
         for (std::size_t i = 1; i < regs.size(); ++i, ++reg)
             device->setRegister(static_cast<std::uint16_t>(reg & 0xFFFF),

@@ -19,6 +19,8 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include <cctype>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -153,12 +155,20 @@ TEST_F(MainWindowTest, APortThatDoesNotExistShowsTheOpenErrorAndStaysDisconnecte
 
 struct DeviceCase {
     const char* spec;
+    const char* serial;
+    const char* emissivityWord;
+    const char* emissivityText;
     const char* typeName;
     const char* sensorName;
     int settingsWords;
     std::uint16_t smoothingSteps;  // maximum of limit entry 1 as the device keeps it
     std::uint16_t entryZeroMinimum;
 };
+
+void PrintTo(const DeviceCase& d, std::ostream* os)
+{
+    *os << d.spec;
+}
 
 class IdentificationTest : public MainWindowTest, public ::testing::WithParamInterface<DeviceCase> {};
 
@@ -167,19 +177,19 @@ TEST_P(IdentificationTest, ShowsTheDeviceReadsItsSettingsAndTableAndCollectsRead
     const DeviceCase& d = GetParam();
     store.values["Log"] = 1;
     store.values["LogFileName"] = QString::fromStdString(work.file("readings.log"));
-    startAndConnect({"--device", std::string(d.spec)
-                                     + ",serial=4321,year=2019,verified=05032024,range=300:1700,settings="
-                                       "0:95:2:30:40:1:5:100:1:350:1650:1200:7"});
+    startAndConnect({"--device", std::string(d.spec) + ",serial=" + d.serial
+                                     + ",year=2019,verified=05032024,range=300:1700,settings=0:" + d.emissivityWord
+                                     + ":2:30:40:1:5:100:1:350:1650:1200:7"});
     ASSERT_TRUE(waitForReadings(3));
 
     EXPECT_EQ(text("typeEdit"), d.typeName);
-    EXPECT_EQ(text("serialEdit"), "4321");
+    EXPECT_EQ(text("serialEdit"), d.serial);
     EXPECT_EQ(text("yearEdit"), "2019");
     EXPECT_EQ(text("sensorEdit"), d.sensorName);
     EXPECT_EQ(text("lowerRangeEdit"), "300");
     EXPECT_EQ(text("upperRangeEdit"), "1700");
     EXPECT_EQ(window->findChild<QDateEdit*>("verifyDateEdit")->date(), QDate(2024, 3, 5));
-    EXPECT_EQ(text("emissivityEdit"), "0.95");
+    EXPECT_EQ(text("emissivityEdit"), d.emissivityText);
     EXPECT_FALSE(visible("parameterLabel")) << "mode 0 has no parameter";
 
     const LinkFields link = window->link().snapshot();
@@ -197,7 +207,7 @@ TEST_P(IdentificationTest, ShowsTheDeviceReadsItsSettingsAndTableAndCollectsRead
     EXPECT_GE(first->temperature, 300);
     EXPECT_LE(first->temperature, 1700);
     EXPECT_GT(first->quantum, 0) << "the quantum count goes with each record";
-    EXPECT_EQ(first->emissivity, 95);
+    EXPECT_EQ(first->emissivity, std::atoi(d.emissivityWord));
     EXPECT_GE(resultFileCount(), 3);
     EXPECT_EQ(window->series()->GetDeviceInfo()->tempMax, 1700);
 
@@ -205,18 +215,30 @@ TEST_P(IdentificationTest, ShowsTheDeviceReadsItsSettingsAndTableAndCollectsRead
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     const QStringList lines = QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts);
     ASSERT_GE(lines.size(), 3);
-    EXPECT_TRUE(QRegularExpression(R"(^\d\d:\d\d:\d\d\.\d\d\d \d+ 0\.95$)").match(lines[0]).hasMatch()) << lines[0].toStdString();
+    EXPECT_TRUE(QRegularExpression(QString(R"(^\d\d:\d\d:\d\d\.\d\d\d \d+ )") + d.emissivityText + "$")
+                    .match(lines[0])
+                    .hasMatch())
+        << lines[0].toStdString();
     EXPECT_TRUE(boxes.shown().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Types, IdentificationTest,
-    ::testing::Values(DeviceCase{"type=0", "Калентир-A1 без индикации (КЛ-A1)", "кремний", 9, 9, 10},
-                      DeviceCase{"type=3,layout=old", "Калентир-B3 (КЛ-B3)", "арсенид индия", 11, 11, 10},
-                      DeviceCase{"type=6", "Калентир-B2 (КЛ-B2)", "кремний", 11, 11, 10},
-                      DeviceCase{"type=131", "Калентир-B3 2C(КЛ-B3 2C)", "арсенид индия", 9, 11, 850},
-                      DeviceCase{"type=131,variant=1", "Калентир-B3 2C(КЛ-B3 2C)", "арсенид индия", 11, 11, 850},
-                      DeviceCase{"type=135", "Калентир-B2 2C(КЛ-B2 2C)", "кремний", 13, 11, 850}));
+    ::testing::Values(
+        DeviceCase{"type=0", "4321", "95", "0.95", "Калентир-A1 без индикации (КЛ-A1)", "кремний", 9, 9, 10},
+        DeviceCase{"type=3,layout=old", "43", "95", "0.95", "Калентир-B3 (КЛ-B3)", "арсенид индия", 11, 11, 10},
+        DeviceCase{"type=6", "4321", "95", "0.95", "Калентир-B2 (КЛ-B2)", "кремний", 11, 11, 10},
+        DeviceCase{"type=131", "4321", "1050", "1.05", "Калентир-B3 2C(КЛ-B3 2C)", "арсенид индия", 9, 11, 850},
+        DeviceCase{"type=131,variant=1", "4321", "1050", "1.05", "Калентир-B3 2C(КЛ-B3 2C)", "арсенид индия", 11,
+                   11, 850},
+        DeviceCase{"type=135", "4321", "1050", "1.05", "Калентир-B2 2C(КЛ-B2 2C)", "кремний", 13, 11, 850}),
+    [](const ::testing::TestParamInfo<DeviceCase>& info) {
+        std::string name = info.param.spec;
+        for (char& c : name)
+            if (!std::isalnum(static_cast<unsigned char>(c)))
+                c = '_';
+        return name;
+    });
 
 TEST_F(MainWindowTest, AnEmissivityWordAbove100MakesARatioDevice)
 {
@@ -234,13 +256,14 @@ TEST_F(MainWindowTest, AnEmissivityWordAbove100MakesARatioDevice)
 
 TEST_F(MainWindowTest, ReadingsAtTheTopAndBottomShowHiAndLo)
 {
-    startAndConnect({"--device", "address=1,regs=256:10000:10000:10000:10000:5"});
+    // A plain register device; its settings word 8 keeps the address 1.
+    startAndConnect({"--device", "address=1,regs=256:10000:10000:10000:10000:5/520:1"});
     ASSERT_TRUE(waitForReadings(1));
     EXPECT_EQ(text("temperatureEdit"), "Hi");
     window.reset();
     sim.reset();
     KCClose();
-    startAndConnect({"--device", "address=1,regs=256:0:0:0:0:5"});
+    startAndConnect({"--device", "address=1,regs=256:0:0:0:0:5/520:1"});
     ASSERT_TRUE(waitForReadings(1));
     EXPECT_EQ(text("temperatureEdit"), "Lo");
 }
@@ -304,6 +327,11 @@ struct WriteCase {
     int words;
 };
 
+void PrintTo(const WriteCase& w, std::ostream* os)
+{
+    *os << "type=" << w.type;
+}
+
 class WriteWorkerTest : public MainWindowTest, public ::testing::WithParamInterface<WriteCase> {};
 
 TEST_P(WriteWorkerTest, WritesTheWordsOfTheTypeToTheOldAddressAndFollowsTheDevice)
@@ -337,7 +365,11 @@ TEST_P(WriteWorkerTest, WritesTheWordsOfTheTypeToTheOldAddressAndFollowsTheDevic
 
 INSTANTIATE_TEST_SUITE_P(Types, WriteWorkerTest,
                          ::testing::Values(WriteCase{"0", 9}, WriteCase{"6", 11}, WriteCase{"135", 13},
-                                           WriteCase{"3,variant=1", 11}));
+                                           WriteCase{"3,variant=1", 11}),
+                         [](const ::testing::TestParamInfo<WriteCase>& info) {
+                             return "type" + std::to_string(std::atoi(info.param.type)) + "_"
+                                 + std::to_string(info.param.words) + "words";
+                         });
 
 TEST_F(MainWindowTest, DisconnectDuringARequestWaitsForItClosesThePortAndSavesTheSeries)
 {

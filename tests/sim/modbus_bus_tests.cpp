@@ -52,6 +52,13 @@ TEST_F(BusTest, ADeviceAnswersOnlyAtItsAddressAndSpeed)
     EXPECT_EQ(sent[0].reply, sim::encodeFrame({2, 4, 4, 0, 7, 0, 8}));
 }
 
+TEST_F(BusTest, RegisterBlocksAreSeparatedBySlashes)
+{
+    bus.addDevice(sim::makeDevice({{"regs", "10:7:8/520:1"}}));
+    EXPECT_EQ(feed({1, 4, 0, 10, 0, 2})[0].reply, sim::encodeFrame({1, 4, 4, 0, 7, 0, 8}));
+    EXPECT_EQ(feed({1, 4, 0x02, 0x08, 0, 1})[0].reply, sim::encodeFrame({1, 4, 2, 0, 1}));
+}
+
 TEST_F(BusTest, WrittenRegistersReadBack)
 {
     bus.addDevice(sim::makeDevice({}));
