@@ -22,8 +22,8 @@ int run(const sim::SimOptions& options)
     sim::ModbusBus bus(options.timing);
     if (!options.traceFile.empty())
         bus.traceTo(options.traceFile);
-    for (const auto& spec : options.devices)
-        bus.addDevice(sim::makeDevice(spec));
+    for (const auto& keys : options.devices)
+        bus.addDevice(sim::makeDevice(keys));
     sim::PtyLine line(options.folder, options.comNumber);
     std::printf("kl_sim: COM%d -> %s (%zu device%s)\n", options.comNumber, line.terminalPath().c_str(),
                 options.devices.size(), options.devices.size() == 1 ? "" : "s");

@@ -33,20 +33,20 @@ std::pair<std::string, std::string> pair(const std::string& text, const std::str
 
 }  // namespace
 
-bool isPyrometerSpec(const DeviceSpec& spec)
+bool describesPyrometer(const DeviceKeys& keys)
 {
-    return spec.count("type") != 0;
+    return keys.count("type") != 0;
 }
 
-PyrometerConfig pyrometerConfigOf(const DeviceSpec& spec)
+PyrometerConfig pyrometerConfigOf(const DeviceKeys& keys)
 {
-    for (const auto& entry : spec)
+    for (const auto& entry : keys)
         if (kKeys.count(entry.first) == 0)
             throw std::invalid_argument("unknown pyrometer key: " + entry.first);
-    auto has = [&](const char* key) { return spec.count(key) != 0; };
+    auto has = [&](const char* key) { return keys.count(key) != 0; };
     auto get = [&](const char* key, const char* fallback) {
-        const auto it = spec.find(key);
-        return it == spec.end() ? std::string(fallback) : it->second;
+        const auto it = keys.find(key);
+        return it == keys.end() ? std::string(fallback) : it->second;
     };
 
     const std::string layoutName = get("layout", "new");
@@ -118,11 +118,11 @@ PyrometerConfig pyrometerConfigOf(const DeviceSpec& spec)
     return config;
 }
 
-std::unique_ptr<Device> makePyrometer(const DeviceSpec& spec)
+std::unique_ptr<Device> makePyrometer(const DeviceKeys& keys)
 {
-    auto device = std::make_unique<Pyrometer>(pyrometerConfigOf(spec));
-    const auto fault = spec.find("fault");
-    if (fault != spec.end())
+    auto device = std::make_unique<Pyrometer>(pyrometerConfigOf(keys));
+    const auto fault = keys.find("fault");
+    if (fault != keys.end())
         applyFaults(fault->second, device->faults());
     return device;
 }

@@ -9,12 +9,12 @@
 namespace sim {
 
 // Whether a --device argument asks for a pyrometer (it has a type key).
-bool isPyrometerSpec(const DeviceSpec& spec);
+bool describesPyrometer(const DeviceKeys& keys);
 
 // The configuration the keys describe on top of the model's defaults;
 // throws std::invalid_argument with a message for the user.
-PyrometerConfig pyrometerConfigOf(const DeviceSpec& spec);
+PyrometerConfig pyrometerConfigOf(const DeviceKeys& keys);
 
-std::unique_ptr<Device> makePyrometer(const DeviceSpec& spec);
+std::unique_ptr<Device> makePyrometer(const DeviceKeys& keys);
 
 }  // namespace sim

@@ -8,7 +8,7 @@
 
 namespace sim {
 
-const char* const kUsage = R"(usage: kl_sim [options] [--device SPEC]...
+const char* const kUsage = R"(usage: kl_sim [options] [--device KEYS]...
 
 Plays Modbus ASCII devices on a pseudo-terminal published as COM<n>.
 
@@ -21,10 +21,10 @@ options:
   --trace FILE         write a line "ms address function start count" to FILE
                        for every request on the line (ms since the start;
                        start and count 0 for functions without them)
-  --device SPEC        a device on the line (default: one at address 1, 19200 baud)
+  --device KEYS        a device on the line (default: one at address 1, 19200 baud)
   --help               this text
 
-SPEC is a comma-separated list of key=value:
+KEYS is a comma-separated list of key=value:
   address=N            device address 1..247 (default 1)
   baud=CODE            baud code 0..8 = 600..115200 (default 5 = 19200)
   status=N             status byte of function 7 (default 0)
@@ -34,7 +34,7 @@ SPEC is a comma-separated list of key=value:
   fault=F[+F...]       silence | bad-lrc | exception:CODE | noise | high-bit | delay:MS
                        | mute:FUNCTION (never answers that function)
 
-A SPEC with type=CODE plays a pyrometer of that model instead:
+KEYS with type=CODE plays a pyrometer of that model instead:
   type=CODE            0, 1, 2 (A1), 3 (B3), 6 (B2), 131 (B3 2C), 135 (B2 2C)
   variant=N            0 (default): register 22 holds the type code; 1 (2 for
                        type 135): register 22 holds 9, the type comes from
@@ -70,16 +70,16 @@ A SPEC with type=CODE plays a pyrometer of that model instead:
 
 namespace {
 
-DeviceSpec parseSpec(const std::string& text)
+DeviceKeys parseDeviceKeys(const std::string& text)
 {
-    DeviceSpec spec;
+    DeviceKeys keys;
     for (const std::string& pair : split(text, ',')) {
         const auto eq = pair.find('=');
         if (eq == std::string::npos || eq == 0)
             throw std::invalid_argument("expected key=value in --device: " + pair);
-        spec[pair.substr(0, eq)] = pair.substr(eq + 1);
+        keys[pair.substr(0, eq)] = pair.substr(eq + 1);
     }
-    return spec;
+    return keys;
 }
 
 }  // namespace
@@ -118,7 +118,7 @@ SimOptions parseOptions(int argc, char** argv)
         } else if (arg == "--trace") {
             options.traceFile = value();
         } else if (arg == "--device") {
-            options.devices.push_back(parseSpec(value()));
+            options.devices.push_back(parseDeviceKeys(value()));
         } else {
             throw std::invalid_argument("unknown argument: " + arg);
         }
@@ -128,15 +128,15 @@ SimOptions parseOptions(int argc, char** argv)
     return options;
 }
 
-std::unique_ptr<Device> makeDevice(const DeviceSpec& spec)
+std::unique_ptr<Device> makeDevice(const DeviceKeys& keys)
 {
-    if (isPyrometerSpec(spec))
-        return makePyrometer(spec);
+    if (describesPyrometer(keys))
+        return makePyrometer(keys);
     auto get = [&](const char* key, const char* fallback) {
-        const auto it = spec.find(key);
-        return it == spec.end() ? std::string(fallback) : it->second;
+        const auto it = keys.find(key);
+        return it == keys.end() ? std::string(fallback) : it->second;
     };
-    for (const auto& [key, value] : spec)
+    for (const auto& [key, value] : keys)
         if (key != "address" && key != "baud" && key != "status" && key != "type-byte" && key != "regs"
             && key != "fault")
             throw std::invalid_argument("unknown device key: " + key);

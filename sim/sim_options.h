@@ -11,14 +11,14 @@
 namespace sim {
 
 // One --device argument: comma-separated key=value pairs.
-using DeviceSpec = std::map<std::string, std::string>;
+using DeviceKeys = std::map<std::string, std::string>;
 
 struct SimOptions {
     std::string folder;
     int comNumber = 1;
     Timing timing;
     std::string traceFile;
-    std::vector<DeviceSpec> devices;
+    std::vector<DeviceKeys> devices;
     bool helpWanted = false;
 };
 
@@ -29,6 +29,6 @@ extern const char* const kUsage;
 SimOptions parseOptions(int argc, char** argv);
 
 // Builds the device a --device argument describes; throws std::invalid_argument.
-std::unique_ptr<Device> makeDevice(const DeviceSpec& spec);
+std::unique_ptr<Device> makeDevice(const DeviceKeys& keys);
 
 }  // namespace sim

@@ -154,7 +154,7 @@ TEST_F(MainWindowTest, APortThatDoesNotExistShowsTheOpenErrorAndStaysDisconnecte
 }
 
 struct DeviceCase {
-    const char* spec;
+    const char* keys;
     const char* serial;
     const char* emissivityWord;
     const char* emissivityText;
@@ -167,7 +167,7 @@ struct DeviceCase {
 
 void PrintTo(const DeviceCase& d, std::ostream* os)
 {
-    *os << d.spec;
+    *os << d.keys;
 }
 
 class IdentificationTest : public MainWindowTest, public ::testing::WithParamInterface<DeviceCase> {};
@@ -177,7 +177,7 @@ TEST_P(IdentificationTest, ShowsTheDeviceReadsItsSettingsAndTableAndCollectsRead
     const DeviceCase& d = GetParam();
     store.values["Log"] = 1;
     store.values["LogFileName"] = QString::fromStdString(work.file("readings.log"));
-    startAndConnect({"--device", std::string(d.spec) + ",serial=" + d.serial
+    startAndConnect({"--device", std::string(d.keys) + ",serial=" + d.serial
                                      + ",year=2019,verified=05032024,range=300:1700,settings=0:" + d.emissivityWord
                                      + ":2:30:40:1:5:100:1:350:1650:1200:7"});
     ASSERT_TRUE(waitForReadings(3));
@@ -233,7 +233,7 @@ INSTANTIATE_TEST_SUITE_P(
                    11, 850},
         DeviceCase{"type=135", "4321", "1050", "1.05", "Калентир-B2 2C(КЛ-B2 2C)", "кремний", 13, 11, 850}),
     [](const ::testing::TestParamInfo<DeviceCase>& info) {
-        std::string name = info.param.spec;
+        std::string name = info.param.keys;
         for (char& c : name)
             if (!std::isalnum(static_cast<unsigned char>(c)))
                 c = '_';

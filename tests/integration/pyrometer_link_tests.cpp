@@ -50,7 +50,7 @@ protected:
 
 // A model as kl_sim is told to play it and what getDeviceInfo must make of it.
 struct Model {
-    std::string spec;
+    std::string keys;
     unsigned short type;
     unsigned short variant;
     unsigned short tempMin;
@@ -77,18 +77,18 @@ TEST_F(PyrometerLinkTest, GetDeviceInfoKnowsEveryModelInBothLayouts)
         {"type=135,variant=2", 135, 2, 800, 2500, 0},
     };
     std::vector<std::string> args = {"--no-line-time"};
-    std::vector<std::string> specs;
+    std::vector<std::string> deviceKeys;
     for (const Model& m : models) {
-        specs.push_back(m.spec + ",layout=new,serial=4711,year=1999");
-        specs.push_back(m.spec + ",layout=old,serial=47,year=1998");
+        deviceKeys.push_back(m.keys + ",layout=new,serial=4711,year=1999");
+        deviceKeys.push_back(m.keys + ",layout=old,serial=47,year=1998");
     }
-    for (std::size_t i = 0; i < specs.size(); ++i)
-        args.insert(args.end(), {"--device", specs[i] + ",address=" + std::to_string(i + 1)});
+    for (std::size_t i = 0; i < deviceKeys.size(); ++i)
+        args.insert(args.end(), {"--device", deviceKeys[i] + ",address=" + std::to_string(i + 1)});
     start(args);
-    for (std::size_t i = 0; i < specs.size(); ++i) {
+    for (std::size_t i = 0; i < deviceKeys.size(); ++i) {
         const Model& m = models[i / 2];
         const bool newer = i % 2 == 0;
-        SCOPED_TRACE(specs[i]);
+        SCOPED_TRACE(deviceKeys[i]);
         DeviceInfo info{};
         ASSERT_EQ(getDeviceInfo(port, static_cast<char>(i + 1), &info), 0);
         EXPECT_EQ(info.address, i + 1);

@@ -21,9 +21,9 @@ namespace {
 
 class PyrometerTest : public ::testing::Test {
 protected:
-    void make(const sim::DeviceSpec& spec)
+    void make(const sim::DeviceKeys& keys)
     {
-        config = sim::pyrometerConfigOf(spec);
+        config = sim::pyrometerConfigOf(keys);
         device = std::make_unique<sim::Pyrometer>(config, [this] { return now; });
     }
 
@@ -113,10 +113,10 @@ class IdentificationRuleTest : public PyrometerTest, public ::testing::WithParam
 TEST_P(IdentificationRuleTest, Registers22And23AndTheTypeByte)
 {
     const IdCase& c = GetParam();
-    sim::DeviceSpec spec{{"type", c.type}, {"variant", c.variant}};
+    sim::DeviceKeys keys{{"type", c.type}, {"variant", c.variant}};
     if (c.typeByte)
-        spec["type-byte"] = c.typeByte;
-    make(spec);
+        keys["type-byte"] = c.typeByte;
+    make(keys);
     const auto regs = read(22, 2);
     ASSERT_EQ(regs.size(), 2u);
     EXPECT_EQ(regs[0], c.reg22);
@@ -406,7 +406,7 @@ TEST_F(PyrometerTest, EveryRequestGetsAReplyOrSilence)
 
 TEST(PyrometerOptions, RefusesWhatItCannotPlay)
 {
-    const std::vector<sim::DeviceSpec> bad = {
+    const std::vector<sim::DeviceKeys> bad = {
         {{"type", "4"}},
         {{"type", "135"}, {"variant", "1"}},
         {{"type", "3"}, {"variant", "2"}},
@@ -422,8 +422,8 @@ TEST(PyrometerOptions, RefusesWhatItCannotPlay)
         {{"type", "3"}, {"address", "0"}},
         {{"type", "3"}, {"type-byte", "300"}},
     };
-    for (const auto& spec : bad)
-        EXPECT_THROW(sim::pyrometerConfigOf(spec), std::invalid_argument) << spec.begin()->second;
+    for (const auto& keys : bad)
+        EXPECT_THROW(sim::pyrometerConfigOf(keys), std::invalid_argument) << keys.begin()->second;
 }
 
 TEST(PyrometerOptions, AddressAndBaudKeysSetTheirSettingsWords)
