@@ -1,5 +1,7 @@
 #include "qrvx_streamer.h"
 
+#include "option_values.h"
+
 #include "pty_line.h"
 
 #include <algorithm>
@@ -35,23 +37,10 @@ namespace {
 // Frames are written only while the terminal holds fewer unread characters.
 constexpr std::size_t kUnreadLimit = 2048;
 
-double decimal(const std::string& text, const std::string& what, double low, double high)
+// A value of a QRVX frame: at most 9 characters.
+long frameValue(const std::string& text, const std::string& what)
 {
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    if (text.empty() || *end != '\0' || !(value >= low && value <= high))
-        throw std::invalid_argument(what + " must be a number between " + std::to_string(low) + " and "
-                                    + std::to_string(high) + ": " + text);
-    return value;
-}
-
-long integer(const std::string& text, const std::string& what)
-{
-    char* end = nullptr;
-    const long value = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || value < -99999999 || value > 999999999)
-        throw std::invalid_argument(what + " must be a whole number of at most 9 characters: " + text);
-    return value;
+    return bounded(text, what, -99999999, 999999999);
 }
 
 std::chrono::nanoseconds frameInterval(double rate, const std::string& frame, unsigned baud, bool lineTime)
@@ -83,15 +72,15 @@ std::optional<QrvxOptions> takeQrvxOptions(int argc, char** argv, std::vector<ch
             continue;
         }
         if (arg == "--rate")
-            options.rate = decimal(value(), "--rate", 0.01, 1e6);
+            options.rate = fraction(value(), "--rate", 0.01, 1e6);
         else if (arg == "--value")
-            options.signal.centre = integer(value(), "--value");
+            options.signal.centre = frameValue(value(), "--value");
         else if (arg == "--swing")
-            options.signal.swing = std::labs(integer(value(), "--swing"));
+            options.signal.swing = std::labs(frameValue(value(), "--swing"));
         else if (arg == "--counter")
             options.signal.counter = true;
         else if (arg == "--bad-lrc-share")
-            options.badChecksumShare = decimal(value(), "--bad-lrc-share", 0.0, 1.0);
+            options.badChecksumShare = fraction(value(), "--bad-lrc-share", 0.0, 1.0);
         else if (arg == "--command-char") {
             const std::string c = value();
             if (c.size() != 1)

@@ -107,11 +107,7 @@ SimOptions parseOptions(int argc, char** argv)
         } else if (arg == "--com") {
             options.comNumber = static_cast<int>(bounded(value(), "--com", 1, 254));
         } else if (arg == "--turnaround-ms") {
-            const std::string text = value();
-            char* end = nullptr;
-            const double ms = std::strtod(text.c_str(), &end);
-            if (text.empty() || *end != '\0' || ms < 0 || ms > 60000)
-                throw std::invalid_argument("bad --turnaround-ms: " + text);
+            const double ms = fraction(value(), "--turnaround-ms", 0, 60000);
             options.timing.turnaround = std::chrono::microseconds(static_cast<long long>(ms * 1000));
         } else if (arg == "--no-line-time") {
             options.timing.lineTime = false;
