@@ -297,6 +297,18 @@ TEST_F(MainWindowTest, AStateReadThatNeverSucceedsWarnsOnceAndTheTemperatureIsSt
     for (const auto& r : tracedRequests())
         stateRequests += r.function == 7;
     EXPECT_EQ(stateRequests, 2) << "as many tries as the attempt count";
+    // No settled state was seen: the readings count from the first of them.
+    EXPECT_EQ(window->series()->GetFirst(0)->time, 0);
+}
+
+TEST_F(MainWindowTest, AModeAboveThreeReadsThePlainMeasurementNotTheQuantumCount)
+{
+    startAndConnect({"--device", "type=0,range=300:1700,settings=4"});
+    ASSERT_TRUE(waitForReadings(2));
+    EXPECT_EQ(window->link().snapshot().currentMode, 4);
+    const v4TermData* first = window->series()->GetFirst(0);
+    EXPECT_GE(first->temperature, 300);
+    EXPECT_LE(first->temperature, 1700);
 }
 
 TEST_F(MainWindowTest, AnUnsettledThermostatStopsTemperatureRequestsAndTheStateIsReadAgainAfterSixSeconds)
