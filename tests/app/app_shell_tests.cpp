@@ -20,6 +20,7 @@
 #include <QTimer>
 
 #include <atomic>
+#include <functional>
 #include <thread>
 
 using testing_support::ScopedEnv;
@@ -28,16 +29,15 @@ using testing_support::TempDir;
 
 namespace {
 
-// Presses `button` of the first message box that appears, from the event loop.
-void pressWhenShown(QMessageBox::StandardButton button, std::atomic<bool>& pressed)
+// Hands the first message box that appears to `handle`, from the event loop.
+void whenABoxIsShown(std::function<void(QMessageBox*)> handle)
 {
     auto* timer = new QTimer(qApp);
-    QObject::connect(timer, &QTimer::timeout, [timer, button, &pressed] {
+    QObject::connect(timer, &QTimer::timeout, [timer, handle] {
         for (QWidget* w : QApplication::topLevelWidgets())
             if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
-                pressed = true;
-                box->button(button)->click();
                 timer->deleteLater();
+                handle(box);
                 return;
             }
     });
@@ -55,7 +55,10 @@ TEST(QtMessageBoxes, AWorkersBoxIsShownOnTheInterfaceThreadAndJoiningItDoesNotDe
         answer = showQtMessageBox({"тайм-аут", "Ошибка получения температуры", platform::MessageButtons::YesNo,
                                    platform::MessageIcon::Warning, nullptr});
     });
-    pressWhenShown(QMessageBox::No, pressed);
+    whenABoxIsShown([&](QMessageBox* box) {
+        pressed = true;
+        box->button(QMessageBox::No)->click();
+    });
     worker.join();
     EXPECT_TRUE(onWorkerThread);
     EXPECT_TRUE(pressed);
@@ -67,20 +70,13 @@ TEST(QtMessageBoxes, TheBoxCarriesTextCaptionAndIcon)
     std::atomic<bool> pressed{false};
     QString seenText, seenTitle;
     QMessageBox::Icon seenIcon = QMessageBox::NoIcon;
-    auto* timer = new QTimer(qApp);
-    QObject::connect(timer, &QTimer::timeout, [&, timer] {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
-                seenText = box->text();
-                seenTitle = box->windowTitle();
-                seenIcon = box->icon();
-                pressed = true;
-                box->button(QMessageBox::Cancel)->click();
-                timer->deleteLater();
-                return;
-            }
+    whenABoxIsShown([&](QMessageBox* box) {
+        seenText = box->text();
+        seenTitle = box->windowTitle();
+        seenIcon = box->icon();
+        pressed = true;
+        box->button(QMessageBox::Cancel)->click();
     });
-    timer->start(10);
     const auto answer = showQtMessageBox({"Лог файл уже существует.", "Открытие файла",
                                           platform::MessageButtons::YesNoCancel, platform::MessageIcon::Question,
                                           nullptr});
