@@ -3,6 +3,7 @@
 #pragma once
 
 #include "device_info.h"
+#include "device_model.h"
 #include "modbus_ascii.h"
 #include "name_tables.h"
 #include "port_table.h"

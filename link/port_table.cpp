@@ -1,5 +1,7 @@
 #include "port_table.h"
 
+#include "device_model.h"
+
 #include "platform/device_names.h"
 #include "platform/serial.h"
 #include "platform/sync.h"
@@ -31,13 +33,6 @@ long comNumber(const std::string& name)
         if (std::toupper(static_cast<unsigned char>(name[i])) != "COM"[i])
             return 0;
     return std::strtol(name.c_str() + 3, nullptr, 10);
-}
-
-std::uint32_t baudOfCode(char code)
-{
-    static constexpr std::uint32_t kBauds[] = {600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
-    const auto index = static_cast<unsigned char>(code);
-    return index < sizeof kBauds / sizeof kBauds[0] ? kBauds[index] : 19200;
 }
 
 void freeTable()
@@ -147,7 +142,7 @@ HandleGuard KCOpenPort(const char* name, char baudCode)
         guard.handle = platform::invalidHandle();
         return guard;
     }
-    settings.baudRate = baudOfCode(baudCode);
+    settings.baudRate = baudRateOfCode(static_cast<unsigned char>(baudCode));
     settings.dataBits = 8;
     settings.parity = platform::Parity::None;
     settings.stopBits = platform::StopBits::One;
@@ -179,6 +174,15 @@ void KCClosePort(void* port)
         platform::closeHandle(entry->hMutex);
     entry->hMutex = nullptr;
     entry->hPort = nullptr;
+}
+
+bool KCSetPortSpeed(void* port, char baudCode)
+{
+    platform::LineSettings settings;
+    if (!platform::getLineSettings(port, settings))
+        return false;
+    settings.baudRate = baudRateOfCode(static_cast<unsigned char>(baudCode));
+    return platform::setLineSettings(port, settings);
 }
 
 int KCGetTimeOut(void* port)

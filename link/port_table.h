@@ -68,6 +68,10 @@ char* PreparePortName(char* out, const char* name, std::size_t outSize = 32);
 HandleGuard KCOpenPort(const char* name, char baudCode);
 void KCClosePort(void* port);
 
+// Switches an open port to the speed of a baud code (as KCOpenPort maps it),
+// keeping its other line settings; false when they cannot be read or applied.
+bool KCSetPortSpeed(void* port, char baudCode);
+
 // Read time-out in ms; -1 when the port's time-outs cannot be read.
 int KCGetTimeOut(void* port);
 // Sets the read time-out and returns the previous one; -1 on failure.

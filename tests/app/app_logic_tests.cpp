@@ -1,7 +1,6 @@
 // The program's logic that needs no window: stored settings, formats, the
 // limit table, word counts and the polling cycle.
 #include "display_format.h"
-#include "limit_table.h"
 #include "modbus_workers.h"
 #include "stored_settings.h"
 

@@ -4,6 +4,7 @@
 #include "kctest_app.h"
 #include "qsettings_backend.h"
 #include "qt_message_box.h"
+#include "stored_settings.h"
 #include "worker_thread.h"
 
 #include "test_support.h"

@@ -3,8 +3,6 @@
 // window reads under the lock when it handles the code.
 #pragma once
 
-#include "limit_table.h"
-
 #include <kcmb.h>
 
 #include <atomic>

@@ -13,16 +13,6 @@ QString temperatureText(std::uint32_t temperature)
     return QString::number(temperature);
 }
 
-bool isRatioDevice(unsigned type)
-{
-    return (type & 0x80) != 0;
-}
-
-double emissivityDivisor(unsigned type)
-{
-    return isRatioDevice(type) ? 1000.0 : 100.0;
-}
-
 QString emissivityText(unsigned short word, unsigned type)
 {
     return QString::asprintf("%0.2f", word / emissivityDivisor(type));

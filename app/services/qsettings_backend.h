@@ -3,7 +3,7 @@
 // the second protocol's window uses the group "QRVX".
 #pragma once
 
-#include "stored_settings.h"
+#include "settings_backend.h"
 
 #include <QSettings>
 

@@ -44,14 +44,6 @@ struct WorkerContext {
     bool stopRequested() const;
 };
 
-// The number of settings words a device of this type and variant has when
-// the program reads them (9, 11 or 13).
-int settingsWordsToRead(unsigned type, unsigned variant);
-// The number of settings words the program writes to a device (9, 11 or 13).
-int settingsWordsToWrite(unsigned type, unsigned variant);
-// Whether the device has a current output (and so settings words from 9 on).
-bool hasCurrentOutput(unsigned type);
-
 // The polling cycle after `cycle` at a period of `periodMs`: the state is read
 // in cycle 0, so about every 6 s (in every cycle when the period is longer).
 int nextPollCycle(int cycle, int periodMs);

@@ -90,33 +90,6 @@ bool WorkerContext::stopRequested() const
     return cancelled() || platform::waitForEvent(stopEvent, 0);
 }
 
-int settingsWordsToRead(unsigned type, unsigned variant)
-{
-    switch (type) {
-    case 3:
-    case 6: return 11;
-    case 135: return 13;
-    case 131: return variant != 0 ? 11 : 9;
-    default: return 9;
-    }
-}
-
-int settingsWordsToWrite(unsigned type, unsigned variant)
-{
-    // A device with a trigger (type bits 0x87) has all 13 words, whatever its
-    // variant: a variant of 135 must not lose its trigger and hysteresis.
-    if ((type & 0x87) == 0x87)
-        return 13;
-    if ((type & 3) == 3 && variant != 0)
-        return 11;
-    return (type & 6) == 6 ? 11 : 9;
-}
-
-bool hasCurrentOutput(unsigned type)
-{
-    return (type & 3) == 3 || (type & 6) == 6;
-}
-
 int nextPollCycle(int cycle, int periodMs)
 {
     return (cycle + 1) * std::max(periodMs, kMinimumPeriodMs) <= kStateEveryMs ? cycle + 1 : 0;

@@ -1,5 +1,7 @@
-// The per-device limit table: the ranges and steps of the device settings,
-// read from the device's registers from 768 on.
+// What the program knows of the pyrometer models, in one place: the type code
+// and its ratio flag, the settings words a model has, its limit table and the
+// line speeds of the baud codes. The simulator keeps its own copy on purpose,
+// so that it checks this one instead of sharing its mistakes.
 #pragma once
 
 #include <array>
@@ -7,6 +9,30 @@
 #include <optional>
 #include <vector>
 
+// Bit of the type code that marks a ratio (two-colour) device; the program
+// also sets it on a device that reports an emissivity word above 100.
+constexpr unsigned kRatioTypeBit = 0x80;
+
+bool isRatioDevice(unsigned type);
+// 1000 for ratio devices (the word holds the emissivity ratio x 1000), else 100.
+double emissivityDivisor(unsigned type);
+// A current output, and so settings words from 9 on.
+bool hasCurrentOutput(unsigned type);
+// A trigger and its hysteresis (settings words 11 and 12).
+bool hasTrigger(unsigned type);
+
+// The number of settings words a device of this type and variant has when
+// the program reads them (9, 11 or 13).
+int settingsWordsToRead(unsigned type, unsigned variant);
+// The number of settings words the program writes to a device (9, 11 or 13).
+int settingsWordsToWrite(unsigned type, unsigned variant);
+
+// Line speed of a baud code: 0..8 are 600 to 115200 baud, any other 19200.
+std::uint32_t baudRateOfCode(unsigned code);
+// The program offers the codes 0 to 6 (the ones with a name).
+constexpr unsigned kOfferedBaudCodes = 7;
+
+// One entry of the per-device limit table: the range and step of a setting.
 struct LimitEntry {
     std::uint16_t minimum = 0;
     std::uint16_t maximum = 0;

@@ -2,19 +2,11 @@
 // with their defaults, and the order in which quitting writes them.
 #pragma once
 
+#include "settings_backend.h"
+
 #include <QString>
-#include <QVariant>
 
 #include <cstdint>
-
-// Where the settings are kept: QSettings in the program, a recording fake in
-// tests.
-class SettingsBackend {
-public:
-    virtual ~SettingsBackend() = default;
-    virtual QVariant value(const QString& key, const QVariant& fallback) const = 0;
-    virtual void setValue(const QString& key, const QVariant& value) = 0;
-};
 
 struct StoredSettings {
     QString port = "com1";

@@ -15,12 +15,6 @@
 // "Hi" from 10000 on, "Lo" for 0, else the decimal digits.
 QString temperatureText(std::uint32_t temperature);
 
-// Whether a type code names a ratio (two-colour) device.
-bool isRatioDevice(unsigned type);
-
-// 1000 for ratio devices (emissivity ratio x 1000), else 100.
-double emissivityDivisor(unsigned type);
-
 // The emissivity word as "%0.2f" of word / divisor.
 QString emissivityText(unsigned short word, unsigned type);
 

@@ -1,10 +1,58 @@
-#include "limit_table.h"
+#include "device_model.h"
 
 namespace {
 
 constexpr int kRecordSize = 7;
 
 }  // namespace
+
+bool isRatioDevice(unsigned type)
+{
+    return (type & kRatioTypeBit) != 0;
+}
+
+double emissivityDivisor(unsigned type)
+{
+    return isRatioDevice(type) ? 1000.0 : 100.0;
+}
+
+bool hasCurrentOutput(unsigned type)
+{
+    return (type & 3) == 3 || (type & 6) == 6;
+}
+
+bool hasTrigger(unsigned type)
+{
+    return (type & 0x87) == 0x87;
+}
+
+int settingsWordsToRead(unsigned type, unsigned variant)
+{
+    switch (type) {
+    case 3:
+    case 6: return 11;
+    case 135: return 13;
+    case 131: return variant != 0 ? 11 : 9;
+    default: return 9;
+    }
+}
+
+int settingsWordsToWrite(unsigned type, unsigned variant)
+{
+    // A device with a trigger has all 13 words, whatever its variant: a
+    // variant of 135 must not lose its trigger and hysteresis.
+    if (hasTrigger(type))
+        return 13;
+    if ((type & 3) == 3 && variant != 0)
+        return 11;
+    return (type & 6) == 6 ? 11 : 9;
+}
+
+std::uint32_t baudRateOfCode(unsigned code)
+{
+    static constexpr std::uint32_t kBauds[] = {600, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200};
+    return code < sizeof kBauds / sizeof kBauds[0] ? kBauds[code] : 19200;
+}
 
 std::optional<LimitTableLayout> limitTableLayout(unsigned type, unsigned variant)
 {

@@ -9,7 +9,6 @@
 
 #include "platform/clock.h"
 #include "platform/message_box.h"
-#include "platform/serial.h"
 #include "platform/sync.h"
 
 #include <cstring>
@@ -20,21 +19,6 @@ namespace {
 const char* const kStopEventName = "EndReadThread";
 const char* const kConnectText = "Подключиться";
 const char* const kDisconnectText = "Отключиться";
-
-std::uint32_t baudOfCode(unsigned code)
-{
-    switch (code) {
-    case 0: return 600;
-    case 1: return 1200;
-    case 2: return 2400;
-    case 3: return 4800;
-    case 4: return 9600;
-    case 6: return 38400;
-    case 7: return 57600;
-    case 8: return 115200;
-    default: return 19200;
-    }
-}
 
 QString textOf(const char* chars, std::size_t size)
 {
@@ -302,11 +286,8 @@ void CKCTestDlg::onReading()
 
 void CKCTestDlg::onWritten()
 {
-    platform::LineSettings line;
-    if (!platform::getLineSettings(port_, line))
+    if (!KCSetPortSpeed(port_, static_cast<char>(link_.snapshot().config.baudRate)))
         return;
-    line.baudRate = baudOfCode(link_.snapshot().config.baudRate);
-    platform::setLineSettings(port_, line);
     refreshParameterDisplay();
     if (isConnected())
         postMessage(this, WM_KC_NOTIFY, kNotifyIdentified, 0);
