@@ -24,7 +24,7 @@ void readFive(benchmark::State& state, const std::vector<std::string>& simArgs)
     int failures = 0;
     const std::uint64_t allocationsBefore = bench_support::allocationCount();
     for (auto _ : state)
-        failures += KCCommModBus(guard.handle, request, 6, reply, sizeof reply, &count) != 0;
+        failures += KCCommModBus(guard.get(), request, 6, reply, sizeof reply, &count) != 0;
     state.counters["allocs/exchange"] =
         static_cast<double>(bench_support::allocationCount() - allocationsBefore) / static_cast<double>(state.iterations());
     state.counters["failures"] = failures;

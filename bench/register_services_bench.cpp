@@ -16,8 +16,7 @@ struct SimPort {
     {
         KCInit();
         HandleGuard guard = KCOpenPort("COM1", 5);
-        port = guard.handle;
-        guard.handle = platform::invalidHandle();
+        port = guard.release();
     }
     ~SimPort()
     {

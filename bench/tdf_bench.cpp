@@ -49,8 +49,8 @@ void storeCount(const std::string& path, std::int32_t count)
     HandleGuard file(platform::openFile(path, platform::FileOpen::ReadWriteExisting));
     unsigned char bytes[4] = {static_cast<unsigned char>(count), static_cast<unsigned char>(count >> 8),
                               static_cast<unsigned char>(count >> 16), static_cast<unsigned char>(count >> 24)};
-    platform::setFilePosition(file.handle, 62);
-    platform::writeFile(file.handle, bytes, sizeof bytes);
+    platform::setFilePosition(file.get(), 62);
+    platform::writeFile(file.get(), bytes, sizeof bytes);
 }
 
 // SaveResult right after reading number `state.range(0)`: the file holds the

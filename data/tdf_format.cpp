@@ -215,7 +215,7 @@ bool canWrite(const std::string& path)
     if (!Shared::CreateParentDirectories(path))
         return false;
     HandleGuard file(platform::openFile(path, platform::FileOpen::WriteAlways));
-    return platform::isUsableHandle(file.handle);
+    return platform::isUsableHandle(file.get());
 }
 
 }  // namespace
@@ -225,12 +225,12 @@ bool TermDataFile::Read(const char* path)
     if (path == nullptr || *path == '\0' || termData == nullptr)
         return false;
     HandleGuard file(platform::openFile(path, platform::FileOpen::ReadExisting));
-    if (!platform::isUsableHandle(file.handle)) {
+    if (!platform::isUsableHandle(file.get())) {
         showError(kOpenFailed);
         return false;
     }
     unsigned char header[kHeaderSize];
-    if (platform::readFile(file.handle, header, sizeof header) != static_cast<std::int64_t>(sizeof header)) {
+    if (platform::readFile(file.get(), header, sizeof header) != static_cast<std::int64_t>(sizeof header)) {
         showError(kHeaderUnreadable);
         return false;
     }
@@ -240,12 +240,12 @@ bool TermDataFile::Read(const char* path)
     }
     switch (header[3]) {
     case 1:
-        return ReadV1(file.handle);
+        return ReadV1(file.get());
     case 2:
     case 4:
-        return ReadV4(file.handle);
+        return ReadV4(file.get());
     case 3:
-        return ReadV3(file.handle);
+        return ReadV3(file.get());
     default:
         showError(kUnknownFormat);
         return false;
@@ -347,7 +347,7 @@ bool TermDataFile::Save()
         return false;
     }
     HandleGuard file(platform::openFile(path, platform::FileOpen::CreateAlways));
-    if (!platform::isUsableHandle(file.handle)) {
+    if (!platform::isUsableHandle(file.get())) {
         showError(kSaveFailed);
         return false;
     }
@@ -357,8 +357,8 @@ bool TermDataFile::Save()
     encodeTime(head + kHeaderSize, beginTime);
     encodeV2DeviceInfo(head + kHeaderSize + kTimeSize, deviceInfo);
     putU32(head + kV4CountOffset, static_cast<std::uint32_t>(n));
-    if (!platform::writeFile(file.handle, head, sizeof head)
-        || (n > 0 && !platform::writeFile(file.handle, termData, recordBytes(n, kV4RecordSize)))) {
+    if (!platform::writeFile(file.get(), head, sizeof head)
+        || (n > 0 && !platform::writeFile(file.get(), termData, recordBytes(n, kV4RecordSize)))) {
         showError(kSaveFailed);
         return false;
     }
@@ -376,14 +376,14 @@ bool TermDataFile::SaveResult()
         return false;
     }
     HandleGuard file(platform::openFile(path, platform::FileOpen::ReadWriteExisting));
-    if (!platform::isUsableHandle(file.handle))
+    if (!platform::isUsableHandle(file.get()))
         return Save();
     // Only a version 4 file with a count this series can extend is patched; any
     // other file of that name (emptied, foreign, from a longer series) is
     // written anew.
     unsigned char head[kV4RecordsOffset];
     std::int32_t stored = -1;
-    if (platform::readFile(file.handle, head, sizeof head) == static_cast<std::int64_t>(sizeof head)
+    if (platform::readFile(file.get(), head, sizeof head) == static_cast<std::int64_t>(sizeof head)
         && std::memcmp(head, "TDF\x04", 4) == 0)
         stored = static_cast<std::int32_t>(getU32(head + kV4CountOffset));
     if (stored < 0 || stored > n) {
@@ -392,16 +392,16 @@ bool TermDataFile::SaveResult()
     }
     // A file left shorter than its count by an earlier crash is extended from
     // its last complete record; a torn record after it is overwritten.
-    const std::int64_t held = completeRecords(platform::fileSize(file.handle) - kV4RecordsOffset, kV4RecordSize);
+    const std::int64_t held = completeRecords(platform::fileSize(file.get()) - kV4RecordsOffset, kV4RecordSize);
     const std::int32_t first = static_cast<std::int32_t>(std::min<std::int64_t>(stored, held));
     // The records go first and the count that covers them last, so the file
     // never promises records it does not hold.
     if (first < n
-        && (!platform::setFilePosition(file.handle, kV4RecordsOffset + first * std::int64_t{kV4RecordSize})
-            || !platform::writeFile(file.handle, termData + first, recordBytes(n - first, kV4RecordSize))))
+        && (!platform::setFilePosition(file.get(), kV4RecordsOffset + first * std::int64_t{kV4RecordSize})
+            || !platform::writeFile(file.get(), termData + first, recordBytes(n - first, kV4RecordSize))))
         return false;
     unsigned char countBytes[kCountSize];
     putU32(countBytes, static_cast<std::uint32_t>(n));
-    return platform::setFilePosition(file.handle, kV4CountOffset)
-        && platform::writeFile(file.handle, countBytes, sizeof countBytes);
+    return platform::setFilePosition(file.get(), kV4CountOffset)
+        && platform::writeFile(file.get(), countBytes, sizeof countBytes);
 }

@@ -9,6 +9,9 @@
 
 namespace {
 
+using kc::Fault;
+using kc::Result;
+
 constexpr int kRegisterCount = 25;
 // Devices need a pause between the reads of the identification block.
 constexpr std::uint32_t kPauseMs = 50;
@@ -34,7 +37,7 @@ bool isKnownType(unsigned t)
 
 // Older devices name their type in register 22; newer ones put another value
 // there and answer the type byte request, with register 23 as the fallback.
-void decodeType(const unsigned short* regs, int typeResult, unsigned short typeByte, DeviceInfo& info)
+void decodeType(const unsigned short* regs, bool typeRead, unsigned short typeByte, DeviceInfo& info)
 {
     unsigned t = regs[22] & 0xFF;
     if (isKnownType(t)) {
@@ -42,7 +45,7 @@ void decodeType(const unsigned short* regs, int typeResult, unsigned short typeB
         info.variant = 0;
         return;
     }
-    if (typeResult == KC_OK) {
+    if (typeRead) {
         t = typeByte & 0xFF;
         info.type = static_cast<unsigned short>(t);
     }
@@ -58,24 +61,26 @@ void decodeType(const unsigned short* regs, int typeResult, unsigned short typeB
 
 }  // namespace
 
-int getDeviceInfo(void* port, char address, DeviceInfo* info)
+namespace kc {
+
+Result getDeviceInfo(void* port, char address, DeviceInfo* info)
 {
     if (info == nullptr)
-        return KC_ILLEGAL_DATA;
+        return Result::failure(Fault::BadArgument);
     unsigned short typeByte = 0;
-    const int typeResult = readTypeID(port, address, &typeByte);
+    const bool typeRead = readTypeID(port, address, &typeByte).ok();
 
     unsigned short regs[kRegisterCount] = {};
-    int result = readWords(port, address, 0, regs, 10);
-    if (result != KC_OK)
+    Result result = readWords(port, address, 0, regs, 10);
+    if (!result.ok())
         return result;
     platform::sleepMs(kPauseMs);
     result = readWords(port, address, 10, regs + 10, 10);
-    if (result != KC_OK)
+    if (!result.ok())
         return result;
     platform::sleepMs(kPauseMs);
     result = readWords(port, address, 20, regs + 20, 5);
-    if (result != KC_OK)
+    if (!result.ok())
         return result;
 
     std::memset(info, 0, sizeof *info);
@@ -95,6 +100,13 @@ int getDeviceInfo(void* port, char address, DeviceInfo* info)
         copyText(regs, 9, 4, info->verifyDate);
     }
     info->sensor = static_cast<signed char>(regs[4] & 0xFF);
-    decodeType(regs, typeResult, typeByte, *info);
-    return KC_OK;
+    decodeType(regs, typeRead, typeByte, *info);
+    return result;
+}
+
+}  // namespace kc
+
+int getDeviceInfo(void* port, char address, DeviceInfo* info)
+{
+    return kc::getDeviceInfo(port, address, info).code();
 }

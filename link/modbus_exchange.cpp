@@ -1,5 +1,13 @@
-// The Modbus ASCII exchange. It runs without heap allocation: the frame lives
+// The Modbus ASCII exchange. It runs without heap allocation: the frames live
 // on the stack and the reply is decoded into the caller's buffer.
+//
+// Order on the line, for real adapters as much as for pseudo-terminals:
+// stale input is cleared before the request goes out, never after, since a
+// device may answer within a millisecond while a driver still reports the
+// request as being sent; whatever arrives from then on is kept and judged.
+// The receive side is switched (DTR/RTS) only once the request has left the
+// line. A frame equal to the request is the echo of a two-wire line, and a
+// reply is believed only when it answers what was asked.
 #include "modbus_ascii.h"
 #include "port_table.h"
 
@@ -7,26 +15,40 @@
 #include "platform/serial.h"
 #include "platform/sync.h"
 
+#include <chrono>
 #include <cstring>
 
 namespace {
 
-constexpr int kFrameSize = 256;
-constexpr std::uint32_t kMutexWaitMs = 3000;
+using kc::Fault;
+using kc::Result;
 
-void applyLine(void* port, unsigned char wish, platform::LineFunction raise, platform::LineFunction drop)
+constexpr int kFrameSize = 256;
+constexpr int kLineSize = 1 + 2 * kFrameSize + 2;
+constexpr std::uint32_t kMutexWaitMs = 3000;
+// Scheduling slack on top of a write's line time and the port's time-out.
+constexpr std::uint32_t kWriteSlackMs = 10;
+
+void applyLine(platform::SerialPort& port, unsigned char wish, platform::LineFunction raise,
+               platform::LineFunction drop)
 {
     if (wish == 0)
-        platform::lineFunction(port, drop);
+        port.lineFunction(drop);
     else if (wish == 1)
-        platform::lineFunction(port, raise);
+        port.lineFunction(raise);
 }
 
-// Sends ':' + hex digits of the frame + CR LF in one write.
-void sendFrame(void* port, const unsigned char* frame, int frameLength)
+// Whether the receive wish changes a line that the send wish set otherwise:
+// only then must the request have left the line before the switch.
+bool switches(unsigned char sendWish, unsigned char receiveWish)
+{
+    return (receiveWish == 0 || receiveWish == 1) && receiveWish != sendWish;
+}
+
+// ':' + the hex digits of the frame + CR LF; returns the character count.
+int encodeLine(const unsigned char* frame, int frameLength, char* line)
 {
     static constexpr char kDigits[] = "0123456789ABCDEF";
-    char line[1 + 2 * kFrameSize + 2];
     int n = 0;
     line[n++] = ':';
     for (int i = 0; i < frameLength; ++i) {
@@ -35,34 +57,39 @@ void sendFrame(void* port, const unsigned char* frame, int frameLength)
     }
     line[n++] = '\r';
     line[n++] = '\n';
-    std::uint32_t written = 0;
-    platform::writePort(port, line, static_cast<std::uint32_t>(n), written);
+    return n;
 }
 
-// Collects the characters from ':' to LF into `frame`, bit 7 cleared; returns
-// their count, or 0 when no complete reply arrived or it overflowed the frame.
-int receiveFrame(void* port, KCPortInfo* info, unsigned char* frame)
+enum class Received { Frame, Timeout, Failed };
+
+// Collects the characters from ':' to LF into `frame`, bit 7 cleared. A ':'
+// starts the frame afresh, so that the rest of a cut-off frame before it is
+// dropped; a frame longer than the buffer ends the exchange as a time-out.
+Received receiveFrame(platform::SerialPort& port, KCPortInfo* info, unsigned char* frame, int& stored)
 {
-    int stored = 0;
+    stored = 0;
     bool started = false;
     for (;;) {
         unsigned char c = 0;
         std::uint32_t got = 0;
-        if (!platform::readPort(port, &c, 1, got) || got == 0)
-            return 0;
+        if (!port.read(&c, 1, got))
+            return Received::Failed;
+        if (got == 0)
+            return Received::Timeout;
         c &= 0x7F;
         if (c == ':') {
             if (info != nullptr)
                 info->state = 3;
             started = true;
+            stored = 0;
         }
         if (!started)
             continue;
         if (stored == kFrameSize)
-            return 0;
+            return Received::Timeout;
         frame[stored++] = c;
         if (c == '\n')
-            return stored;
+            return Received::Frame;
     }
 }
 
@@ -80,75 +107,282 @@ bool decodeFrame(const unsigned char* frame, int stored, char* reply, int replyL
     return true;
 }
 
-int finish(KCPortInfo* info, int result)
+// Whether a reply (without its LRC byte) answers the request, as a device of
+// the register map answers: the same address, the same function or its
+// exception form, and the length the function calls for.
+Fault checkConfirmation(const unsigned char* request, int requestLength, const unsigned char* reply, int length)
 {
-    if (info != nullptr) {
-        info->lastError = result;
-        if (info->hMutex != nullptr)
-            platform::releaseMutex(info->hMutex);
+    if (length < 2)
+        return Fault::BadLength;
+    if (reply[0] != request[0])
+        return Fault::WrongAddress;
+    const unsigned char function = request[1];
+    if (reply[1] == (function | 0x80))
+        return length == 3 ? Fault::None : Fault::BadLength;
+    if (reply[1] != function)
+        return Fault::WrongFunction;
+    switch (function) {
+    case 4:
+    case 3: {
+        if (requestLength < 6)
+            return Fault::None;
+        const int registers = request[4] << 8 | request[5];
+        return length == 3 + 2 * registers && reply[2] == 2 * registers ? Fault::None : Fault::BadLength;
     }
-    return result;
+    case 16:
+    case 25:
+        // The start (or table register) and the count come back as sent.
+        if (requestLength < 6)
+            return Fault::None;
+        return length == 6 && std::memcmp(reply + 2, request + 2, 4) == 0 ? Fault::None : Fault::BadLength;
+    case 5:
+    case 7: return length == 3 ? Fault::None : Fault::BadLength;
+    default: return Fault::None;
+    }
 }
 
-}  // namespace
+class PortLock {
+public:
+    explicit PortLock(KCPortInfo* info) : mutex_(info != nullptr ? info->hMutex.load() : nullptr) {}
+    ~PortLock()
+    {
+        if (held_)
+            platform::releaseMutex(mutex_);
+    }
+    PortLock(const PortLock&) = delete;
+    PortLock& operator=(const PortLock&) = delete;
 
-int KCCommModBus(void* port, char* request, int requestLength, char* reply, int replyLength, int* replyCount)
+    bool take()
+    {
+        if (mutex_ == nullptr)
+            return true;
+        held_ = platform::waitForMutex(mutex_, kMutexWaitMs);
+        return held_;
+    }
+
+private:
+    void* mutex_;
+    bool held_ = false;
+};
+
+// What the echo setting of a port and the line's record say about a frame
+// equal to the request.
+struct EchoPolicy {
+    int mode = KC_ECHO_AUTO;
+    int seen = -1;
+
+    static EchoPolicy of(const KCPortInfo* info)
+    {
+        if (info == nullptr)
+            return {};
+        return {info->echoMode.load(std::memory_order_relaxed), info->lineEcho.load(std::memory_order_relaxed)};
+    }
+};
+
+void noteEcho(KCPortInfo* info, int seen)
 {
-    if (requestLength < 0 || requestLength >= kFrameSize || (request == nullptr && requestLength > 0)
-        || replyLength < 0 || (reply == nullptr && replyLength > 0))
-        return KC_TIMEOUT;
+    if (info != nullptr)
+        info->lineEcho.store(seen, std::memory_order_relaxed);
+}
 
-    unsigned char frame[kFrameSize] = {};
-    // A handle opened elsewhere has no record: it is served without mutex and
-    // without line switching.
-    KCPortInfo* info = getKCPortInfo(port);
-    if (requestLength > 0)
-        std::memcpy(frame, request, static_cast<std::size_t>(requestLength));
-    frame[requestLength] = Shared::LRC(reinterpret_cast<const char*>(frame), static_cast<char>(requestLength));
-    const int frameLength = requestLength + 1;
-
-    if (info != nullptr && info->hMutex != nullptr && !platform::waitForMutex(info->hMutex, kMutexWaitMs))
-        return KC_TIMEOUT;
-
-    platform::purgePort(port, platform::kPurgeTxAbort | platform::kPurgeTxClear);
-    if (info != nullptr) {
-        applyLine(port, info->sendDTR, platform::LineFunction::SetDtr, platform::LineFunction::ClearDtr);
-        applyLine(port, info->sendRTS, platform::LineFunction::SetRts, platform::LineFunction::ClearRts);
-        info->state = 1;
-    }
-    sendFrame(port, frame, frameLength);
-    // Only once the request has left the port may the receive side be cleared:
-    // clearing earlier could throw away the start of a fast reply. What is
-    // dropped now is stale input and the echo of the request on a two-wire line.
-    platform::drainPort(port);
-    platform::purgePort(port, platform::kPurgeRxClear);
-    if (info != nullptr) {
-        info->state = 2;
-        applyLine(port, info->recvDTR, platform::LineFunction::SetDtr, platform::LineFunction::ClearDtr);
-        applyLine(port, info->recvRTS, platform::LineFunction::SetRts, platform::LineFunction::ClearRts);
+class Exchange {
+public:
+    Exchange(platform::SerialPort& port, KCPortInfo* info, const unsigned char* request, int requestLength,
+             const char* line, int lineLength)
+        : port_(port), info_(info), request_(request), requestLength_(requestLength), line_(line),
+          lineLength_(lineLength), echo_(EchoPolicy::of(info))
+    {
     }
 
-    std::memset(frame, 0, sizeof frame);
-    const int stored = receiveFrame(port, info, frame);
-    if (stored == 0)
-        return finish(info, KC_TIMEOUT);
-    if (info != nullptr && info->recvRTS == 1)
-        platform::lineFunction(port, platform::LineFunction::ClearRts);
+    Result run(char* reply, int replyLength, int* replyCount);
 
+private:
+    Result send();
+    Result receive(unsigned char* frame, int& stored);
+    Fault check(const unsigned char* frame, int stored, char* reply, int replyLength, int* replyCount) const;
+    bool isEcho(const unsigned char* frame, int stored) const
+    {
+        return stored == lineLength_ && std::memcmp(frame, line_, static_cast<std::size_t>(stored)) == 0;
+    }
+    bool answersRequest(const unsigned char* frame, int stored) const
+    {
+        char decoded[kFrameSize];
+        return check(frame, stored, decoded, sizeof decoded, nullptr) == Fault::None;
+    }
+    std::uint32_t readTimeoutMs() const;
+
+    platform::SerialPort& port_;
+    KCPortInfo* info_;
+    const unsigned char* request_;
+    int requestLength_;
+    const char* line_;
+    int lineLength_;
+    EchoPolicy echo_;
+};
+
+std::uint32_t Exchange::readTimeoutMs() const
+{
+    platform::Timeouts t;
+    if (!port_.getTimeouts(t) || t.readConstant == platform::kMaxTimeout)
+        return 0;
+    return t.readConstant;
+}
+
+Result Exchange::send()
+{
+    // One bound for writing and draining the request: a wedged adapter ends
+    // the exchange within the port's time-out and the request's line time.
+    using Clock = std::chrono::steady_clock;
+    const auto lineTime = std::chrono::microseconds(port_.lineTimeUs(static_cast<std::uint32_t>(lineLength_)));
+    const auto deadline = Clock::now() + std::chrono::milliseconds(readTimeoutMs() + kWriteSlackMs)
+        + std::chrono::duration_cast<Clock::duration>(lineTime);
+    auto msLeft = [&] {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        return static_cast<std::uint32_t>(left > 0 ? left : 0);
+    };
+
+    std::uint32_t written = 0;
+    if (!port_.write(line_, static_cast<std::uint32_t>(lineLength_), written, msLeft()))
+        return Result::failure(Fault::PortFailed);
+    if (written != static_cast<std::uint32_t>(lineLength_))
+        return Result::failure(Fault::WriteFailed);
+    if (info_ == nullptr)
+        return Result::success();
+    info_->state = 2;
+    if (switches(info_->sendDTR, info_->recvDTR) || switches(info_->sendRTS, info_->recvRTS)) {
+        if (!port_.drain(msLeft()))
+            return Result::failure(Fault::WriteFailed);
+    }
+    applyLine(port_, info_->recvDTR, platform::LineFunction::SetDtr, platform::LineFunction::ClearDtr);
+    applyLine(port_, info_->recvRTS, platform::LineFunction::SetRts, platform::LineFunction::ClearRts);
+    return Result::success();
+}
+
+// The first frame after the echo, if any. With the echo setting on, a frame
+// equal to the request is skipped; in automatic mode it is skipped unless the
+// line has shown that it does not echo and the frame is a valid reply, and
+// taken as the reply after all when nothing follows it.
+Result Exchange::receive(unsigned char* frame, int& stored)
+{
+    unsigned char candidate[kFrameSize];
+    int candidateLength = 0;
+    bool first = true;
+    for (;;) {
+        const Received got = receiveFrame(port_, info_, frame, stored);
+        if (got == Received::Failed)
+            return Result::failure(Fault::PortFailed);
+        if (got == Received::Timeout) {
+            if (candidateLength == 0 || echo_.mode == KC_ECHO_ON)
+                return Result::failure(Fault::Timeout);
+            std::memcpy(frame, candidate, static_cast<std::size_t>(candidateLength));
+            stored = candidateLength;
+            return Result::success();
+        }
+        const bool equal = first && isEcho(frame, stored);
+        if (!equal) {
+            if (candidateLength > 0)
+                noteEcho(info_, 1);
+            else if (echo_.mode == KC_ECHO_AUTO)
+                noteEcho(info_, 0);
+            return Result::success();
+        }
+        first = false;
+        if (echo_.mode == KC_ECHO_OFF)
+            return Result::success();
+        if (echo_.mode == KC_ECHO_ON)
+            continue;
+        // A line known not to echo gives such a frame as the reply to a
+        // request that is answered in kind; one that is no valid reply can
+        // only be an echo after all.
+        if (echo_.seen == 0 && answersRequest(frame, stored))
+            return Result::success();
+        std::memcpy(candidate, frame, static_cast<std::size_t>(stored));
+        candidateLength = stored;
+    }
+}
+
+Fault Exchange::check(const unsigned char* frame, int stored, char* reply, int replyLength, int* replyCount) const
+{
     if (replyLength > 0)
         std::memset(reply, 0, static_cast<std::size_t>(replyLength));
     int count = 0;
     if (!decodeFrame(frame, stored, reply, replyLength, count))
-        return finish(info, KC_TIMEOUT);
+        return Fault::Timeout;
     if (replyCount != nullptr)
         *replyCount = count;
     // A reply without a single byte has no checksum to agree with.
     if (count < 1)
-        return finish(info, KC_BAD_LRC);
+        return Fault::BadChecksum;
     const unsigned char lrc = Shared::LRC(reply, static_cast<char>(count - 1));
     if (lrc != static_cast<unsigned char>(reply[count - 1]))
-        return finish(info, KC_BAD_LRC);
+        return Fault::BadChecksum;
+    return checkConfirmation(request_, requestLength_, reinterpret_cast<const unsigned char*>(reply), count - 1);
+}
+
+Result Exchange::run(char* reply, int replyLength, int* replyCount)
+{
+    // Stale input goes before the request: nothing received from here on is
+    // thrown away.
+    port_.purge(platform::kPurgeTxAbort | platform::kPurgeTxClear | platform::kPurgeRxClear);
+    if (info_ != nullptr) {
+        applyLine(port_, info_->sendDTR, platform::LineFunction::SetDtr, platform::LineFunction::ClearDtr);
+        applyLine(port_, info_->sendRTS, platform::LineFunction::SetRts, platform::LineFunction::ClearRts);
+        info_->state = 1;
+    }
+    if (const Result sent = send(); !sent.ok())
+        return sent;
+
+    unsigned char frame[kFrameSize];
+    int stored = 0;
+    if (const Result received = receive(frame, stored); !received.ok())
+        return received;
+    if (info_ != nullptr && info_->recvRTS == 1)
+        port_.lineFunction(platform::LineFunction::ClearRts);
+    const Fault fault = check(frame, stored, reply, replyLength, replyCount);
+    if (fault != Fault::None)
+        return Result::failure(fault);
+    if (info_ != nullptr)
+        info_->state = 4;
+    return Result::success();
+}
+
+}  // namespace
+
+namespace kc {
+
+Result exchange(void* port, const char* request, int requestLength, char* reply, int replyLength, int* replyCount)
+{
+    if (requestLength < 2 || requestLength >= kFrameSize || request == nullptr || replyLength < 0
+        || (reply == nullptr && replyLength > 0))
+        return Result::failure(Fault::BadArgument);
+    const std::shared_ptr<platform::SerialPort> serial = platform::serialPortOf(port);
+    if (!serial)
+        return Result::failure(Fault::PortFailed);
+
+    unsigned char frame[kFrameSize];
+    std::memcpy(frame, request, static_cast<std::size_t>(requestLength));
+    frame[requestLength] = Shared::LRC(request, static_cast<char>(requestLength));
+    char line[kLineSize];
+    const int lineLength = encodeLine(frame, requestLength + 1, line);
+
+    // A handle opened elsewhere has no record: it is served without mutex,
+    // line switching or echo memory.
+    KCPortInfo* info = getKCPortInfo(port);
+    PortLock lock(info);
+    if (!lock.take())
+        return Result::failure(Fault::PortBusy);
+    const Result result = Exchange(*serial, info, frame, requestLength, line, lineLength).run(reply, replyLength,
+                                                                                              replyCount);
     if (info != nullptr)
-        info->state = 4;
-    return finish(info, KC_OK);
+        info->lastError = result.code();
+    return result;
+}
+
+}  // namespace kc
+
+int KCCommModBus(void* port, char* request, int requestLength, char* reply, int replyLength, int* replyCount)
+{
+    const kc::Result result = kc::exchange(port, request, requestLength, reply, replyLength, replyCount);
+    // An unusable argument is a request that never reached the line.
+    return result.fault == kc::Fault::BadArgument ? KC_TIMEOUT : result.code();
 }

@@ -5,6 +5,14 @@
 // Result codes of the exchange and the register services; "Unknow error" for
 // codes 8 and above (a negative result passed in is one of them).
 const char* KCGetErrorTxt(unsigned short code);
+
+namespace kc {
+struct Result;
+}
+// The text of a typed result: that of its code, or a text of its own for the
+// faults the codes do not tell apart (a busy, wedged or failed port, a reply
+// of another function or length).
+const char* KCGetErrorTxt(const kc::Result& result);
 // Device models by type code; only the low byte counts, bit 7 marking the
 // two-colour kind. Empty for codes without a model.
 const char* getDeviceName(unsigned short code);

@@ -40,8 +40,8 @@ void freeTable()
     if (g_ports == nullptr)
         return;
     for (std::uint16_t i = 0; i < g_portCount; ++i)
-        if (g_ports[i].hMutex != nullptr)
-            platform::closeHandle(g_ports[i].hMutex);
+        if (void* mutex = g_ports[i].hMutex.exchange(nullptr))
+            platform::closeHandle(mutex);
     delete[] g_ports;
     g_ports = nullptr;
     g_portCount = 0;
@@ -54,31 +54,44 @@ KCPortInfo* entryOf(int number)
     return &g_ports[number - 1];
 }
 
-// Forgets a port whose opening failed after it was recorded.
-void abandonEntry(KCPortInfo& entry)
+// Clears an entry's port and mutex; the mutex is closed.
+void clearEntry(KCPortInfo& entry)
 {
-    platform::closeHandle(entry.hPort);
     entry.hPort = nullptr;
-    if (entry.hMutex != nullptr)
-        platform::closeHandle(entry.hMutex);
-    entry.hMutex = nullptr;
+    if (void* mutex = entry.hMutex.exchange(nullptr))
+        platform::closeHandle(mutex);
+}
+
+KCOpenError openErrorOf(platform::OpenError error)
+{
+    switch (error) {
+    case platform::OpenError::None: return KC_OPEN_OK;
+    case platform::OpenError::NotFound: return KC_OPEN_NOT_FOUND;
+    case platform::OpenError::Busy: return KC_OPEN_BUSY;
+    case platform::OpenError::NoPermission: return KC_OPEN_NO_PERMISSION;
+    case platform::OpenError::Other: return KC_OPEN_FAILED;
+    }
+    return KC_OPEN_FAILED;
+}
+
+HandleGuard refuse(KCOpenError reason, KCOpenError* why)
+{
+    if (why != nullptr)
+        *why = reason;
+    return HandleGuard(platform::invalidHandle());
 }
 
 }  // namespace
 
-HandleGuard::HandleGuard(void* h) : handle(h) {}
+HandleGuard::HandleGuard(void* h) : handle_(h) {}
 
-HandleGuard::HandleGuard(HandleGuard&& other) noexcept : handle(other.handle)
-{
-    other.handle = platform::invalidHandle();
-}
+HandleGuard::HandleGuard(HandleGuard&& other) noexcept : handle_(other.release()) {}
 
 HandleGuard& HandleGuard::operator=(HandleGuard&& other) noexcept
 {
     if (this != &other) {
         reset();
-        handle = other.handle;
-        other.handle = platform::invalidHandle();
+        handle_ = other.release();
     }
     return *this;
 }
@@ -88,11 +101,23 @@ HandleGuard::~HandleGuard()
     reset();
 }
 
+HandleGuard::operator bool() const
+{
+    return platform::isUsableHandle(handle_);
+}
+
+void* HandleGuard::release()
+{
+    void* h = handle_;
+    handle_ = platform::invalidHandle();
+    return h;
+}
+
 void HandleGuard::reset()
 {
-    if (platform::isUsableHandle(handle))
-        platform::closeHandle(handle);
-    handle = platform::invalidHandle();
+    if (platform::isUsableHandle(handle_))
+        KCClosePort(handle_);
+    handle_ = platform::invalidHandle();
 }
 
 bool KCInit()
@@ -122,44 +147,55 @@ bool KCClose()
 
 HandleGuard KCOpenPort(const char* name, char baudCode)
 {
+    return KCOpenPortWhy(name, baudCode, nullptr);
+}
+
+HandleGuard KCOpenPortWhy(const char* name, char baudCode, KCOpenError* why)
+{
     if (name == nullptr)
-        return HandleGuard(platform::invalidHandle());
+        return refuse(KC_OPEN_NOT_FOUND, why);
     KCPortInfo* entry = entryOf(GetPortNum(name));
     if (entry == nullptr)
-        return HandleGuard(platform::invalidHandle());
+        return refuse(KC_OPEN_NOT_FOUND, why);
+    // The number is held by a port that is still open.
+    if (platform::lookupHandle(entry->hPort.load()) != nullptr)
+        return refuse(KC_OPEN_BUSY, why);
     char path[kPathSize];
     PreparePortName(path, name, sizeof path);
 
-    HandleGuard guard(platform::openSerialPort(path));
-    if (!platform::isUsableHandle(guard.handle))
-        return HandleGuard(platform::invalidHandle());
-    entry->hPort = guard.handle;
+    platform::OpenError openError = platform::OpenError::None;
+    void* port = platform::openSerialPort(path, &openError);
+    if (!platform::isUsableHandle(port))
+        return refuse(openErrorOf(openError), why);
+    // An entry still naming a port that was closed some other way is stale:
+    // its mutex goes before the new port takes the entry over.
+    clearEntry(*entry);
+    entry->hPort = port;
+    HandleGuard guard(port);
 
     platform::LineSettings settings;
-    if (!platform::getLineSettings(guard.handle, settings)
-        && !platform::buildLineSettings("baud=9600 parity=N data=8 stop=1", settings)) {
-        abandonEntry(*entry);
-        guard.handle = platform::invalidHandle();
-        return guard;
-    }
+    if (!platform::getLineSettings(port, settings)
+        && !platform::buildLineSettings("baud=9600 parity=N data=8 stop=1", settings))
+        return refuse(KC_OPEN_FAILED, why);
     settings.baudRate = baudRateOfCode(static_cast<unsigned char>(baudCode));
     settings.dataBits = 8;
     settings.parity = platform::Parity::None;
     settings.stopBits = platform::StopBits::One;
     entry->state = 0;
+    entry->lineEcho = -1;
 
     char mutexName[32];
-    std::snprintf(mutexName, sizeof mutexName, "KLMB_%" PRIxPTR, reinterpret_cast<std::uintptr_t>(guard.handle));
+    std::snprintf(mutexName, sizeof mutexName, "KLMB_%" PRIxPTR, reinterpret_cast<std::uintptr_t>(port));
     entry->hMutex = platform::createMutex(mutexName);
 
     settings.dtrControl = entry->sendDTR == 1 ? platform::LineControl::Enable : platform::LineControl::Disable;
     settings.rtsControl = entry->sendRTS == 1 ? platform::LineControl::Enable : platform::LineControl::Disable;
-    const bool applied = platform::setLineSettings(guard.handle, settings);
-    KCSetTimeOut(guard.handle, kDefaultReadTimeoutMs);
-    if (!applied) {
-        abandonEntry(*entry);
-        guard.handle = platform::invalidHandle();
-    }
+    const bool applied = platform::setLineSettings(port, settings);
+    KCSetTimeOut(port, kDefaultReadTimeoutMs);
+    if (!applied)
+        return refuse(KC_OPEN_FAILED, why);
+    if (why != nullptr)
+        *why = KC_OPEN_OK;
     return guard;
 }
 
@@ -167,13 +203,34 @@ void KCClosePort(void* port)
 {
     if (port != nullptr)
         platform::closeHandle(port);
+    if (KCPortInfo* entry = getKCPortInfo(port))
+        clearEntry(*entry);
+}
+
+int KCSetEchoMode(void* port, int mode)
+{
     KCPortInfo* entry = getKCPortInfo(port);
+    if (entry == nullptr || mode < KC_ECHO_AUTO || mode > KC_ECHO_ON)
+        return -1;
+    return entry->echoMode.exchange(mode);
+}
+
+int KCGetEchoMode(void* port)
+{
+    const KCPortInfo* entry = getKCPortInfo(port);
+    return entry != nullptr ? entry->echoMode.load() : -1;
+}
+
+int KCLineEchoes(void* port)
+{
+    const KCPortInfo* entry = getKCPortInfo(port);
     if (entry == nullptr)
-        return;
-    if (entry->hMutex != nullptr)
-        platform::closeHandle(entry->hMutex);
-    entry->hMutex = nullptr;
-    entry->hPort = nullptr;
+        return -1;
+    switch (entry->echoMode.load()) {
+    case KC_ECHO_ON: return 1;
+    case KC_ECHO_OFF: return 0;
+    default: return entry->lineEcho.load();
+    }
 }
 
 bool KCSetPortSpeed(void* port, char baudCode)
@@ -212,10 +269,10 @@ int KCSetTimeOut(void* port, int ms)
 
 KCPortInfo* getKCPortInfo(void* port)
 {
-    if (g_ports == nullptr || port == nullptr)
+    if (g_ports == nullptr || !platform::isUsableHandle(port))
         return nullptr;
     for (std::uint16_t i = 0; i < g_portCount; ++i)
-        if (g_ports[i].hPort == port)
+        if (g_ports[i].hPort.load(std::memory_order_acquire) == port)
             return &g_ports[i];
     return nullptr;
 }

@@ -8,10 +8,24 @@
 #include <cstddef>
 #include <cstdint>
 
+// How an exchange treats a received frame that equals its request, the echo
+// a two-wire line gives of everything sent.
+enum KCEchoMode : int {
+    // Skip such a frame when the line turns out to echo (a second frame
+    // follows it); take it as the reply when nothing follows it, or when the
+    // line has shown that it does not echo and the frame is a valid reply.
+    KC_ECHO_AUTO = 0,
+    // The line never echoes: every frame is a reply.
+    KC_ECHO_OFF = 1,
+    // The line always echoes: the first such frame is skipped.
+    KC_ECHO_ON = 2,
+};
+
 // The record of one port number (COM<n> is entry n - 1).
 struct KCPortInfo {
-    // The port while it is open through KCOpenPort; null otherwise.
-    void* hPort = nullptr;
+    // The port while it is open through KCOpenPort; null otherwise. Exchanges
+    // on other threads read it while a port is opened or closed.
+    std::atomic<void*> hPort{nullptr};
     // Modem lines while a request is sent and while its reply is awaited:
     // 0 drops the line, 1 raises it, any other value leaves it alone.
     unsigned char sendDTR = 255;
@@ -25,12 +39,18 @@ struct KCPortInfo {
     // Result (0, 5 or 7) of the last exchange that held the port's mutex.
     std::atomic<std::int32_t> lastError{0};
     // The port's named mutex "KLMB_<handle in hex>", while the port is open.
-    void* hMutex = nullptr;
+    std::atomic<void*> hMutex{nullptr};
+    // The echo setting (KCEchoMode); kept across closing and reopening.
+    std::atomic<int> echoMode{KC_ECHO_AUTO};
+    // What the line has shown since the port was opened: -1 nothing yet,
+    // 0 no echo, 1 echo.
+    std::atomic<int> lineEcho{-1};
 };
 
-// Owns a port handle while it is being opened. A caller that keeps the port
-// copies `handle` out and sets it to the invalid-handle value; otherwise the
-// guard closes the port when it goes out of scope.
+// Owns a port (or file) handle while it is being opened. A caller that keeps
+// the port takes it with release(); otherwise the guard closes it when it goes
+// out of scope, releasing what KCClosePort releases (the port's table entry
+// and its mutex), so that a probe leaves nothing behind.
 class HandleGuard {
 public:
     explicit HandleGuard(void* h);
@@ -40,10 +60,19 @@ public:
     HandleGuard& operator=(const HandleGuard&) = delete;
     ~HandleGuard();
 
-    // Closes the held handle unless it is null or the invalid-handle value.
+    // The held handle; the invalid-handle value when opening failed.
+    void* get() const { return handle_; }
+    // True when the guard holds an open handle.
+    explicit operator bool() const;
+    // Hands the handle over to the caller; the guard then holds the
+    // invalid-handle value.
+    void* release();
+    // Closes the held handle (as KCClosePort) unless it is null or the
+    // invalid-handle value.
     void reset();
 
-    void* handle;
+private:
+    void* handle_;
 };
 
 // Builds the port table from the device names of the machine; false when there
@@ -66,7 +95,38 @@ char* PreparePortName(char* out, const char* name, std::size_t outSize = 32);
 // port cannot be opened or configured, its number has no table entry, or
 // KCInit has not built a table.
 HandleGuard KCOpenPort(const char* name, char baudCode);
+// Closes the port and clears its entry (handle and mutex); the line-control
+// bytes, the echo setting, `state` and `lastError` stay.
 void KCClosePort(void* port);
+
+// Why KCOpenPort refused a port.
+enum KCOpenError : int {
+    KC_OPEN_OK = 0,
+    // No such port: not in the device folder, no device behind it, or no
+    // table entry for its number.
+    KC_OPEN_NOT_FOUND,
+    // Another program (or this one) holds the port.
+    KC_OPEN_BUSY,
+    // The user may not open the device (on Debian: not in the group dialout).
+    KC_OPEN_NO_PERMISSION,
+    // The port opened but its line settings could not be applied, or another
+    // failure of the system.
+    KC_OPEN_FAILED,
+};
+// KCOpenPort that also says why it failed.
+HandleGuard KCOpenPortWhy(const char* name, char baudCode, KCOpenError* why);
+
+// The echo setting of an open port (KCEchoMode); returns the previous one, or
+// -1 for a handle without a record or an unknown mode. The setting survives
+// closing and reopening, like the line-control bytes; what the line has shown
+// is forgotten at every opening.
+int KCSetEchoMode(void* port, int mode);
+// The setting, or -1 for a handle without a record.
+int KCGetEchoMode(void* port);
+// What the exchanges have seen on the line since it was opened: 1 it echoes,
+// 0 it does not, -1 not known yet (or no record). With KC_ECHO_ON or
+// KC_ECHO_OFF this is what was set.
+int KCLineEchoes(void* port);
 
 // Switches an open port to the speed of a baud code (as KCOpenPort maps it),
 // keeping its other line settings; false when they cannot be read or applied.

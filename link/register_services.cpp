@@ -9,6 +9,9 @@
 
 namespace {
 
+using kc::Fault;
+using kc::Result;
+
 // Replies to the plain requests fit the exchange's frame; the table write
 // expects only a short acknowledgement.
 constexpr int kReplySize = 256;
@@ -22,76 +25,73 @@ constexpr unsigned short kTableRegisterShift = 22016;
 char highByte(unsigned short value) { return static_cast<char>(value >> 8); }
 char lowByte(unsigned short value) { return static_cast<char>(value & 0xFF); }
 
-// The exception code of a reply that carries one (function byte with bit 7
-// set, and room for the code before the LRC), else 0.
-int exceptionOf(const char* reply, int replyCount)
+// The exchange has checked that an exception reply is whole: address,
+// function with bit 7, code.
+bool isException(const char* reply)
 {
-    if (replyCount > kReplyHead && (static_cast<unsigned char>(reply[1]) & 0x80) != 0)
-        return static_cast<signed char>(reply[2]);
-    return 0;
+    return (static_cast<unsigned char>(reply[1]) & 0x80) != 0;
 }
 
-// A request of function `function` without data, whose reply's third byte
-// is delivered sign-extended.
-int readByte(void* port, char address, char function, unsigned short* value)
+Result exceptionOf(const char* reply)
+{
+    return Result::deviceException(static_cast<signed char>(reply[2]));
+}
+
+// A request of `function` without data, whose reply's third byte is
+// delivered sign-extended (an exception reply's code included).
+Result readByte(void* port, char address, char function, unsigned short* value)
 {
     if (value == nullptr)
-        return KC_ILLEGAL_DATA;
-    char request[2] = {address, function};
+        return Result::failure(Fault::BadArgument);
+    const char request[2] = {address, function};
     char reply[kReplySize];
     int replyCount = 0;
-    const int result = KCCommModBus(port, request, sizeof request, reply, sizeof reply, &replyCount);
-    if (result != KC_OK)
+    const Result result = kc::exchange(port, request, sizeof request, reply, sizeof reply, &replyCount);
+    if (!result.ok())
         return result;
     *value = static_cast<unsigned short>(static_cast<signed char>(reply[2]));
-    return KC_OK;
+    return result;
 }
 
 }  // namespace
 
-int readException(void* port, char address, unsigned short* status)
+namespace kc {
+
+Result readException(void* port, char address, unsigned short* status)
 {
     return readByte(port, address, 7, status);
 }
 
-int readTypeID(void* port, char address, unsigned short* type)
+Result readTypeID(void* port, char address, unsigned short* type)
 {
     return readByte(port, address, 5, type);
 }
 
-int readWords(void* port, char address, unsigned short start, unsigned short* words, unsigned short count)
+Result readWords(void* port, char address, unsigned short start, unsigned short* words, unsigned short count)
 {
-    if (words == nullptr && count > 0)
-        return KC_ILLEGAL_DATA;
-    char request[6] = {address, 4, highByte(start), lowByte(start), highByte(count), lowByte(count)};
+    // A reply of more than 126 bytes does not fit the frame; the device would
+    // refuse the count anyway.
+    if ((words == nullptr && count > 0) || count > (kReplySize - kReplyHead - 1) / 2)
+        return Result::failure(Fault::BadArgument);
+    const char request[6] = {address, 4, highByte(start), lowByte(start), highByte(count), lowByte(count)};
     char reply[kReplySize];
     int replyCount = 0;
-    const int result = KCCommModBus(port, request, sizeof request, reply, sizeof reply, &replyCount);
-    if (result != KC_OK)
+    const Result result = exchange(port, request, sizeof request, reply, sizeof reply, &replyCount);
+    if (!result.ok())
         return result;
-    if (replyCount < kReplyHead + 1)
-        return KC_OK;
-    if ((static_cast<unsigned char>(reply[1]) & 0x80) != 0)
-        return exceptionOf(reply, replyCount);
-    // The byte count is the device's word; the words that actually arrived
-    // (between the head and the LRC) and the caller's count bound it.
-    int stored = static_cast<signed char>(reply[2]) / 2;
-    const int held = (replyCount - kReplyHead - 1) / 2;
-    if (stored > held)
-        stored = held;
-    if (stored > count)
-        stored = count;
-    if (stored <= 0)
-        return KC_OK;
-    std::memcpy(words, reply + kReplyHead, static_cast<std::size_t>(stored) * 2);
-    Shared::swapBytes(words, stored);
-    return KC_OK;
+    if (isException(reply))
+        return exceptionOf(reply);
+    if (count > 0) {
+        std::memcpy(words, reply + kReplyHead, 2u * count);
+        Shared::swapBytes(words, count);
+    }
+    return result;
 }
 
-int writeWords(void* port, char address, unsigned short start, unsigned short* words, unsigned short count)
+Result writeWords(void* port, char address, unsigned short start, unsigned short* words, unsigned short count)
 {
     if (count > kMaxWriteWords || (words == nullptr && count > 0))
-        return KC_ILLEGAL_DATA;
+        return Result::failure(Fault::BadArgument);
     char request[7 + 2 * kMaxWriteWords];
     request[0] = address;
     request[1] = 16;
@@ -105,17 +105,17 @@ int writeWords(void* port, char address, unsigned short start, unsigned short* w
         std::memcpy(request + 7, words, 2u * count);
     char reply[kReplySize];
     int replyCount = 0;
-    const int result = KCCommModBus(port, request, 7 + 2 * count, reply, sizeof reply, &replyCount);
-    if (result != KC_OK)
+    const Result result = exchange(port, request, 7 + 2 * count, reply, sizeof reply, &replyCount);
+    if (!result.ok())
         return result;
-    return exceptionOf(reply, replyCount);
+    return isException(reply) ? exceptionOf(reply) : result;
 }
 
-int writeTable(void* port, char address, unsigned short start, unsigned short* words, unsigned short count,
-               unsigned short swap)
+Result writeTable(void* port, char address, unsigned short start, unsigned short* words, unsigned short count,
+                  unsigned short swap)
 {
     if (count > kMaxTableWords || (words == nullptr && count > 0))
-        return KC_ILLEGAL_DATA;
+        return Result::failure(Fault::BadArgument);
     unsigned short copy[kMaxTableWords];
     if (count > 0)
         std::memcpy(copy, words, 2u * count);
@@ -135,11 +135,39 @@ int writeTable(void* port, char address, unsigned short start, unsigned short* w
         std::memcpy(request + 7, copy + first, 2 * static_cast<std::size_t>(blockWords));
         char reply[kTableReplySize];
         int replyCount = 0;
-        const int result = KCCommModBus(port, request, 7 + 2 * blockWords, reply, sizeof reply, &replyCount);
-        if (result != KC_OK)
+        const Result result = exchange(port, request, 7 + 2 * blockWords, reply, sizeof reply, &replyCount);
+        if (!result.ok())
             return result;
-        if (const int code = exceptionOf(reply, replyCount))
-            return code;
+        if (isException(reply))
+            return exceptionOf(reply);
     }
-    return KC_OK;
+    return Result::success();
+}
+
+}  // namespace kc
+
+int readException(void* port, char address, unsigned short* status)
+{
+    return kc::readException(port, address, status).code();
+}
+
+int readTypeID(void* port, char address, unsigned short* type)
+{
+    return kc::readTypeID(port, address, type).code();
+}
+
+int readWords(void* port, char address, unsigned short start, unsigned short* words, unsigned short count)
+{
+    return kc::readWords(port, address, start, words, count).code();
+}
+
+int writeWords(void* port, char address, unsigned short start, unsigned short* words, unsigned short count)
+{
+    return kc::writeWords(port, address, start, words, count).code();
+}
+
+int writeTable(void* port, char address, unsigned short start, unsigned short* words, unsigned short count,
+               unsigned short swap)
+{
+    return kc::writeTable(port, address, start, words, count, swap).code();
 }

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "device_info.h"
+#include "link_result.h"
 
 // Function 7: the device's status byte, sign-extended. An exception reply
 // delivers its exception code as the value.
@@ -20,9 +21,8 @@ int readException(void* port, char address, unsigned short* status);
 int readTypeID(void* port, char address, unsigned short* type);
 
 // Function 4: reads `count` registers from `start` into `words`, in host order.
-// Stores no more words than were asked for and no more than the reply holds;
-// a reply too short to carry a function byte and a code leaves `words` as they
-// were and gives 0.
+// Only a reply that carries exactly the registers asked for is taken (see
+// KCCommModBus); anything else leaves `words` as they were.
 int readWords(void* port, char address, unsigned short start, unsigned short* words, unsigned short count);
 
 // Function 16: writes `count` words to the registers from `start`. The words
@@ -44,3 +44,17 @@ constexpr unsigned short kMaxTableWords = 150;
 // stays as it was; otherwise `info` is cleared and filled, its address set to
 // `address`, and 0 is returned.
 int getDeviceInfo(void* port, char address, DeviceInfo* info);
+
+// The same services with their typed results, for callers that tell the
+// operator which error it was (the program's workers).
+namespace kc {
+
+Result readException(void* port, char address, unsigned short* status);
+Result readTypeID(void* port, char address, unsigned short* type);
+Result readWords(void* port, char address, unsigned short start, unsigned short* words, unsigned short count);
+Result writeWords(void* port, char address, unsigned short start, unsigned short* words, unsigned short count);
+Result writeTable(void* port, char address, unsigned short start, unsigned short* words, unsigned short count,
+                  unsigned short swap);
+Result getDeviceInfo(void* port, char address, DeviceInfo* info);
+
+}  // namespace kc

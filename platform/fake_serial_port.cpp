@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstring>
 #include <map>
+#include <utility>
 
 namespace platform {
 
@@ -41,6 +42,36 @@ void FakeLine::feed(const std::string& bytes)
     {
         std::lock_guard<std::mutex> lock(mutex_);
         receive_ += bytes;
+    }
+    arrived_.notify_all();
+}
+
+void FakeLine::setAnswerWhileWriting(bool on)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    answerWhileWriting_ = on;
+}
+
+void FakeLine::setEcho(bool on)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    echo_ = on;
+}
+
+void FakeLine::setStalled(bool on)
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stalled_ = on;
+    }
+    arrived_.notify_all();
+}
+
+void FakeLine::setFailed(bool on)
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        failed_ = on;
     }
     arrived_.notify_all();
 }
@@ -169,11 +200,27 @@ bool FakeSerialPort::lineFunction(LineFunction function)
     return true;
 }
 
-bool FakeSerialPort::drain()
+bool FakeSerialPort::drain(std::uint32_t limitMs)
+{
+    std::unique_lock<std::mutex> lock(line_->mutex_);
+    line_->events_.push_back({FakeLine::EventKind::Drain, {}, 0, LineFunction::SetDtr});
+    if (line_->failed_)
+        return false;
+    if (!line_->stalled_)
+        return true;
+    const auto unstalled = [this] { return !line_->stalled_ || line_->failed_; };
+    if (limitMs == kNoLimit)
+        line_->arrived_.wait(lock, unstalled);
+    else
+        line_->arrived_.wait_for(lock, std::chrono::milliseconds(limitMs), unstalled);
+    return !line_->stalled_ && !line_->failed_;
+}
+
+std::uint32_t FakeSerialPort::lineTimeUs(std::uint32_t chars) const
 {
     std::lock_guard<std::mutex> lock(line_->mutex_);
-    line_->events_.push_back({FakeLine::EventKind::Drain, {}, 0, LineFunction::SetDtr});
-    return true;
+    const std::uint32_t baud = line_->settings_.baudRate == 0 ? 9600 : line_->settings_.baudRate;
+    return static_cast<std::uint32_t>(std::uint64_t{chars} * 10 * 1000000 / baud);
 }
 
 bool FakeSerialPort::read(void* buffer, std::uint32_t size, std::uint32_t& got)
@@ -182,10 +229,14 @@ bool FakeSerialPort::read(void* buffer, std::uint32_t size, std::uint32_t& got)
     std::unique_lock<std::mutex> lock(line_->mutex_);
     ReadTimer timer(line_->timeouts_, size);
     got = 0;
+    if (line_->failed_)
+        return false;
     // The device answers after its turnaround, which ends when the port starts
     // listening: a purge of the receive side before this read keeps the reply.
-    if (!line_->unanswered_.empty())
+    if (!line_->unanswered_.empty()) {
+        line_->receive_ += std::exchange(line_->echoed_, std::string());
         line_->receive_ += line_->responder_(line_->unanswered_);
+    }
     for (;;) {
         const std::uint32_t n = std::min<std::uint32_t>(size - got, static_cast<std::uint32_t>(line_->receive_.size()));
         std::memcpy(out + got, line_->receive_.data(), n);
@@ -200,17 +251,39 @@ bool FakeSerialPort::read(void* buffer, std::uint32_t size, std::uint32_t& got)
             line_->arrived_.wait(lock);
         else
             line_->arrived_.wait_for(lock, std::chrono::milliseconds(wait));
+        if (line_->failed_)
+            return false;
     }
 }
 
-bool FakeSerialPort::write(const void* data, std::uint32_t size, std::uint32_t& written)
+bool FakeSerialPort::write(const void* data, std::uint32_t size, std::uint32_t& written, std::uint32_t limitMs)
 {
-    std::lock_guard<std::mutex> lock(line_->mutex_);
+    std::unique_lock<std::mutex> lock(line_->mutex_);
+    written = 0;
+    if (line_->failed_)
+        return false;
+    if (line_->stalled_) {
+        const auto moving = [this] { return !line_->stalled_ || line_->failed_; };
+        if (limitMs == kNoLimit)
+            line_->arrived_.wait(lock, moving);
+        else if (!line_->arrived_.wait_for(lock, std::chrono::milliseconds(limitMs), moving))
+            return true;
+        if (line_->failed_)
+            return false;
+    }
     const std::string bytes(static_cast<const char*>(data), size);
     line_->written_ += bytes;
     line_->unanswered_ += bytes;
     line_->events_.push_back({FakeLine::EventKind::Write, bytes, 0, LineFunction::SetDtr});
+    if (line_->echo_)
+        line_->echoed_ += bytes;
+    if (line_->answerWhileWriting_) {
+        line_->receive_ += std::exchange(line_->echoed_, std::string());
+        line_->receive_ += line_->responder_(line_->unanswered_);
+    }
     written = size;
+    lock.unlock();
+    line_->arrived_.notify_all();
     return true;
 }
 
@@ -249,6 +322,13 @@ std::vector<std::string> fakeDeviceNames()
     for (const auto& [name, line] : registry())
         names.push_back(name);
     return names;
+}
+
+bool isFakeDeviceName(const std::string& name)
+{
+    const std::string canonical = canonicalDeviceName(name);
+    std::lock_guard<std::mutex> lock(registryMutex());
+    return !canonical.empty() && registry().count(canonical) > 0;
 }
 
 std::unique_ptr<SerialPort> openFakeDevice(const std::string& name)

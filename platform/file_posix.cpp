@@ -24,9 +24,7 @@ private:
 
 int descriptorOf(Handle h)
 {
-    if (!isUsableHandle(h))
-        return -1;
-    const auto* file = dynamic_cast<FileHandle*>(static_cast<HandleObject*>(h));
+    const auto file = handleObject<FileHandle>(h);
     return file ? file->fd() : -1;
 }
 
@@ -61,7 +59,7 @@ Handle openFile(const std::string& path, FileOpen how)
         ::close(fd);
         return invalidHandle();
     }
-    return static_cast<HandleObject*>(new FileHandle(fd));
+    return registerHandle(std::make_shared<FileHandle>(fd));
 }
 
 bool setFilePosition(Handle file, std::int64_t offset)

@@ -1,6 +1,10 @@
-// Backend-independent part of the serial layer: handle dispatch and the
-// parsing of textual line settings.
+// Backend-independent part of the serial layer: the choice of the backend
+// when a port is opened, handle dispatch and the parsing of textual line
+// settings.
 #include "platform/serial.h"
+
+#include "platform/fake_serial_port.h"
+#include "serial_backend.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -10,11 +14,9 @@ namespace platform {
 
 namespace {
 
-SerialPort* portOf(Handle h)
+std::shared_ptr<SerialPort> portOf(Handle h)
 {
-    if (!isUsableHandle(h))
-        return nullptr;
-    return dynamic_cast<SerialPort*>(static_cast<HandleObject*>(h));
+    return handleObject<SerialPort>(h);
 }
 
 bool equalsIgnoreCase(const std::string& a, const char* b)
@@ -107,67 +109,95 @@ bool buildLineSettings(const char* text, LineSettings& out)
     return true;
 }
 
+Handle openSerialPort(const char* name, OpenError* why)
+{
+    OpenError error = OpenError::NotFound;
+    Handle port = invalidHandle();
+    if (name != nullptr && *name != '\0') {
+        // A line of the unit tests registered under the name comes first;
+        // every other name is a device of the machine.
+        if (!isFakeDeviceName(name))
+            port = openSystemPort(name, error);
+        else if (auto fake = openFakeDevice(name))
+            port = adoptSerialPort(std::move(fake));
+        else
+            error = OpenError::Busy;
+    }
+    if (why != nullptr)
+        *why = isUsableHandle(port) ? OpenError::None : error;
+    return port;
+}
+
+std::shared_ptr<SerialPort> serialPortOf(Handle port)
+{
+    return portOf(port);
+}
+
 Handle adoptSerialPort(std::unique_ptr<SerialPort> port)
 {
     if (!port)
         return invalidHandle();
-    return static_cast<HandleObject*>(port.release());
+    return registerHandle(std::shared_ptr<HandleObject>(std::move(port)));
 }
 
 bool getLineSettings(Handle port, LineSettings& out)
 {
-    SerialPort* p = portOf(port);
+    const auto p = portOf(port);
     return p && p->getLineSettings(out);
 }
 
 bool setLineSettings(Handle port, const LineSettings& settings)
 {
-    SerialPort* p = portOf(port);
+    const auto p = portOf(port);
     return p && p->setLineSettings(settings);
 }
 
 bool getTimeouts(Handle port, Timeouts& out)
 {
-    SerialPort* p = portOf(port);
+    const auto p = portOf(port);
     return p && p->getTimeouts(out);
 }
 
 bool setTimeouts(Handle port, const Timeouts& timeouts)
 {
-    SerialPort* p = portOf(port);
+    const auto p = portOf(port);
     return p && p->setTimeouts(timeouts);
 }
 
 bool purgePort(Handle port, unsigned flags)
 {
-    SerialPort* p = portOf(port);
+    const auto p = portOf(port);
     return p && p->purge(flags);
 }
 
 bool lineFunction(Handle port, LineFunction function)
 {
-    SerialPort* p = portOf(port);
+    const auto p = portOf(port);
     return p && p->lineFunction(function);
 }
 
-bool drainPort(Handle port)
+bool drainPort(Handle port, std::uint32_t limitMs)
 {
-    SerialPort* p = portOf(port);
-    return p && p->drain();
+    const auto p = portOf(port);
+    return p && p->drain(limitMs);
 }
 
 bool readPort(Handle port, void* buffer, std::uint32_t size, std::uint32_t& got)
 {
     got = 0;
-    SerialPort* p = portOf(port);
+    const auto p = portOf(port);
     return p && (size == 0 || buffer != nullptr) && p->read(buffer, size, got);
 }
 
 bool writePort(Handle port, const void* data, std::uint32_t size, std::uint32_t& written)
 {
     written = 0;
-    SerialPort* p = portOf(port);
-    return p && (size == 0 || data != nullptr) && p->write(data, size, written);
+    const auto p = portOf(port);
+    Timeouts t;
+    if (!p || (size != 0 && data == nullptr) || !p->getTimeouts(t))
+        return false;
+    const std::uint64_t limit = std::uint64_t{t.writeMultiplier} * size + t.writeConstant;
+    return p->write(data, size, written, limit == 0 || limit >= kNoLimit ? kNoLimit : static_cast<std::uint32_t>(limit));
 }
 
 }  // namespace platform

@@ -5,9 +5,8 @@
 // protocol's consumer purges while its receive loop reads), so the receive
 // buffer has a lock of its own, released while the read waits for the line.
 #include "platform/device_names.h"
-#include "platform/serial.h"
-#include "platform/fake_serial_port.h"
 #include "read_timer.h"
+#include "serial_backend.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -17,8 +16,12 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <mutex>
+#include <thread>
 
 namespace platform {
 
@@ -59,7 +62,12 @@ std::uint32_t baudOf(speed_t code)
 
 class PosixSerialPort final : public SerialPort {
 public:
-    explicit PosixSerialPort(int fd) : fd_(fd) {}
+    explicit PosixSerialPort(int fd) : fd_(fd)
+    {
+        LineSettings now;
+        if (getLineSettings(now))
+            cacheFormat(now);
+    }
 
     ~PosixSerialPort() override
     {
@@ -123,6 +131,7 @@ public:
         if (::cfsetispeed(&tio, speed) != 0 || ::cfsetospeed(&tio, speed) != 0
             || ::tcsetattr(fd_, TCSANOW, &tio) != 0)
             return false;
+        cacheFormat(s);
         dtrControl_ = s.dtrControl;
         rtsControl_ = s.rtsControl == LineControl::Handshake ? rtsControl_ : s.rtsControl;
         xonLimit_ = s.xonLimit;
@@ -148,15 +157,17 @@ public:
 
     bool purge(unsigned flags) override
     {
-        bool ok = true;
-        if (flags & (kPurgeTxAbort | kPurgeTxClear))
-            ok = ::tcflush(fd_, TCOFLUSH) == 0 && ok;
-        if (flags & (kPurgeRxAbort | kPurgeRxClear)) {
-            std::lock_guard<std::mutex> lock(rxMutex_);
+        const bool tx = (flags & (kPurgeTxAbort | kPurgeTxClear)) != 0;
+        const bool rx = (flags & (kPurgeRxAbort | kPurgeRxClear)) != 0;
+        if (!tx && !rx)
+            return true;
+        std::unique_lock<std::mutex> lock(rxMutex_, std::defer_lock);
+        if (rx) {
+            lock.lock();
             rxHead_ = rxTail_ = 0;
-            ok = ::tcflush(fd_, TCIFLUSH) == 0 && ok;
         }
-        return ok;
+        // Both sides in one call: an exchange clears both before every request.
+        return ::tcflush(fd_, tx && rx ? TCIOFLUSH : (tx ? TCOFLUSH : TCIFLUSH)) == 0;
     }
 
     bool lineFunction(LineFunction f) override
@@ -172,14 +183,42 @@ public:
         return false;
     }
 
-    bool drain() override
+    // tcdrain may wait for ever on a wedged adapter and returns as soon as a
+    // USB adapter took the bytes, or a few milliseconds after the last stop
+    // bit on a UART. So: wait the line time of what was written, then until
+    // the driver's queue is empty, polling in steps of a character's time,
+    // never longer than the limit.
+    bool drain(std::uint32_t limitMs) override
     {
-        while (::tcdrain(fd_) != 0)
-            if (errno != EINTR)
+        using Clock = std::chrono::steady_clock;
+        const auto start = Clock::now();
+        const auto deadline = limitMs == kNoLimit ? Clock::time_point::max()
+                                                  : start + std::chrono::milliseconds(limitMs);
+        const auto sent = std::chrono::steady_clock::time_point(
+            std::chrono::steady_clock::duration(lastWriteEnd_.load(std::memory_order_relaxed)));
+        std::this_thread::sleep_until(std::min(sent, deadline));
+        const auto step = std::chrono::microseconds(std::max<std::uint32_t>(100, lineTimeUs(1)));
+        for (;;) {
+            int queued = 0;
+            if (::ioctl(fd_, TIOCOUTQ, &queued) != 0)
                 return false;
-        return true;
+            if (queued == 0)
+                return true;
+            if (Clock::now() + step > deadline)
+                return false;
+            std::this_thread::sleep_for(step);
+        }
     }
 
+    std::uint32_t lineTimeUs(std::uint32_t chars) const override
+    {
+        const std::uint64_t baud = baud_.load(std::memory_order_relaxed);
+        const std::uint64_t bits = bitsPerChar_.load(std::memory_order_relaxed);
+        return baud == 0 ? 0 : static_cast<std::uint32_t>(chars * bits * 1000000 / baud);
+    }
+
+    // Waits first and reads after: a byte that is waiting ends the wait at
+    // once, and a reply that arrives in one piece costs one wait and one read.
     bool read(void* buffer, std::uint32_t size, std::uint32_t& got) override
     {
         auto* out = static_cast<unsigned char*>(buffer);
@@ -191,27 +230,34 @@ public:
                 got += takeBuffered(out + got, size - got);
                 if (got == size)
                     return true;
-                if (!fillBuffer())
-                    return false;
-                if (rxTail_ > rxHead_)
-                    continue;
             }
             const std::int64_t wait = timer.waitMs(got);
-            if (wait == 0)
-                return true;
-            if (!waitReadable(wait))
+            if (wait != 0 && !waitReadable(wait))
                 return false;
+            std::lock_guard<std::mutex> lock(rxMutex_);
+            const std::uint32_t before = rxTail_ - rxHead_;
+            if (!fillBuffer())
+                return false;
+            if (wait == 0 && rxTail_ - rxHead_ == before) {
+                got += takeBuffered(out + got, size - got);
+                return true;
+            }
         }
     }
 
-    bool write(const void* data, std::uint32_t size, std::uint32_t& written) override
+    bool write(const void* data, std::uint32_t size, std::uint32_t& written, std::uint32_t limitMs) override
     {
         const auto* in = static_cast<const unsigned char*>(data);
-        const std::int64_t limit = (timeouts_.writeMultiplier || timeouts_.writeConstant)
-            ? static_cast<std::int64_t>(timeouts_.writeMultiplier) * size + timeouts_.writeConstant
-            : -1;
+        const std::int64_t limit = limitMs == kNoLimit ? -1 : static_cast<std::int64_t>(limitMs);
         const std::uint32_t start = nowMs();
+        const auto startTime = std::chrono::steady_clock::now();
         written = 0;
+        struct NoteLineTime {
+            PosixSerialPort& port;
+            std::chrono::steady_clock::time_point start;
+            std::uint32_t& written;
+            ~NoteLineTime() { port.noteWritten(start, written); }
+        } note{*this, startTime, written};
         while (written < size) {
             const ssize_t n = ::write(fd_, in + written, size - written);
             if (n > 0) {
@@ -236,6 +282,27 @@ public:
     }
 
 private:
+    // Remembers when what was written will have left the line: its line time
+    // after the write began, or after the end of what was still going out.
+    void noteWritten(std::chrono::steady_clock::time_point start, std::uint32_t chars)
+    {
+        if (chars == 0)
+            return;
+        const auto previous = std::chrono::steady_clock::time_point(
+            std::chrono::steady_clock::duration(lastWriteEnd_.load(std::memory_order_relaxed)));
+        const auto end = std::max(start, previous) + std::chrono::microseconds(lineTimeUs(chars));
+        lastWriteEnd_.store(end.time_since_epoch().count(), std::memory_order_relaxed);
+    }
+
+    void cacheFormat(const LineSettings& s)
+    {
+        baud_.store(s.baudRate, std::memory_order_relaxed);
+        // Start bit, data bits, parity, stop bits (1.5 counts as 2).
+        const std::uint32_t bits = 1 + s.dataBits + (s.parity == Parity::None ? 0 : 1)
+            + (s.stopBits == StopBits::One ? 1 : 2);
+        bitsPerChar_.store(bits, std::memory_order_relaxed);
+    }
+
     static std::uint32_t nowMs()
     {
         timespec ts{};
@@ -289,6 +356,9 @@ private:
     }
 
     int fd_;
+    std::atomic<std::uint32_t> baud_{0};
+    std::atomic<std::uint32_t> bitsPerChar_{10};
+    std::atomic<std::chrono::steady_clock::rep> lastWriteEnd_{0};
     Timeouts timeouts_{};
     LineControl dtrControl_ = LineControl::Enable;
     LineControl rtsControl_ = LineControl::Enable;
@@ -300,30 +370,40 @@ private:
     std::uint32_t rxTail_ = 0;
 };
 
-Handle openPosixPort(const std::string& path)
+OpenError openErrorOf(int error)
 {
+    switch (error) {
+    case ENOENT:
+    case ENXIO:
+    case ENODEV:
+    case ENOTDIR: return OpenError::NotFound;
+    case EBUSY:
+    case EWOULDBLOCK: return OpenError::Busy;
+    case EACCES:
+    case EPERM: return OpenError::NoPermission;
+    default: return OpenError::Other;
+    }
+}
+
+}  // namespace
+
+Handle openSystemPort(const char* name, OpenError& why)
+{
+    const std::string path = resolveDevicePath(name);
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0) {
+        why = openErrorOf(errno);
         return invalidHandle();
+    }
     // Ports are not shared: the advisory lock keeps out every other opener that
     // plays by the same rule, TIOCEXCL every other non-root one.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        why = OpenError::Busy;
         ::close(fd);
         return invalidHandle();
     }
     ::ioctl(fd, TIOCEXCL);
     return adoptSerialPort(std::make_unique<PosixSerialPort>(fd));
-}
-
-}  // namespace
-
-Handle openSerialPort(const char* name)
-{
-    if (name == nullptr || *name == '\0')
-        return invalidHandle();
-    if (auto fake = openFakeDevice(name))
-        return adoptSerialPort(std::move(fake));
-    return openPosixPort(resolveDevicePath(name));
 }
 
 }  // namespace platform

@@ -92,19 +92,13 @@ public:
     std::shared_ptr<EventState> state;
 };
 
-template <class T>
-T* as(Handle h)
-{
-    return isUsableHandle(h) ? dynamic_cast<T*>(static_cast<HandleObject*>(h)) : nullptr;
-}
-
 Clock::time_point deadlineAfter(std::uint32_t ms)
 {
     return Clock::now() + std::chrono::milliseconds(ms);
 }
 
 // Index of the first signalled event, consuming an auto-reset one; -1 if none.
-int takeSignalled(EventHandle* const* list, int count)
+int takeSignalled(const std::shared_ptr<EventHandle>* list, int count)
 {
     for (int i = 0; i < count; ++i) {
         EventState& s = *list[i]->state;
@@ -121,12 +115,12 @@ int takeSignalled(EventHandle* const* list, int count)
 
 Handle createMutex(const char* name)
 {
-    return new MutexHandle(mutexes().open(name, [](MutexState&) {}));
+    return registerHandle(std::make_shared<MutexHandle>(mutexes().open(name, [](MutexState&) {})));
 }
 
 bool waitForMutex(Handle mutex, std::uint32_t ms)
 {
-    auto* h = as<MutexHandle>(mutex);
+    const auto h = handleObject<MutexHandle>(mutex);
     if (!h)
         return false;
     MutexState& s = *h->state;
@@ -144,7 +138,7 @@ bool waitForMutex(Handle mutex, std::uint32_t ms)
 
 bool releaseMutex(Handle mutex)
 {
-    auto* h = as<MutexHandle>(mutex);
+    const auto h = handleObject<MutexHandle>(mutex);
     if (!h)
         return false;
     MutexState& s = *h->state;
@@ -163,15 +157,15 @@ bool releaseMutex(Handle mutex)
 Handle createEvent(const char* name, bool manualReset, bool initiallySignalled)
 {
     std::lock_guard<std::mutex> lock(eventGuard());
-    return new EventHandle(events().open(name, [&](EventState& s) {
+    return registerHandle(std::make_shared<EventHandle>(events().open(name, [&](EventState& s) {
         s.manualReset = manualReset;
         s.signalled = initiallySignalled;
-    }));
+    })));
 }
 
 bool setEvent(Handle event)
 {
-    auto* h = as<EventHandle>(event);
+    const auto h = handleObject<EventHandle>(event);
     if (!h)
         return false;
     {
@@ -184,7 +178,7 @@ bool setEvent(Handle event)
 
 bool resetEvent(Handle event)
 {
-    auto* h = as<EventHandle>(event);
+    const auto h = handleObject<EventHandle>(event);
     if (!h)
         return false;
     std::lock_guard<std::mutex> lock(eventGuard());
@@ -202,9 +196,9 @@ int waitForAnyEvent(const Handle* handles, int count, std::uint32_t ms)
     constexpr int kMaxEvents = 16;
     if (handles == nullptr || count <= 0 || count > kMaxEvents)
         return -1;
-    EventHandle* list[kMaxEvents];
+    std::shared_ptr<EventHandle> list[kMaxEvents];
     for (int i = 0; i < count; ++i)
-        if (!(list[i] = as<EventHandle>(handles[i])))
+        if (!(list[i] = handleObject<EventHandle>(handles[i])))
             return -1;
     std::unique_lock<std::mutex> lock(eventGuard());
     // A test without waiting must not reach the timed wait: a deadline that

@@ -42,15 +42,15 @@ int main(int argc, char** argv)
         return 1;
     }
     HandleGuard guard = KCOpenPort(portName, 5);
-    if (!platform::isUsableHandle(guard.handle)) {
+    if (!platform::isUsableHandle(guard.get())) {
         std::fprintf(stderr, "kl_poll: cannot open %s\n", portName);
         KCClose();
         return 1;
     }
-    int failures = printIdentification(guard.handle, portName) ? 0 : 1;
+    int failures = printIdentification(guard.get(), portName) ? 0 : 1;
     for (int i = 0; i < rounds; ++i) {
         unsigned short words[kMeasurementWords] = {};
-        const int result = readWords(guard.handle, kAddress, kMeasurementRegister, words, kMeasurementWords);
+        const int result = readWords(guard.get(), kAddress, kMeasurementRegister, words, kMeasurementWords);
         if (result == 0)
             std::printf("%s: temperatures %u %u %u %u, quantum %u\n", portName, words[0], words[1], words[2], words[3],
                         words[4]);

@@ -111,12 +111,11 @@ void CKCTestDlg::connectPort()
 {
     const LinkFields now = link_.snapshot();
     HandleGuard guard = KCOpenPort(stored_.port.toUtf8().constData(), static_cast<char>(now.config.baudRate));
-    if (!platform::isUsableHandle(guard.handle)) {
+    if (!platform::isUsableHandle(guard.get())) {
         showError(this, "Ошибка открытия порта");
         return;
     }
-    port_ = guard.handle;
-    guard.handle = platform::invalidHandle();
+    port_ = guard.release();
 
     if (series_)
         series_->Clear();

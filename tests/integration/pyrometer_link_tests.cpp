@@ -31,9 +31,8 @@ protected:
         if (port)
             KCClosePort(port);
         HandleGuard guard = KCOpenPort("COM1", baudCode);
-        ASSERT_TRUE(platform::isUsableHandle(guard.handle));
-        port = guard.handle;
-        guard.handle = platform::invalidHandle();
+        ASSERT_TRUE(platform::isUsableHandle(guard.get()));
+        port = guard.release();
     }
     void TearDown() override
     {

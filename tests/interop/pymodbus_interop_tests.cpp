@@ -78,9 +78,8 @@ protected:
         fs::create_symlink(fs::read_symlink(lib), dir.file("devices/COM5"));
         ASSERT_TRUE(KCInit());
         HandleGuard guard = KCOpenPort("COM5", 5);
-        ASSERT_TRUE(platform::isUsableHandle(guard.handle));
-        port = guard.handle;
-        guard.handle = platform::invalidHandle();
+        ASSERT_TRUE(platform::isUsableHandle(guard.get()));
+        port = guard.release();
         KCSetTimeOut(port, 1000);
     }
     void TearDown() override

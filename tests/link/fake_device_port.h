@@ -67,9 +67,8 @@ protected:
         platform::registerFakeDevice("COM3", line);
         ASSERT_TRUE(KCInit());
         HandleGuard guard = KCOpenPort("COM3", 5);
-        ASSERT_TRUE(platform::isUsableHandle(guard.handle));
-        port = guard.handle;
-        guard.handle = platform::invalidHandle();
+        ASSERT_TRUE(platform::isUsableHandle(guard.get()));
+        port = guard.release();
         KCSetTimeOut(port, 50);
     }
     void TearDown() override

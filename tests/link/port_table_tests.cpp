@@ -42,20 +42,20 @@ protected:
 TEST_F(PortTableTest, TheTableEndsAtTheHighestComNumberUpTo254)
 {
     HandleGuard seven = KCOpenPort("COM7", 5);
-    EXPECT_TRUE(platform::isUsableHandle(seven.handle));
-    EXPECT_NE(getKCPortInfo(seven.handle), nullptr);
+    EXPECT_TRUE(platform::isUsableHandle(seven.get()));
+    EXPECT_NE(getKCPortInfo(seven.get()), nullptr);
 
     // COM8 appears after the table was built: it lies beyond the 7 entries,
     // which COM300 did not raise.
     platform::registerFakeDevice("COM8", std::make_shared<platform::FakeLine>());
     HandleGuard eight = KCOpenPort("COM8", 5);
-    EXPECT_EQ(eight.handle, platform::invalidHandle());
+    EXPECT_EQ(eight.get(), platform::invalidHandle());
 }
 
 TEST_F(PortTableTest, OpeningConfiguresTheLineAndRecordsThePort)
 {
     HandleGuard guard = KCOpenPort("\\\\.\\COM7", 4);
-    ASSERT_TRUE(platform::isUsableHandle(guard.handle));
+    ASSERT_TRUE(platform::isUsableHandle(guard.get()));
     const platform::LineSettings s = line->settings();
     EXPECT_EQ(s.baudRate, 9600u);
     EXPECT_EQ(s.dataBits, 8);
@@ -64,9 +64,9 @@ TEST_F(PortTableTest, OpeningConfiguresTheLineAndRecordsThePort)
     EXPECT_EQ(s.dtrControl, platform::LineControl::Disable) << "line bytes of a new entry leave DTR off";
     EXPECT_EQ(s.rtsControl, platform::LineControl::Disable);
 
-    KCPortInfo* info = getKCPortInfo(guard.handle);
+    KCPortInfo* info = getKCPortInfo(guard.get());
     ASSERT_NE(info, nullptr);
-    EXPECT_EQ(info->hPort, guard.handle);
+    EXPECT_EQ(info->hPort, guard.get());
     EXPECT_NE(info->hMutex, nullptr);
     EXPECT_EQ(info->state, 0);
     EXPECT_EQ(info->sendDTR, 255);
@@ -83,7 +83,7 @@ class BaudCodeTest : public PortTableTest, public ::testing::WithParamInterface<
 TEST_P(BaudCodeTest, SetsTheSpeedOfTheCode)
 {
     HandleGuard guard = KCOpenPort("COM7", static_cast<char>(GetParam().code));
-    ASSERT_TRUE(platform::isUsableHandle(guard.handle));
+    ASSERT_TRUE(platform::isUsableHandle(guard.get()));
     EXPECT_EQ(line->settings().baudRate, GetParam().baud);
 }
 
@@ -96,13 +96,13 @@ INSTANTIATE_TEST_SUITE_P(Codes, BaudCodeTest,
 TEST_F(PortTableTest, TheReadTimeOutStartsAt2000AndSetReturnsThePreviousOne)
 {
     HandleGuard guard = KCOpenPort("COM7", 5);
-    EXPECT_EQ(KCGetTimeOut(guard.handle), 2000);
-    EXPECT_EQ(KCSetTimeOut(guard.handle, 100), 2000);
-    EXPECT_EQ(KCSetTimeOut(guard.handle, 100), 100);
+    EXPECT_EQ(KCGetTimeOut(guard.get()), 2000);
+    EXPECT_EQ(KCSetTimeOut(guard.get(), 100), 2000);
+    EXPECT_EQ(KCSetTimeOut(guard.get(), 100), 100);
     const platform::Timeouts t = line->timeouts();
     EXPECT_EQ(t.readInterval, platform::kMaxTimeout);
     EXPECT_EQ(t.readMultiplier, platform::kMaxTimeout);
-    EXPECT_EQ(KCSetTimeOut(guard.handle, -5), -1);
+    EXPECT_EQ(KCSetTimeOut(guard.get(), -5), -1);
     EXPECT_EQ(KCGetTimeOut(nullptr), -1);
     EXPECT_EQ(KCSetTimeOut(platform::invalidHandle(), 100), -1);
 }
@@ -110,20 +110,19 @@ TEST_F(PortTableTest, TheReadTimeOutStartsAt2000AndSetReturnsThePreviousOne)
 TEST_F(PortTableTest, ReopeningGivesANewMutexAndKeepsTheLineBytes)
 {
     HandleGuard first = KCOpenPort("COM7", 5);
-    KCPortInfo* info = getKCPortInfo(first.handle);
+    KCPortInfo* info = getKCPortInfo(first.get());
     ASSERT_NE(info, nullptr);
     info->sendDTR = 1;
     info->sendRTS = 1;
     info->recvRTS = 0;
-    void* port = first.handle;
-    first.handle = platform::invalidHandle();
+    void* port = first.release();
     KCClosePort(port);
     EXPECT_EQ(info->hPort, nullptr);
     EXPECT_EQ(info->hMutex, nullptr);
     EXPECT_FALSE(line->isOpen());
 
     HandleGuard second = KCOpenPort("COM7", 5);
-    ASSERT_EQ(getKCPortInfo(second.handle), info);
+    ASSERT_EQ(getKCPortInfo(second.get()), info);
     EXPECT_NE(info->hMutex, nullptr);
     EXPECT_TRUE(platform::waitForMutex(info->hMutex, 0)) << "the new mutex must be free";
     platform::releaseMutex(info->hMutex);
@@ -144,8 +143,7 @@ TEST_F(PortTableTest, TheGuardClosesAPortThatWasNotTakenOver)
     void* kept = nullptr;
     {
         HandleGuard guard = KCOpenPort("COM7", 5);
-        kept = guard.handle;
-        guard.handle = platform::invalidHandle();
+        kept = guard.release();
     }
     EXPECT_TRUE(line->isOpen());
     KCClosePort(kept);
@@ -154,17 +152,17 @@ TEST_F(PortTableTest, TheGuardClosesAPortThatWasNotTakenOver)
 
 TEST_F(PortTableTest, NamesWithoutAnEntryAreRefused)
 {
-    EXPECT_EQ(KCOpenPort(nullptr, 5).handle, platform::invalidHandle());
-    EXPECT_EQ(KCOpenPort("/dev/null", 5).handle, platform::invalidHandle()) << "no COM number";
-    EXPECT_EQ(KCOpenPort("COM0", 5).handle, platform::invalidHandle());
-    EXPECT_EQ(KCOpenPort("COM2", 5).handle, platform::invalidHandle()) << "entry without a device";
-    EXPECT_EQ(KCOpenPort("COM255", 5).handle, platform::invalidHandle());
+    EXPECT_EQ(KCOpenPort(nullptr, 5).get(), platform::invalidHandle());
+    EXPECT_EQ(KCOpenPort("/dev/null", 5).get(), platform::invalidHandle()) << "no COM number";
+    EXPECT_EQ(KCOpenPort("COM0", 5).get(), platform::invalidHandle());
+    EXPECT_EQ(KCOpenPort("COM2", 5).get(), platform::invalidHandle()) << "entry without a device";
+    EXPECT_EQ(KCOpenPort("COM255", 5).get(), platform::invalidHandle());
 }
 
 TEST_F(PortTableTest, AnOpenBeforeInitIsRefused)
 {
     KCClose();
-    EXPECT_EQ(KCOpenPort("COM7", 5).handle, platform::invalidHandle());
+    EXPECT_EQ(KCOpenPort("COM7", 5).get(), platform::invalidHandle());
     EXPECT_FALSE(line->isOpen());
 }
 
@@ -172,7 +170,7 @@ TEST_F(PortTableTest, CloseIsAlwaysTrueAndForgetsTheRecords)
 {
     HandleGuard guard = KCOpenPort("COM7", 5);
     EXPECT_TRUE(KCClose());
-    EXPECT_EQ(getKCPortInfo(guard.handle), nullptr);
+    EXPECT_EQ(getKCPortInfo(guard.get()), nullptr);
     EXPECT_TRUE(KCClose());
     EXPECT_TRUE(KCInit()) << "a new table after the end";
 }
@@ -181,7 +179,7 @@ TEST_F(PortTableTest, AHandleOpenedElsewhereHasNoRecord)
 {
     auto other = std::make_shared<platform::FakeLine>();
     HandleGuard guard(platform::adoptSerialPort(std::make_unique<platform::FakeSerialPort>(other)));
-    EXPECT_EQ(getKCPortInfo(guard.handle), nullptr);
+    EXPECT_EQ(getKCPortInfo(guard.get()), nullptr);
     EXPECT_EQ(getKCPortInfo(nullptr), nullptr);
 }
 

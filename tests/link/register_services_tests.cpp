@@ -35,41 +35,54 @@ TEST_F(RegisterServicesTest, ReadWordsGivesTheExceptionCodeAndLeavesTheWords)
     EXPECT_EQ(readWords(port, 1, 0, words, 2), -123) << "the code is taken as a signed byte";
 }
 
-// Reply data, the count asked for, and how many words must be stored.
+// Reply data, the count asked for, and what readWords makes of it: only a
+// reply that carries exactly the registers asked for is believed.
 struct StoreCase {
     const char* name;
     Bytes reply;
     unsigned short asked;
-    int stored;
+    kc::Fault fault;
 };
 
 class ReadWordsStoreTest : public FakePortTest, public ::testing::WithParamInterface<StoreCase> {};
 
-TEST_P(ReadWordsStoreTest, StoresNoMoreThanAskedForNorMoreThanTheReplyHolds)
+TEST_P(ReadWordsStoreTest, StoresTheWordsOnlyFromAReplyThatAnswersTheRequest)
 {
     const StoreCase& c = GetParam();
     line->queueReply(frameOf(c.reply));
     std::array<unsigned short, 16> words;
     words.fill(0xEEEE);
-    ASSERT_EQ(readWords(port, 1, 0, words.data(), c.asked), 0);
+    const kc::Result result = kc::readWords(port, 1, 0, words.data(), c.asked);
+    EXPECT_EQ(result.fault, c.fault);
+    const int stored = result.ok() ? c.asked : 0;
     for (int i = 0; i < 16; ++i) {
-        if (i < c.stored)
+        if (i < stored)
             EXPECT_EQ(words[i], 0x0101 * (i + 1)) << "word " << i;
         else
             EXPECT_EQ(words[i], 0xEEEE) << "word " << i << " written";
     }
+
+    // Whatever the refused reply was, the next exchange works.
+    line->queueReply(frameOf(Bytes("\x01\x04\x04\x01\x01\x02\x02", 7)));
+    EXPECT_EQ(readWords(port, 1, 0, words.data(), 2), 0);
+    EXPECT_EQ(words[1], 0x0202);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Replies, ReadWordsStoreTest,
     ::testing::Values(
-        StoreCase{"AsAsked", Bytes("\x01\x04\x04\x01\x01\x02\x02", 7), 2, 2},
-        StoreCase{"MoreThanAsked", Bytes("\x01\x04\x08\x01\x01\x02\x02\x03\x03\x04\x04", 11), 2, 2},
-        StoreCase{"CountBeyondTheData", Bytes("\x01\x04\x14\x01\x01\x02\x02", 7), 8, 2},
-        StoreCase{"OddByteCount", Bytes("\x01\x04\x05\x01\x01\x02\x02\x03", 8), 8, 2},
-        StoreCase{"NegativeByteCount", Bytes("\x01\x04\xF0\x01\x01", 5), 8, 0},
-        StoreCase{"ZeroAsked", Bytes("\x01\x04\x04\x01\x01\x02\x02", 7), 0, 0},
-        StoreCase{"TooShortToCarryData", Bytes("\x01\x04", 2), 8, 0}),
+        StoreCase{"AsAsked", Bytes("\x01\x04\x04\x01\x01\x02\x02", 7), 2, kc::Fault::None},
+        StoreCase{"MoreThanAsked", Bytes("\x01\x04\x08\x01\x01\x02\x02\x03\x03\x04\x04", 11), 2,
+                  kc::Fault::BadLength},
+        StoreCase{"CountBeyondTheData", Bytes("\x01\x04\x14\x01\x01\x02\x02", 7), 8, kc::Fault::BadLength},
+        StoreCase{"OddByteCount", Bytes("\x01\x04\x05\x01\x01\x02\x02\x03", 8), 8, kc::Fault::BadLength},
+        StoreCase{"NegativeByteCount", Bytes("\x01\x04\xF0\x01\x01", 5), 8, kc::Fault::BadLength},
+        StoreCase{"ZeroAsked", Bytes("\x01\x04\x04\x01\x01\x02\x02", 7), 0, kc::Fault::BadLength},
+        StoreCase{"TooShortToCarryData", Bytes("\x01\x04", 2), 8, kc::Fault::BadLength},
+        StoreCase{"AnotherAddress", Bytes("\x02\x04\x04\x01\x01\x02\x02", 7), 2, kc::Fault::WrongAddress},
+        StoreCase{"AnotherFunction", Bytes("\x01\x03\x04\x01\x01\x02\x02", 7), 2, kc::Fault::WrongFunction},
+        StoreCase{"TheEchoOfTheRequest", Bytes("\x01\x04\x00\x00\x00\x02", 6), 2, kc::Fault::BadLength},
+        StoreCase{"AShortExceptionReply", Bytes("\x01\x84", 2), 2, kc::Fault::BadLength}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Whatever a device sends back, nothing is written past the caller's words.
@@ -150,9 +163,13 @@ TEST_F(RegisterServicesTest, WriteWordsGivesTheExceptionCodeOfTheReply)
     line->queueReply(frameOf(Bytes("\x01\x90\x03", 3)));
     unsigned short words[1] = {5};
     EXPECT_EQ(writeWords(port, 1, 512, words, 1), 3);
-    // Too short to carry a code: the exchange's result stands.
+    // Too short to carry a code: no confirmation of the write either.
     line->queueReply(frameOf(Bytes("\x01\x90", 2)));
-    EXPECT_EQ(writeWords(port, 1, 512, words, 1), 0);
+    EXPECT_EQ(kc::writeWords(port, 1, 512, words, 1).fault, kc::Fault::BadLength);
+    // A confirmation of other registers than those written is none.
+    line->queueReply(frameOf(Bytes("\x01\x10\x02\x01\x00\x01", 6)));
+    words[0] = 5;
+    EXPECT_EQ(kc::writeWords(port, 1, 512, words, 1).fault, kc::Fault::BadLength);
 }
 
 TEST_F(RegisterServicesTest, WriteWordsSendsUpTo124WordsAndRefusesMore)

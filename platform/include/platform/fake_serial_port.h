@@ -41,6 +41,22 @@ public:
     // Puts bytes on the receive side at once, as if they had arrived.
     void feed(const std::string& bytes);
 
+    // How the far end behaves beyond its replies. By default the device
+    // answers when the port first reads after a request (its turnaround ends
+    // as the port starts listening).
+    // The device answers while the request is still being written, as a
+    // device that answers within a millisecond does on a real line while the
+    // driver reports the request as not yet sent.
+    void setAnswerWhileWriting(bool on);
+    // Everything written comes back on the receive side ahead of the reply,
+    // as on a two-wire line.
+    void setEcho(bool on);
+    // The line is wedged: writes take nothing and drains never end, until
+    // the caller's limit.
+    void setStalled(bool on);
+    // The line has failed (an adapter pulled out): every transfer fails.
+    void setFailed(bool on);
+
     std::string written() const;
     std::vector<Event> events() const;
     void clearEvents();
@@ -59,9 +75,14 @@ private:
     std::string receive_;
     std::string written_;
     std::string unanswered_;
+    std::string echoed_;  // written bytes whose echo has not arrived yet
     std::deque<std::string> replies_;
     Responder responder_;
     std::vector<Event> events_;
+    bool answerWhileWriting_ = false;
+    bool echo_ = false;
+    bool stalled_ = false;
+    bool failed_ = false;
     bool dtr_ = false;
     bool rts_ = false;
     bool break_ = false;
@@ -81,9 +102,10 @@ public:
     bool setTimeouts(const Timeouts& timeouts) override;
     bool purge(unsigned flags) override;
     bool lineFunction(LineFunction function) override;
-    bool drain() override;
+    bool drain(std::uint32_t limitMs) override;
+    std::uint32_t lineTimeUs(std::uint32_t chars) const override;
     bool read(void* buffer, std::uint32_t size, std::uint32_t& got) override;
-    bool write(const void* data, std::uint32_t size, std::uint32_t& written) override;
+    bool write(const void* data, std::uint32_t size, std::uint32_t& written, std::uint32_t limitMs) override;
 
 private:
     std::shared_ptr<FakeLine> line_;
@@ -97,6 +119,7 @@ void unregisterFakeDevice(const std::string& name);
 // and a port onto the line registered under `name`, or null when there is
 // none (or when that line is already open).
 std::vector<std::string> fakeDeviceNames();
+bool isFakeDeviceName(const std::string& name);
 std::unique_ptr<SerialPort> openFakeDevice(const std::string& name);
 
 }  // namespace platform

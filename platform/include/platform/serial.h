@@ -58,6 +58,9 @@ enum PurgeFlags : unsigned {
 
 enum class LineFunction { SetDtr, ClearDtr, SetRts, ClearRts, SetBreak, ClearBreak };
 
+// A limit of "no limit" for the calls that take one.
+constexpr std::uint32_t kNoLimit = 0xFFFFFFFFu;
+
 // The operations every port backend provides: the termios port of the
 // machine and the in-memory fake of the unit tests.
 class SerialPort : public HandleObject {
@@ -68,16 +71,35 @@ public:
     virtual bool setTimeouts(const Timeouts& timeouts) = 0;
     virtual bool purge(unsigned flags) = 0;
     virtual bool lineFunction(LineFunction function) = 0;
-    // Waits until everything written has left the port.
-    virtual bool drain() = 0;
+    // Waits until everything written has left the line, at most `limitMs`;
+    // false when it did not within the limit or the port failed. Where the
+    // driver cannot tell when the last stop bit left, the characters' line
+    // time at the port's speed since they were written is waited for.
+    virtual bool drain(std::uint32_t limitMs) = 0;
+    // The time `chars` characters take on the line at the port's speed and
+    // character format, in microseconds; known without a system call.
+    virtual std::uint32_t lineTimeUs(std::uint32_t chars) const = 0;
+    // Reads up to `size` bytes within the port's read time-outs; true with
+    // `got` 0 means the time-out passed without a byte; false means the line
+    // failed (a vanished adapter, a hung-up line).
     virtual bool read(void* buffer, std::uint32_t size, std::uint32_t& got) = 0;
-    virtual bool write(const void* data, std::uint32_t size, std::uint32_t& written) = 0;
+    // Writes within `limitMs` (kNoLimit: none); true with `written` below
+    // `size` when the limit passed first; false when the line failed.
+    virtual bool write(const void* data, std::uint32_t size, std::uint32_t& written, std::uint32_t limitMs) = 0;
 };
+
+// Why a port could not be opened.
+enum class OpenError { None, NotFound, Busy, NoPermission, Other };
 
 // Opens a port exclusively. `name` is a device name of the namespace (COM3,
 // \\.\com3, any case) or a path such as /dev/ttyUSB0. Returns the
-// invalid-handle value when the port cannot be opened or is in use.
-Handle openSerialPort(const char* name);
+// invalid-handle value when the port cannot be opened or is in use, and then
+// says why in `why` when it is given.
+Handle openSerialPort(const char* name, OpenError* why = nullptr);
+
+// The port object of a handle, held for the caller's use, or null for any
+// other handle: for code that makes many calls on one port in a row.
+std::shared_ptr<SerialPort> serialPortOf(Handle port);
 
 // Hands a port object to the layer and returns its handle (for the fake
 // backend and for tests); closeHandle destroys it.
@@ -89,10 +111,11 @@ bool getTimeouts(Handle port, Timeouts& out);
 bool setTimeouts(Handle port, const Timeouts& timeouts);
 bool purgePort(Handle port, unsigned flags);
 bool lineFunction(Handle port, LineFunction function);
-bool drainPort(Handle port);
+bool drainPort(Handle port, std::uint32_t limitMs = kNoLimit);
 // Reads up to `size` bytes within the port's read time-outs; true with `got`
 // 0 means the time-out passed without a byte.
 bool readPort(Handle port, void* buffer, std::uint32_t size, std::uint32_t& got);
+// Writes within the port's write time-outs (none when both are 0).
 bool writePort(Handle port, const void* data, std::uint32_t size, std::uint32_t& written);
 
 }  // namespace platform
