@@ -35,8 +35,11 @@ int run(const sim::SimOptions& options)
     };
     while (!g_stop) {
         const std::string chars = line.read(std::chrono::milliseconds(100));
-        if (!chars.empty())
-            bus.receive(chars, line.lineBaud(), std::chrono::steady_clock::now(), send);
+        if (chars.empty())
+            continue;
+        if (options.timing.echo)
+            line.write(chars);
+        bus.receive(chars, line.lineBaud(), std::chrono::steady_clock::now(), send);
     }
     return 0;
 }

@@ -19,6 +19,9 @@ struct Timing {
     // Whether the request and the reply take the time their characters need
     // on a real line at the speed set on the line (10 bits per character).
     bool lineTime = true;
+    // Whether everything the program sends comes back to it, as on a
+    // two-wire RS-485 line whose adapter hears its own transmitter.
+    bool echo = false;
 };
 
 class ModbusBus {

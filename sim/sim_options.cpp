@@ -18,6 +18,8 @@ options:
   --com N              publish the line as COM<N> (default 1)
   --turnaround-ms MS   pause between request and reply (default 1, fractions allowed)
   --no-line-time       answer without the line time of request and reply
+  --echo               send every character received straight back, as a
+                       two-wire RS-485 line echoes the program's requests
   --trace FILE         write a line "ms address function start count" to FILE
                        for every request on the line (ms since the start;
                        start and count 0 for functions without them)
@@ -111,6 +113,8 @@ SimOptions parseOptions(int argc, char** argv)
             options.timing.turnaround = std::chrono::microseconds(static_cast<long long>(ms * 1000));
         } else if (arg == "--no-line-time") {
             options.timing.lineTime = false;
+        } else if (arg == "--echo") {
+            options.timing.echo = true;
         } else if (arg == "--trace") {
             options.traceFile = value();
         } else if (arg == "--device") {

@@ -124,6 +124,34 @@ TEST_F(SimLinkTest, AHolderKeepingThePortLongerThan3000MsMakesTheOtherGetSeven)
     EXPECT_EQ(slowResult, 0);
 }
 
+// A device that answers the instant the request is in: no reply may be lost
+// to the clearing of stale input, and no echo taken for a reply.
+class InstantDeviceTest : public SimLinkTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(InstantDeviceTest, TenThousandReadsGiveEveryValueRight)
+{
+    std::vector<std::string> args = {"--turnaround-ms", "0", "--no-line-time", "--device",
+                                     "regs=256:1200:1201:1202:1203:40000"};
+    if (GetParam())
+        args.push_back("--echo");
+    start(args);
+    int failures = 0;
+    int wrong = 0;
+    for (int i = 0; i < 10000; ++i) {
+        unsigned short words[5] = {};
+        if (readWords(port, 1, 256, words, 5) != 0)
+            ++failures;
+        else if (words[0] != 1200 || words[3] != 1203 || words[4] != 40000)
+            ++wrong;
+    }
+    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(KCLineEchoes(port), GetParam() ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, InstantDeviceTest, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? std::string("TwoWireEcho") : std::string("NoEcho"); });
+
 TEST(PtyLink, TheRequestLeavesTheRealPortAsExactCharacters)
 {
     TempDir dir;

@@ -297,3 +297,183 @@ TEST(ExchangeWithoutRecord, AHandleOpenedElsewhereIsServedWithoutMutexOrLines)
 }
 
 }  // namespace
+
+namespace {
+
+// A request answered in kind: the reply equals the request byte for byte, as
+// function 6 of other devices does.
+const std::string kAnsweredInKind("\x01\x06\x00\x01\x00\x03", 6);
+
+TEST_F(ExchangeTest, OnAnEchoingLineTheEchoIsSkippedAndTheReplyTaken)
+{
+    line->setEcho(true);
+    for (int i = 0; i < 3; ++i) {
+        line->queueReply(frameOf(kReply));
+        ASSERT_EQ(exchange(kReadRequest), 0) << "exchange " << i;
+        EXPECT_EQ(std::string(reply, kReply.size()), kReply);
+    }
+    EXPECT_EQ(KCLineEchoes(port), 1) << "detected";
+}
+
+TEST_F(ExchangeTest, TheEchoSettingDecidesAboutAReplyEqualToItsRequest)
+{
+    // Where no echo is expected, such a reply is taken at once.
+    ASSERT_EQ(KCSetEchoMode(port, KC_ECHO_OFF), KC_ECHO_AUTO);
+    line->queueReply(frameOf(kAnsweredInKind));
+    EXPECT_EQ(exchange(kAnsweredInKind), 0);
+    EXPECT_EQ(KCLineEchoes(port), 0) << "as set";
+
+    // Where every request comes back, the first such frame is the echo.
+    ASSERT_EQ(KCSetEchoMode(port, KC_ECHO_ON), KC_ECHO_OFF);
+    line->setEcho(true);
+    line->queueReply(frameOf(kAnsweredInKind));
+    EXPECT_EQ(exchange(kAnsweredInKind), 0);
+    line->queueReply("");
+    EXPECT_EQ(exchange(kAnsweredInKind), 7) << "an echo alone is no reply";
+}
+
+TEST_F(ExchangeTest, InAutomaticModeAReplyEqualToItsRequestStillCounts)
+{
+    // Nothing follows the frame: it was the reply, after one read time-out.
+    line->queueReply(frameOf(kAnsweredInKind));
+    EXPECT_EQ(exchange(kAnsweredInKind), 0);
+    EXPECT_EQ(KCLineEchoes(port), -1);
+
+    // Once the line has shown that it does not echo, without waiting.
+    line->queueReply(frameOf(kReply));
+    ASSERT_EQ(exchange(kReadRequest), 0);
+    EXPECT_EQ(KCLineEchoes(port), 0);
+    KCSetTimeOut(port, 2000);
+    line->queueReply(frameOf(kAnsweredInKind));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(exchange(kAnsweredInKind), 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
+
+    // A line thought silent that echoes after all: an echo is no valid reply
+    // to a read, so it is skipped and the line's record corrected.
+    line->setEcho(true);
+    line->queueReply(frameOf(kReply));
+    ASSERT_EQ(exchange(kReadRequest), 0);
+    EXPECT_EQ(std::string(reply, kReply.size()), kReply);
+    EXPECT_EQ(KCLineEchoes(port), 1);
+}
+
+TEST_F(ExchangeTest, ReopeningForgetsWhatTheLineShowedButKeepsTheSetting)
+{
+    KCSetEchoMode(port, KC_ECHO_ON);
+    line->queueReply(frameOf(kReply));
+    exchange(kReadRequest);
+    KCClosePort(port);
+    HandleGuard again = KCOpenPort("COM3", 5);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(KCGetEchoMode(again.get()), KC_ECHO_ON);
+    KCSetEchoMode(again.get(), KC_ECHO_AUTO);
+    EXPECT_EQ(KCLineEchoes(again.get()), -1);
+    port = again.release();
+}
+
+// A reply that answers something else is refused with its own error, and the
+// exchange after it works.
+struct RefusedCase {
+    const char* name;
+    std::string reply;
+    kc::Fault fault;
+    int code;
+};
+
+class RefusedReplyTest : public ExchangeTest, public ::testing::WithParamInterface<RefusedCase> {};
+
+TEST_P(RefusedReplyTest, IsRefusedAndTheNextExchangeWorks)
+{
+    line->queueReply(frameOf(GetParam().reply));
+    std::string copy = kReadRequest;
+    const kc::Result result = kc::exchange(port, copy.data(), 6, reply, sizeof reply, &count);
+    EXPECT_EQ(result.fault, GetParam().fault);
+    EXPECT_EQ(result.code(), GetParam().code);
+    EXPECT_EQ(info->lastError, GetParam().code);
+    EXPECT_NE(info->state, 4);
+
+    line->queueReply(frameOf(kReply));
+    EXPECT_EQ(exchange(kReadRequest), 0);
+    EXPECT_EQ(std::string(reply, kReply.size()), kReply);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, RefusedReplyTest,
+    ::testing::Values(RefusedCase{"FromAnotherAddress", "\x02" + kReply.substr(1), kc::Fault::WrongAddress, 6},
+                      RefusedCase{"OfAnotherFunction", "\x01\x03" + kReply.substr(2), kc::Fault::WrongFunction, 5},
+                      RefusedCase{"TooShort", kReply.substr(0, 11), kc::Fault::BadLength, 5},
+                      RefusedCase{"ForFewerRegisters", std::string("\x01\x04\x02\x12\x34", 5), kc::Fault::BadLength, 5},
+                      RefusedCase{"AnExceptionWithoutItsCode", std::string("\x01\x84", 2), kc::Fault::BadLength, 5}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ExchangeTest, AnExceptionReplyIsAcceptedForTheCallerToRead)
+{
+    line->queueReply(frameOf(std::string("\x01\x84\x02", 3)));
+    EXPECT_EQ(exchange(kReadRequest), 0);
+    EXPECT_EQ(reply[2], 2);
+}
+
+TEST_F(ExchangeTest, AWedgedLineEndsWithinTheTimeOutAndTheLineTime)
+{
+    line->setStalled(true);
+    const auto start = std::chrono::steady_clock::now();
+    std::string copy = kReadRequest;
+    const kc::Result result = kc::exchange(port, copy.data(), 6, reply, sizeof reply, &count);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(result.fault, kc::Fault::WriteFailed);
+    EXPECT_EQ(result.code(), 7);
+    // 50 ms time-out, 17 characters at 19200 baud, and some slack.
+    EXPECT_LT(took, std::chrono::milliseconds(1000));
+    EXPECT_TRUE(platform::waitForMutex(info->hMutex, 0)) << "mutex released";
+    platform::releaseMutex(info->hMutex);
+    line->setStalled(false);
+}
+
+TEST_F(ExchangeTest, TheSwitchToReceiveWaitsForTheRequestToLeaveOnlyWhenALineChanges)
+{
+    info->sendRTS = 1;
+    info->recvRTS = 0;
+    line->setAnswerWhileWriting(false);
+    line->queueReply(frameOf(kReply));
+    ASSERT_EQ(exchange(kReadRequest), 0);
+    bool drained = false;
+    for (const auto& e : line->events())
+        drained = drained || e.kind == platform::FakeLine::EventKind::Drain;
+    EXPECT_TRUE(drained) << "the switch to receive waits for the request to leave";
+
+    line->clearEvents();
+    info->recvRTS = 255;
+    line->queueReply(frameOf(kReply));
+    ASSERT_EQ(exchange(kReadRequest), 0);
+    for (const auto& e : line->events())
+        EXPECT_NE(e.kind, platform::FakeLine::EventKind::Drain) << "no switch, no wait";
+}
+
+TEST_F(ExchangeTest, AFailedPortSaysSoAndReleasesTheMutex)
+{
+    line->setFailed(true);
+    std::string copy = kReadRequest;
+    const kc::Result result = kc::exchange(port, copy.data(), 6, reply, sizeof reply, &count);
+    EXPECT_EQ(result.fault, kc::Fault::PortFailed);
+    EXPECT_EQ(result.code(), 7);
+    EXPECT_STREQ(KCGetErrorTxt(result), "порт недоступен");
+    EXPECT_TRUE(platform::waitForMutex(info->hMutex, 0));
+    platform::releaseMutex(info->hMutex);
+}
+
+TEST(ResultText, EachFaultHasTheTextOfItsCodeOrOneOfItsOwn)
+{
+    EXPECT_STREQ(KCGetErrorTxt(kc::Result::success()), "");
+    EXPECT_STREQ(KCGetErrorTxt(kc::Result::deviceException(2)), "неверный адрес");
+    EXPECT_STREQ(KCGetErrorTxt(kc::Result::failure(kc::Fault::BadChecksum)), "ошибка CRC");
+    EXPECT_STREQ(KCGetErrorTxt(kc::Result::failure(kc::Fault::WrongAddress)), "неверный адрес прибора");
+    EXPECT_STREQ(KCGetErrorTxt(kc::Result::failure(kc::Fault::Timeout)), "тайм-аут");
+    EXPECT_STREQ(KCGetErrorTxt(kc::Result::failure(kc::Fault::PortBusy)), "порт занят");
+    EXPECT_STREQ(KCGetErrorTxt(kc::Result::failure(kc::Fault::WrongFunction)), "неверный код функции в ответе");
+    EXPECT_STREQ(KCGetErrorTxt(kc::Result::failure(kc::Fault::BadLength)), "неверная длина ответа");
+    EXPECT_STREQ(KCGetErrorTxt(kc::Result::failure(kc::Fault::WriteFailed)), "ошибка передачи запроса");
+    EXPECT_EQ(kc::Result::failure(kc::Fault::BadArgument).code(), 3);
+}
+
+}  // namespace

@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <atomic>
 #include <filesystem>
+#include <thread>
 
 namespace fs = std::filesystem;
 using testing_support::ScopedEnv;
@@ -181,6 +183,100 @@ TEST_F(PortTableTest, AHandleOpenedElsewhereHasNoRecord)
     HandleGuard guard(platform::adoptSerialPort(std::make_unique<platform::FakeSerialPort>(other)));
     EXPECT_EQ(getKCPortInfo(guard.get()), nullptr);
     EXPECT_EQ(getKCPortInfo(nullptr), nullptr);
+}
+
+TEST_F(PortTableTest, AGuardThatClosesAProbeReleasesWhatKCClosePortReleases)
+{
+    KCPortInfo* info = nullptr;
+    {
+        HandleGuard probe = KCOpenPort("COM7", 5);
+        info = getKCPortInfo(probe.get());
+        ASSERT_NE(info, nullptr);
+        ASSERT_NE(info->hMutex.load(), nullptr);
+    }
+    EXPECT_EQ(info->hPort.load(), nullptr) << "the entry still names the closed port";
+    EXPECT_EQ(info->hMutex.load(), nullptr) << "the mutex leaked";
+}
+
+TEST_F(PortTableTest, AClosedHandleStaysInvalidWhenItsSlotIsReused)
+{
+    HandleGuard first = KCOpenPort("COM7", 5);
+    void* stale = first.get();
+    first.reset();
+    HandleGuard second = KCOpenPort("COM7", 5);
+    ASSERT_TRUE(second);
+    EXPECT_NE(second.get(), stale);
+    EXPECT_EQ(getKCPortInfo(stale), nullptr);
+    EXPECT_EQ(KCGetTimeOut(stale), -1);
+    unsigned short status = 0;
+    EXPECT_EQ(readException(stale, 1, &status), 7);
+    EXPECT_TRUE(line->written().empty()) << "nothing sent through a stale handle";
+    EXPECT_FALSE(platform::closeHandle(stale));
+    EXPECT_TRUE(line->isOpen()) << "closing the stale handle left the new port alone";
+}
+
+TEST_F(PortTableTest, AnEntryOfAPortClosedBehindTheTablesBackIsNotReused)
+{
+    HandleGuard first = KCOpenPort("COM7", 5);
+    KCPortInfo* info = getKCPortInfo(first.get());
+    void* oldMutex = info->hMutex.load();
+    // Closed by the platform layer, not by KCClosePort: the entry is stale.
+    ASSERT_TRUE(platform::closeHandle(first.release()));
+    HandleGuard second = KCOpenPort("COM7", 5);
+    ASSERT_TRUE(second);
+    EXPECT_EQ(getKCPortInfo(second.get()), info);
+    EXPECT_NE(info->hMutex.load(), oldMutex);
+    EXPECT_FALSE(platform::waitForMutex(oldMutex, 0)) << "the stale entry's mutex was closed";
+    EXPECT_TRUE(platform::waitForMutex(info->hMutex.load(), 0));
+    platform::releaseMutex(info->hMutex.load());
+}
+
+TEST_F(PortTableTest, SyncHandlesClosedOnceAreInvalidForGood)
+{
+    void* mutex = platform::createMutex(nullptr);
+    void* event = platform::createEvent(nullptr, true, false);
+    ASSERT_TRUE(platform::closeHandle(mutex));
+    ASSERT_TRUE(platform::closeHandle(event));
+    void* newer = platform::createEvent(nullptr, true, true);
+    EXPECT_FALSE(platform::waitForMutex(mutex, 0));
+    EXPECT_FALSE(platform::setEvent(event));
+    EXPECT_FALSE(platform::waitForEvent(event, 0));
+    EXPECT_TRUE(platform::waitForEvent(newer, 0));
+    platform::closeHandle(newer);
+}
+
+TEST_F(PortTableTest, KCOpenPortSaysWhyAPortFailed)
+{
+    KCOpenError why = KC_OPEN_OK;
+    EXPECT_FALSE(KCOpenPortWhy("COM1", 5, &why)) << "a link to /dev/null is no serial device";
+    EXPECT_EQ(why, KC_OPEN_FAILED);
+    EXPECT_FALSE(KCOpenPortWhy("COM2", 5, &why));
+    EXPECT_EQ(why, KC_OPEN_NOT_FOUND);
+    HandleGuard held = KCOpenPortWhy("COM7", 5, &why);
+    ASSERT_TRUE(held);
+    EXPECT_EQ(why, KC_OPEN_OK);
+    EXPECT_FALSE(KCOpenPortWhy("\\\\.\\com7", 5, &why));
+    EXPECT_EQ(why, KC_OPEN_BUSY);
+}
+
+TEST_F(PortTableTest, WorkersLookingUpPortsDoNotRaceWithOpeningAndClosing)
+{
+    HandleGuard seven = KCOpenPort("COM7", 5);
+    void* port = seven.get();
+    std::atomic<bool> done{false};
+    std::thread reader([&] {
+        while (!done)
+            ASSERT_NE(getKCPortInfo(port), nullptr);
+    });
+    auto other = std::make_shared<platform::FakeLine>();
+    platform::registerFakeDevice("COM1", other);
+    for (int i = 0; i < 200; ++i) {
+        HandleGuard one = KCOpenPort("COM1", 5);
+        ASSERT_TRUE(one);
+    }
+    done = true;
+    reader.join();
+    platform::unregisterFakeDevice("COM1");
 }
 
 struct PortNameCase {
