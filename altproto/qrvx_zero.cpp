@@ -6,6 +6,7 @@
 #include "context_buffer.h"
 #include "exchange_log.h"
 #include "tuning.h"
+#include "zero_reply.h"
 
 #include "platform/clock.h"
 #include "platform/serial.h"
@@ -68,24 +69,14 @@ bool readZero(QRVXContext* context, char* buffer, unsigned size, const qrvx::Tun
     const qrvx::Deadline deadline(tuning.zeroWaitTime);
     if (!sendReadBackCommand(*context))
         return false;
-    unsigned length = 0;
+    qrvx::ZeroReplyCollector reply(buffer, size);
     char c = 0;
     while (qrvx::nextByte(*context, c, deadline) == qrvx::Take::Byte) {
-        if (length == 0) {
-            if (c == 'G')
-                buffer[length++] = c;
-            continue;
+        switch (reply.feed(c)) {
+        case qrvx::ZeroReplyCollector::Step::Complete: return true;
+        case qrvx::ZeroReplyCollector::Step::Overflow: return false;
+        case qrvx::ZeroReplyCollector::Step::More: break;
         }
-        if (isLineEnd(c)) {
-            buffer[length] = '\r';
-            buffer[length + 1] = '\n';
-            return true;
-        }
-        // Each character must leave room for CR LF behind it. A packet of
-        // length L sends L - 3 bytes, so a reply echoing them fills exactly L.
-        if (length + 3 > size)
-            return false;
-        buffer[length++] = c;
     }
     return false;
 }

@@ -31,6 +31,14 @@ void FakeLine::queueReply(std::string bytes)
     replies_.push_back(std::move(bytes));
 }
 
+void FakeLine::clearReplies()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    replies_.clear();
+    unanswered_.clear();
+    echoed_.clear();
+}
+
 void FakeLine::setResponder(Responder responder)
 {
     std::lock_guard<std::mutex> lock(mutex_);

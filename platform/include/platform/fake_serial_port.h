@@ -37,6 +37,8 @@ public:
 
     // Queues one reply for the default responder.
     void queueReply(std::string bytes);
+    // Forgets the queued replies and what was written but not yet answered.
+    void clearReplies();
     void setResponder(Responder responder);
     // Puts bytes on the receive side at once, as if they had arrived.
     void feed(const std::string& bytes);
