@@ -39,11 +39,15 @@ CsvRows::CsvRows(const platform::SystemTime& begin, bool ratio) : ratio_(ratio)
     valid_ = platform::systemTimeToFileTime(begin, begin_);
 }
 
-bool CsvRows::append(std::string& out, const v4TermData& record)
+bool CsvRows::append(std::string& out, std::int64_t ms, std::int32_t temperature, unsigned short emissivity,
+                     std::int32_t quantum)
 {
-    if (!valid_)
+    // Further than about 8,900 years from the begin no calendar date lies;
+    // the bound keeps the arithmetic within 64 bits.
+    constexpr std::int64_t kFarthestMs = std::int64_t{1} << 48;
+    if (!valid_ || ms > kFarthestMs || ms < -kFarthestMs)
         return false;
-    const std::int64_t units = static_cast<std::int64_t>(begin_) + std::int64_t{record.time} * kUnitsPerMs;
+    const std::int64_t units = static_cast<std::int64_t>(begin_) + ms * kUnitsPerMs;
     if (units < 0)
         return false;
     const std::int64_t day = units / kUnitsPerDay;
@@ -56,32 +60,32 @@ bool CsvRows::append(std::string& out, const v4TermData& record)
         dateLength_ = static_cast<std::size_t>(n);
         day_ = day;
     }
-    const auto ms = static_cast<unsigned>((units % kUnitsPerDay) / kUnitsPerMs);
+    const auto clock = static_cast<unsigned>((units % kUnitsPerDay) / kUnitsPerMs);
 
     char row[128];
     char* const end = row + sizeof row;
     char* p = row;
     for (std::size_t i = 0; i < dateLength_; ++i)
         *p++ = date_[i];
-    p = putPadded(p, ms / 3600000, 2);
+    p = putPadded(p, clock / 3600000, 2);
     *p++ = ':';
-    p = putPadded(p, ms / 60000 % 60, 2);
+    p = putPadded(p, clock / 60000 % 60, 2);
     *p++ = ':';
-    p = putPadded(p, ms / 1000 % 60, 2);
+    p = putPadded(p, clock / 1000 % 60, 2);
     *p++ = '.';
-    p = putPadded(p, ms % 1000, 3);
+    p = putPadded(p, clock % 1000, 3);
     *p++ = ',';
-    p = putNumber(p, end, record.time);
+    p = putNumber(p, end, ms);
     *p++ = ',';
-    p = putNumber(p, end, record.temperature);
+    p = putNumber(p, end, temperature);
     *p++ = ',';
     // The emissivity word is a fixed-point number: exact in decimal.
     const unsigned divisor = ratio_ ? 1000 : 100;
-    p = putNumber(p, end, record.emissivity / divisor);
+    p = putNumber(p, end, emissivity / divisor);
     *p++ = '.';
-    p = putPadded(p, record.emissivity % divisor, ratio_ ? 3 : 2);
+    p = putPadded(p, emissivity % divisor, ratio_ ? 3 : 2);
     *p++ = ',';
-    p = putNumber(p, end, record.quantum);
+    p = putNumber(p, end, quantum);
     *p++ = '\r';
     *p++ = '\n';
     out.append(row, static_cast<std::size_t>(p - row));

@@ -30,7 +30,14 @@ public:
 
     // Appends the row of one reading, CR LF included; false, with nothing
     // appended, when its clock time falls outside the calendar.
-    bool append(std::string& out, const v4TermData& record);
+    bool append(std::string& out, const v4TermData& record)
+    {
+        return append(out, record.time, record.temperature, record.emissivity, record.quantum);
+    }
+    // The same for a reading `ms` after the begin, which may lie further off
+    // than a record's time can.
+    bool append(std::string& out, std::int64_t ms, std::int32_t temperature, unsigned short emissivity,
+                std::int32_t quantum);
 
 private:
     std::uint64_t begin_ = 0;

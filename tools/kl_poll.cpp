@@ -1,67 +1,82 @@
-// kl_poll: a short command-line check of the device link library. It opens a
-// port, prints the identification of the device at address 1, then reads its
-// measurement registers a few times and prints them.
+// kl_poll: an unattended logger of one pyrometer. It opens a port, prints the
+// identification of the device, polls it as the program does and logs every
+// reading (a line on standard output, a result file, a CSV file) until it is
+// interrupted (SIGINT, SIGTERM) or has logged --count readings; then it saves
+// and ends. Link errors are said on standard error and polling goes on.
+#include "poll_loop.h"
+#include "poll_options.h"
+#include "reading_outputs.h"
+#include "stop_signals.h"
+
 #include <kcmb.h>
 
-#include "platform/clock.h"
+#include "platform/message_box.h"
 
 #include <cstdio>
-#include <cstdlib>
+#include <string>
+#include <vector>
 
 namespace {
 
-constexpr unsigned short kMeasurementRegister = 256;
-constexpr unsigned short kMeasurementWords = 5;
-constexpr char kAddress = 1;
+constexpr int kFailed = 1;
+constexpr int kUsage = 2;
 
-// Prints the identification of the device; false when it cannot be read.
-bool printIdentification(void* port, const char* portName)
+// The library's messages (a result file that cannot be written) go to
+// standard error as one line each.
+void sayMessagesOnStandardError()
 {
-    DeviceInfo info{};
-    const int result = getDeviceInfo(port, kAddress, &info);
-    if (result != 0) {
-        std::printf("%s: identification: %s (%d)\n", portName, KCGetErrorTxt(static_cast<unsigned short>(result)),
-                    result);
-        return false;
-    }
-    std::printf("%s: %s, serial number %s, made %s, sensor %s, %u..%u °C, verified %s\n", portName,
-                getDeviceName(info.type), info.serial, info.year, KCGetSensorName(static_cast<unsigned short>(info.sensor)),
-                info.tempMin, info.tempMax, info.verifyDate);
-    return true;
+    platform::setMessageBoxService([](const platform::MessageRequest& request) {
+        std::fprintf(stderr, "kl_poll: %s: %s\n", request.caption.c_str(), request.text.c_str());
+        return platform::MessageAnswer::Ok;
+    });
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    const char* portName = argc > 1 ? argv[1] : "com1";
-    const int rounds = argc > 2 ? std::atoi(argv[2]) : 10;
-    const int periodMs = argc > 3 ? std::atoi(argv[3]) : 500;
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    for (const std::string& arg : args)
+        if (arg == "-h" || arg == "--help") {
+            std::fputs(tools::kPollUsage, stdout);
+            return 0;
+        }
+    std::string error;
+    const std::optional<tools::PollOptions> options = tools::parsePollOptions(args, error);
+    if (!options) {
+        std::fprintf(stderr, "kl_poll: %s\n%s", error.c_str(), tools::kPollUsage);
+        return kUsage;
+    }
+    // Before anything else, so that no thread of the library takes the signals.
+    tools::StopSignals stop;
+    sayMessagesOnStandardError();
+
+    tools::ReadingOutputs outputs(*options, options->port);
+    if (!outputs.open(error)) {
+        std::fprintf(stderr, "kl_poll: %s\n", error.c_str());
+        return kFailed;
+    }
     if (!KCInit()) {
-        std::fprintf(stderr, "kl_poll: no COM port in the device namespace\n");
-        return 1;
+        std::fprintf(stderr, "kl_poll: нет ни одного COM-порта\n");
+        outputs.finish();
+        return kFailed;
     }
-    HandleGuard guard = KCOpenPort(portName, 5);
+    HandleGuard guard = KCOpenPort(options->port.c_str(), static_cast<char>(options->baudCode));
     if (!platform::isUsableHandle(guard.handle)) {
-        std::fprintf(stderr, "kl_poll: cannot open %s\n", portName);
+        std::fprintf(stderr, "kl_poll: не удаётся открыть порт %s\n", options->port.c_str());
         KCClose();
-        return 1;
+        outputs.finish();
+        return kFailed;
     }
-    int failures = printIdentification(guard.handle, portName) ? 0 : 1;
-    for (int i = 0; i < rounds; ++i) {
-        unsigned short words[kMeasurementWords] = {};
-        const int result = readWords(guard.handle, kAddress, kMeasurementRegister, words, kMeasurementWords);
-        if (result == 0)
-            std::printf("%s: temperatures %u %u %u %u, quantum %u\n", portName, words[0], words[1], words[2], words[3],
-                        words[4]);
-        else
-            std::printf("%s: %s (%d)\n", portName, KCGetErrorTxt(static_cast<unsigned short>(result)), result);
-        std::fflush(stdout);
-        failures += result != 0;
-        if (i + 1 < rounds)
-            platform::sleepMs(static_cast<unsigned>(periodMs));
-    }
-    guard.reset();
+    void* port = guard.handle;
+    guard.handle = platform::invalidHandle();
+    KCSetTimeOut(port, options->timeoutMs);
+
+    tools::PollLoop loop(port, *options, outputs, stop);
+    loop.run();
+    KCClosePort(port);
     KCClose();
-    return failures > rounds ? 1 : 0;
+    const bool saved = outputs.finish();
+    std::fprintf(stderr, "kl_poll: показаний: %ld, ошибок обмена: %ld\n", loop.readings(), loop.failures());
+    return saved ? 0 : kFailed;
 }
