@@ -16,6 +16,7 @@
 #include "port_table.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -93,6 +94,14 @@ void encodeTime(unsigned char* p, const platform::SystemTime& t)
         putU16(p + 2 * i, fields[i]);
 }
 
+// A text field as stored, ended within the field whatever the file holds.
+template <std::size_t N>
+void copyText(char (&field)[N], const unsigned char* p)
+{
+    std::memcpy(field, p, N - 1);
+    field[N - 1] = '\0';
+}
+
 v2DeviceInfo decodeV2DeviceInfo(const unsigned char* p)
 {
     v2DeviceInfo info;
@@ -102,9 +111,9 @@ v2DeviceInfo decodeV2DeviceInfo(const unsigned char* p)
     info.reg2 = getU16(p + 12);
     info.sensor = static_cast<short>(getU16(p + 14));
     info.type = getU16(p + 16);
-    std::memcpy(info.serial, p + 18, sizeof info.serial);
-    std::memcpy(info.year, p + 23, sizeof info.year);
-    std::memcpy(info.verifyDate, p + 28, sizeof info.verifyDate);
+    copyText(info.serial, p + 18);
+    copyText(info.year, p + 23);
+    copyText(info.verifyDate, p + 28);
     info.variant = getU16(p + 38);
     return info;
 }
@@ -134,9 +143,9 @@ v2DeviceInfo decodeDeviceInfo(const unsigned char* p)
     info.reg2 = getU16(p + 6);
     info.sensor = static_cast<short>(getU16(p + 8));
     info.type = getU16(p + 10);
-    std::memcpy(info.serial, p + 12, sizeof info.serial);
-    std::memcpy(info.year, p + 17, sizeof info.year);
-    std::memcpy(info.verifyDate, p + 22, sizeof info.verifyDate);
+    copyText(info.serial, p + 12);
+    copyText(info.year, p + 17);
+    copyText(info.verifyDate, p + 22);
     info.variant = getU16(p + 32);
     return v2DeviceInfo(info);
 }
@@ -177,13 +186,19 @@ bool readFixedPart(platform::Handle file, std::size_t deviceInfoSize, FixedPart&
 
 // How many records to take from a file: its count, reduced to the complete
 // records the file holds, so a file cut short (a crash during an append)
-// opens with what it has. -1 for a count no series can have.
+// opens with what it has. -1 for a count no series can have. The report
+// learns the count and whether the file falls short of it.
 std::int32_t recordsToTake(std::int32_t stored, platform::Handle file, std::int64_t recordsOffset,
-                           std::size_t recordSize)
+                           std::size_t recordSize, TdfReadReport& report)
 {
-    if (stored < 0 || stored > TermDataFile::kMaxCount)
+    report.storedCount = stored;
+    if (stored < 0 || stored > TermDataFile::kMaxCount) {
+        report.fault = TdfReadReport::Fault::Count;
         return -1;
+    }
     const std::int64_t held = completeRecords(platform::fileSize(file) - recordsOffset, recordSize);
+    if (held < stored)
+        report.fault = TdfReadReport::Fault::Short;
     return static_cast<std::int32_t>(std::min<std::int64_t>(stored, held));
 }
 
@@ -208,73 +223,156 @@ std::int32_t readRecords(platform::Handle file, std::int32_t wanted, std::size_t
     return done;
 }
 
-// True when the file at `path` can be opened for writing; it is created when
-// absent and keeps its content otherwise.
-bool canWrite(const std::string& path)
+// The two bytes between the emissivity and the quantum count.
+void clearPadding(v4TermData& record)
 {
-    if (!Shared::CreateParentDirectories(path))
-        return false;
-    HandleGuard file(platform::openFile(path, platform::FileOpen::WriteAlways));
-    return platform::isUsableHandle(file.get());
+    constexpr std::size_t start = offsetof(v4TermData, emissivity) + sizeof record.emissivity;
+    std::memset(reinterpret_cast<unsigned char*>(&record) + start, 0, offsetof(v4TermData, quantum) - start);
+}
+
+// The name of a series' file: its begin time, and from the second candidate
+// on a number after it. False when the name does not fit 63 characters.
+bool termFileName(const platform::SystemTime& t, int candidate, char (&name)[64])
+{
+    const unsigned fields[] = {t.year, t.month, t.day, t.hour, t.minute, t.second};
+    const int length = candidate == 1
+        ? std::snprintf(name, sizeof name, "KL%04u%02u%02u%02u%02u%02u.tdf", fields[0], fields[1], fields[2],
+                        fields[3], fields[4], fields[5])
+        : std::snprintf(name, sizeof name, "KL%04u%02u%02u%02u%02u%02u_%d.tdf", fields[0], fields[1], fields[2],
+                        fields[3], fields[4], fields[5], candidate);
+    return length > 0 && length < static_cast<int>(sizeof name);
+}
+
+// Names tried in one folder before it counts as full.
+constexpr int kNameCandidates = 99;
+
+// Claims the first free name for a series begun at `begin` in `folder` by
+// creating it as an empty file: a name another series (of this process or
+// another) already has is never taken. Empty when the folder takes no new file.
+std::string claimFreeName(const std::string& folder, const platform::SystemTime& begin)
+{
+    char name[64];
+    if (!termFileName(begin, 1, name) || !Shared::CreateParentDirectories(Shared::ConcatPaths({folder, name})))
+        return {};
+    for (int candidate = 1; candidate <= kNameCandidates && termFileName(begin, candidate, name); ++candidate) {
+        const std::string path = Shared::ConcatPaths({folder, name});
+        HandleGuard file(platform::openFile(path, platform::FileOpen::CreateNew));
+        if (platform::isUsableHandle(file.get()))
+            return path;
+        // Refused although the name is free: the folder takes no new file.
+        if (!platform::pathExists(path))
+            return {};
+    }
+    return {};
+}
+
+const char kTempSuffix[] = ".tmp";
+
+// Writes `head` and `records` into a new file beside `path`, flushes it to the
+// disk and puts it in the place of `path`. On failure the new file is removed
+// and whatever was at `path` stays as it was.
+bool replaceWhole(const std::string& path, const unsigned char* head, std::size_t headSize,
+                  const v4TermData* records, std::int32_t n)
+{
+    const std::string temp = path + kTempSuffix;
+    // Left behind by a process that ended while saving: its file is ours by name.
+    platform::removeFile(temp);
+    bool written = false;
+    {
+        HandleGuard file(platform::openFile(temp, platform::FileOpen::CreateNew));
+        if (!platform::isUsableHandle(file.get()))
+            return false;
+        written = platform::writeFile(file.get(), head, headSize)
+            && (n == 0 || platform::writeFile(file.get(), records, recordBytes(n, kV4RecordSize)))
+            && platform::flushFile(file.get());
+    }
+    if (written && platform::replaceFile(temp, path))
+        return true;
+    platform::removeFile(temp);
+    return false;
 }
 
 }  // namespace
 
-bool TermDataFile::Read(const char* path)
+bool TermDataFile::Read(const char* path, TdfReadReport* report)
 {
-    if (path == nullptr || *path == '\0' || termData == nullptr)
+    TdfReadReport local;
+    TdfReadReport& found = report != nullptr ? *report : local;
+    found = TdfReadReport{};
+    if (path == nullptr || *path == '\0' || termData == nullptr) {
+        found.fault = TdfReadReport::Fault::Open;
         return false;
+    }
     HandleGuard file(platform::openFile(path, platform::FileOpen::ReadExisting));
     if (!platform::isUsableHandle(file.get())) {
+        found.fault = TdfReadReport::Fault::Open;
         showError(kOpenFailed);
         return false;
     }
     unsigned char header[kHeaderSize];
     if (platform::readFile(file.get(), header, sizeof header) != static_cast<std::int64_t>(sizeof header)) {
+        found.fault = TdfReadReport::Fault::Header;
         showError(kHeaderUnreadable);
         return false;
     }
     if (std::memcmp(header, "TDF", 3) != 0) {
+        found.fault = TdfReadReport::Fault::Magic;
         showError(kWrongHeader);
         return false;
     }
+    found.version = header[3];
+    bool read = false;
     switch (header[3]) {
     case 1:
-        return ReadV1(file.get());
+        read = ReadV1(file.get(), found);
+        break;
     case 2:
     case 4:
-        return ReadV4(file.get());
+        read = ReadV4(file.get(), found);
+        break;
     case 3:
-        return ReadV3(file.get());
+        read = ReadV3(file.get(), found);
+        break;
     default:
+        found.fault = TdfReadReport::Fault::Version;
         showError(kUnknownFormat);
         return false;
     }
+    if (read)
+        file_.clear();
+    return read;
 }
 
-bool TermDataFile::ReadV4(void* file)
+bool TermDataFile::ReadV4(void* file, TdfReadReport& report)
 {
     FixedPart part{};
-    if (!readFixedPart(file, kV2DeviceInfoSize, part))
+    if (!readFixedPart(file, kV2DeviceInfoSize, part)) {
+        report.fault = TdfReadReport::Fault::FixedPart;
         return false;
-    const std::int32_t wanted = recordsToTake(part.count, file, kV4RecordsOffset, kV4RecordSize);
+    }
+    const std::int32_t wanted = recordsToTake(part.count, file, kV4RecordsOffset, kV4RecordSize, report);
     if (wanted < 0)
         return false;
     // No reader is promised a record while the records are overwritten.
     count.store(0, std::memory_order_release);
     const std::int64_t got = wanted > 0 ? platform::readFile(file, termData, recordBytes(wanted, kV4RecordSize)) : 0;
+    const auto records = static_cast<std::int32_t>(completeRecords(got, kV4RecordSize));
+    for (std::int32_t i = 0; i < records; ++i)
+        clearPadding(termData[i]);
     beginTime = part.begin;
     deviceInfo = part.device;
-    count.store(static_cast<std::int32_t>(completeRecords(got, kV4RecordSize)), std::memory_order_release);
+    count.store(records, std::memory_order_release);
     return true;
 }
 
-bool TermDataFile::ReadV1(void* file)
+bool TermDataFile::ReadV1(void* file, TdfReadReport& report)
 {
     FixedPart part{};
-    if (!readFixedPart(file, kDeviceInfoSize, part))
+    if (!readFixedPart(file, kDeviceInfoSize, part)) {
+        report.fault = TdfReadReport::Fault::FixedPart;
         return false;
-    const std::int32_t wanted = recordsToTake(part.count, file, kV1RecordsOffset, kV1RecordSize);
+    }
+    const std::int32_t wanted = recordsToTake(part.count, file, kV1RecordsOffset, kV1RecordSize, report);
     if (wanted < 0)
         return false;
     count.store(0, std::memory_order_release);
@@ -282,6 +380,7 @@ bool TermDataFile::ReadV1(void* file)
         termData[i].time = static_cast<std::int32_t>(getU32(p));
         termData[i].temperature = getU16(p + 4);
         termData[i].emissivity = getU16(p + 6);
+        clearPadding(termData[i]);
     });
     beginTime = part.begin;
     deviceInfo = part.device;
@@ -289,17 +388,24 @@ bool TermDataFile::ReadV1(void* file)
     return true;
 }
 
-bool TermDataFile::ReadV3(void* file)
+bool TermDataFile::ReadV3(void* file, TdfReadReport& report)
 {
     FixedPart part{};
-    if (!readFixedPart(file, kDeviceInfoSize, part))
+    if (!readFixedPart(file, kDeviceInfoSize, part)) {
+        report.fault = TdfReadReport::Fault::FixedPart;
         return false;
-    const std::int32_t wanted = recordsToTake(part.count, file, kV1RecordsOffset, kV3RecordSize);
+    }
+    // The stamps are on the begin time's clock: local time, no zone
+    // conversion. Without a begin time on that clock they mean nothing.
+    std::uint64_t begin = 0;
+    if (!platform::systemTimeToFileTime(part.begin, begin)) {
+        report.storedCount = part.count;
+        report.fault = TdfReadReport::Fault::BeginTime;
+        return false;
+    }
+    const std::int32_t wanted = recordsToTake(part.count, file, kV1RecordsOffset, kV3RecordSize, report);
     if (wanted < 0)
         return false;
-    // The stamps are on the begin time's clock: local time, no zone conversion.
-    std::uint64_t begin = 0;
-    platform::systemTimeToFileTime(part.begin, begin);
     count.store(0, std::memory_order_release);
     const std::int32_t got =
         readRecords(file, wanted, kV3RecordSize, [this, begin](std::int32_t i, const unsigned char* p) {
@@ -307,6 +413,7 @@ bool TermDataFile::ReadV3(void* file)
             termData[i].time = static_cast<std::int32_t>(static_cast<std::uint32_t>(ms));
             termData[i].temperature = getU16(p + 8);
             termData[i].emissivity = getU16(p + 10);
+            clearPadding(termData[i]);
         });
     beginTime = part.begin;
     deviceInfo = part.device;
@@ -314,41 +421,24 @@ bool TermDataFile::ReadV3(void* file)
     return true;
 }
 
-std::string TermDataFile::GetTermFilePath() const
+bool TermDataFile::GetTermFilePath()
 {
-    char name[64];
-    const int length = std::snprintf(name, sizeof name, "KL%04u%02u%02u%02u%02u%02u.tdf", unsigned{beginTime.year},
-                                     unsigned{beginTime.month}, unsigned{beginTime.day}, unsigned{beginTime.hour},
-                                     unsigned{beginTime.minute}, unsigned{beginTime.second});
-    if (length < 0 || length >= static_cast<int>(sizeof name))
-        return {};
     // A folder that cannot be found is skipped rather than joined as a
     // relative path.
     const std::string working = Shared::GetWorkingDirectory();
-    if (!working.empty()) {
-        const std::string path = Shared::ConcatPaths({working, name});
-        if (canWrite(path))
-            return path;
-    }
-    const std::string documents = Shared::GetDocumentsPath();
-    if (!documents.empty()) {
-        const std::string path = Shared::ConcatPaths({documents, "Ostrelan", "KL_S", name});
-        if (canWrite(path))
-            return path;
-    }
-    return {};
+    if (!working.empty())
+        file_ = claimFreeName(working, beginTime);
+    const std::string documents = file_.empty() ? Shared::GetDocumentsPath() : std::string();
+    if (!documents.empty())
+        file_ = claimFreeName(Shared::ConcatPaths({documents, "Ostrelan", "KL_S"}), beginTime);
+    return !file_.empty();
 }
 
 bool TermDataFile::Save()
 {
-    const std::string path = GetTermFilePath();
-    if (path.empty()) {
+    const bool claimed = file_.empty();
+    if (claimed && !GetTermFilePath()) {
         showError(kNoWritableFolder);
-        return false;
-    }
-    HandleGuard file(platform::openFile(path, platform::FileOpen::CreateAlways));
-    if (!platform::isUsableHandle(file.get())) {
-        showError(kSaveFailed);
         return false;
     }
     const std::int32_t n = count.load(std::memory_order_relaxed);
@@ -357,25 +447,23 @@ bool TermDataFile::Save()
     encodeTime(head + kHeaderSize, beginTime);
     encodeV2DeviceInfo(head + kHeaderSize + kTimeSize, deviceInfo);
     putU32(head + kV4CountOffset, static_cast<std::uint32_t>(n));
-    if (!platform::writeFile(file.get(), head, sizeof head)
-        || (n > 0 && !platform::writeFile(file.get(), termData, recordBytes(n, kV4RecordSize)))) {
-        showError(kSaveFailed);
-        return false;
+    if (replaceWhole(file_, head, sizeof head, termData, n))
+        return true;
+    // A name claimed for this save is given back.
+    if (claimed) {
+        platform::removeFile(file_);
+        file_.clear();
     }
-    return true;
+    showError(kSaveFailed);
+    return false;
 }
 
 bool TermDataFile::SaveResult()
 {
     const std::int32_t n = count.load(std::memory_order_relaxed);
-    if (n == 1)
+    if (n == 1 || file_.empty())
         return Save();
-    const std::string path = GetTermFilePath();
-    if (path.empty()) {
-        showError(kNoWritableFolder);
-        return false;
-    }
-    HandleGuard file(platform::openFile(path, platform::FileOpen::ReadWriteExisting));
+    HandleGuard file(platform::openFile(file_, platform::FileOpen::ReadWriteExisting));
     if (!platform::isUsableHandle(file.get()))
         return Save();
     // Only a version 4 file with a count this series can extend is patched; any
@@ -390,12 +478,13 @@ bool TermDataFile::SaveResult()
         file.reset();
         return Save();
     }
-    // A file left shorter than its count by an earlier crash is extended from
-    // its last complete record; a torn record after it is overwritten.
+    // The records go first and the count that covers them last, so at every
+    // moment the count promises no record the file lacks: a crash between the
+    // two leaves records beyond the count, which readers skip and the next
+    // save overwrites. A file left shorter than its count (by a power loss or
+    // an older writer) is extended from its last complete record.
     const std::int64_t held = completeRecords(platform::fileSize(file.get()) - kV4RecordsOffset, kV4RecordSize);
     const std::int32_t first = static_cast<std::int32_t>(std::min<std::int64_t>(stored, held));
-    // The records go first and the count that covers them last, so the file
-    // never promises records it does not hold.
     if (first < n
         && (!platform::setFilePosition(file.get(), kV4RecordsOffset + first * std::int64_t{kV4RecordSize})
             || !platform::writeFile(file.get(), termData + first, recordBytes(n - first, kV4RecordSize))))

@@ -46,6 +46,8 @@ void TermDataFile::Clear()
         std::memset(termData, 0, kBufferBytes);
     std::memset(&deviceInfo, 0, sizeof deviceInfo);
     beginTime = platform::localTime();
+    // A new series never writes into the file of the one before.
+    file_.clear();
 }
 
 v4TermData* TermDataFile::GetFirst(long time)
@@ -75,8 +77,12 @@ v4TermData* TermDataFile::GetNext(v4TermData** cursor)
 
 void TermDataFile::SetBeginTime(const platform::SystemTime* time)
 {
-    if (time != nullptr)
-        beginTime = *time;
+    if (time == nullptr)
+        return;
+    // The file is named after the begin time and holds it in its header.
+    if (std::memcmp(time, &beginTime, sizeof beginTime) != 0)
+        file_.clear();
+    beginTime = *time;
 }
 
 v2DeviceInfo* TermDataFile::SetDeviceInfo(const v2DeviceInfo* info)

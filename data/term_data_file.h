@@ -24,6 +24,25 @@ static_assert(offsetof(v4TermData, time) == 0 && offsetof(v4TermData, temperatur
                   && offsetof(v4TermData, emissivity) == 8 && offsetof(v4TermData, quantum) == 12,
               "v4TermData field offsets are those of the files");
 
+// What Read found in a file, for programs that must tell a whole file from
+// a damaged one (Read itself opens a file cut short with what it holds).
+struct TdfReadReport {
+    enum class Fault {
+        None,       // read whole
+        Open,       // cannot be opened, or is no regular file
+        Header,     // shorter than its 6-byte header
+        Magic,      // does not start with "TDF"
+        Version,    // version not 1 to 4
+        FixedPart,  // ends before its count
+        Count,      // count negative or above the capacity of a series
+        BeginTime,  // version 3: a begin time outside the calendar
+        Short,      // holds fewer records than its count; those it holds were read
+    };
+    Fault fault = Fault::None;
+    int version = 0;               // the version byte, once the header was read
+    std::int32_t storedCount = 0;  // the count field, once it was read
+};
+
 // A measurement series: when it began, the device that produced it and up to
 // 127,999 readings in one buffer obtained at construction, so pointers to
 // records stay valid for the life of the series.
@@ -81,34 +100,51 @@ public:
     double GetECoeff() const;
 
     // Replaces the content with the .tdf file at `path` (versions 1 to 4);
-    // callers Clear first. False, with a message for an unreadable or foreign
-    // file and without one for a null or empty path, a series without buffer,
-    // or a file whose fixed part is cut short or whose count is negative or
-    // above kMaxCount; the series is unchanged then. A file holding fewer
-    // records than its count opens with every complete record it holds.
-    bool Read(const char* path);
-    // Writes the whole series as a version 4 file (see GetTermFilePath).
+    // callers Clear first. False, with a message for a file that cannot be
+    // opened (or is no regular file) or is foreign, and without one for a null
+    // or empty path, a series without buffer, or a file whose fixed part is cut
+    // short, whose count is negative or above kMaxCount, or (version 3) whose
+    // begin time is outside the calendar; the series is unchanged then. A file
+    // holding fewer records than its count opens with every complete record
+    // it holds. Texts come zero-terminated within their fields and record
+    // padding zero, whatever the file holds. `report`, when given, says what
+    // was found. The series has no file of its own afterwards.
+    bool Read(const char* path, TdfReadReport* report = nullptr);
+    // Writes the whole series as a version 4 file: into a new file beside the
+    // series' file, flushed to the disk, which then takes the old one's place,
+    // so a failure leaves the old file as it was.
     bool Save();
     // Brings the series' file up to date after Add: appends only the records
     // the file lacks, then stores the new count, so the file on disk is
     // consistent at every moment. Starts a new file for the first record.
     bool SaveResult();
 
+    // The series' file, chosen at its first save since construction, Clear,
+    // Read or a change of the begin time; empty before.
+    const std::string& GetFilePath() const { return file_; }
+    // Names the series' file for the saves to come, in place of a name from
+    // the begin time; an existing file there is replaced at the next Save.
+    // Null or empty forgets the file.
+    void SetFilePath(const char* path) { file_ = path != nullptr ? path : ""; }
+
 private:
-    // The file of the series, named after its begin time, in the first of the
-    // working directory and <documents>/Ostrelan/KL_S where it can be written;
-    // empty when neither can.
-    std::string GetTermFilePath() const;
+    // Gives the series a file of its own: a new, empty file named after the
+    // begin time (KL<date><time>.tdf, else the first free KL<date><time>_<k>.tdf),
+    // in the first of the working directory and <documents>/Ostrelan/KL_S
+    // that takes a new file. False when neither does.
+    bool GetTermFilePath();
 
     // Readers of the versions; the file is positioned after its 6-byte header.
     // False when the file is refused; the series is then unchanged.
-    bool ReadV1(void* file);
-    bool ReadV3(void* file);
-    bool ReadV4(void* file);
+    bool ReadV1(void* file, TdfReadReport& report);
+    bool ReadV3(void* file, TdfReadReport& report);
+    bool ReadV4(void* file, TdfReadReport& report);
 
     v4TermData* termData;
     // Written by the owner's thread only, after the records it covers.
     std::atomic<std::int32_t> count;
     platform::SystemTime beginTime;
     v2DeviceInfo deviceInfo;
+    // The file that SaveResult extends and Save replaces.
+    std::string file_;
 };

@@ -1,6 +1,7 @@
 #include "platform/file.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -39,23 +40,40 @@ int flagsOf(FileOpen how)
         return O_WRONLY | O_CREAT;
     case FileOpen::CreateAlways:
         return O_WRONLY | O_CREAT | O_TRUNC;
+    case FileOpen::CreateNew:
+        return O_WRONLY | O_CREAT | O_EXCL;
     }
     return O_RDONLY;
+}
+
+int openRetrying(const char* path, int flags, mode_t mode = 0)
+{
+    int fd;
+    do
+        fd = ::open(path, flags | O_CLOEXEC, mode);
+    while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+std::string folderOf(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 }  // namespace
 
 Handle openFile(const std::string& path, FileOpen how)
 {
-    int fd;
-    do
-        fd = ::open(path.c_str(), flagsOf(how) | O_CLOEXEC, 0666);
-    while (fd < 0 && errno == EINTR);
+    // Without O_NONBLOCK opening a FIFO waits for its other end, and a
+    // terminal for its carrier; on a regular file the flag changes nothing.
+    const int fd = openRetrying(path.c_str(), flagsOf(how) | O_NONBLOCK, 0666);
     if (fd < 0)
         return invalidHandle();
-    // A folder opens read-only on this platform; it is no file to read either.
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         return invalidHandle();
     }
@@ -113,6 +131,43 @@ bool writeFile(Handle file, const void* buffer, std::size_t size)
         done += static_cast<std::size_t>(n);
     }
     return true;
+}
+
+bool pathExists(const std::string& path)
+{
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+bool flushFile(Handle file)
+{
+    const int fd = descriptorOf(file);
+    if (fd < 0)
+        return false;
+    int result;
+    do
+        result = ::fsync(fd);
+    while (result != 0 && errno == EINTR);
+    return result == 0;
+}
+
+bool replaceFile(const std::string& from, const std::string& to)
+{
+    if (::rename(from.c_str(), to.c_str()) != 0)
+        return false;
+    // The new name is in the folder's entries only once the folder is on the
+    // disk; some file systems cannot flush a folder, and the rename stands.
+    const int folder = openRetrying(folderOf(to).c_str(), O_RDONLY | O_DIRECTORY);
+    if (folder >= 0) {
+        ::fsync(folder);
+        ::close(folder);
+    }
+    return true;
+}
+
+bool removeFile(const std::string& path)
+{
+    return ::unlink(path.c_str()) == 0;
 }
 
 }  // namespace platform

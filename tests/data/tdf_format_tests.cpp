@@ -3,25 +3,40 @@
 // count cannot be trusted.
 #include <kcmb.h>
 
+#include "tdf_builder.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <tuple>
+#include <fcntl.h>
+#include <future>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using testing_support::ScopedEnv;
 using testing_support::ScriptedMessageBoxes;
 using testing_support::TempDir;
+using testing_support::kBegin;
+using testing_support::Reading;
+using testing_support::readAll;
+using testing_support::readings;
+using testing_support::tdfFile;
+using testing_support::u32At;
+using testing_support::writeAll;
 
 namespace {
 
-const platform::SystemTime kBegin{2024, 3, 2, 5, 9, 7, 2, 0};  // Tuesday 2024-03-05 09:07:02
 const char kFileName[] = "KL20240305090702.tdf";
 
 // The process's working directory for a scope.
@@ -36,98 +51,51 @@ private:
     fs::path old_;
 };
 
-// Little-endian bytes of a file under construction.
-class Bytes {
+// Files written by this process stop at `bytes` for a scope: a write past
+// that fails, as on a full disk, also for root.
+class ScopedFileSizeLimit {
 public:
-    Bytes& raw(const std::string& s)
+    explicit ScopedFileSizeLimit(rlim_t bytes) : oldHandler_(std::signal(SIGXFSZ, SIG_IGN))
     {
-        data_ += s;
-        return *this;
+        getrlimit(RLIMIT_FSIZE, &old_);
+        const rlimit tight{bytes, old_.rlim_max};
+        ok_ = setrlimit(RLIMIT_FSIZE, &tight) == 0;
     }
-    Bytes& u8(unsigned v)
+    ~ScopedFileSizeLimit()
     {
-        data_ += static_cast<char>(v);
-        return *this;
+        setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, oldHandler_);
     }
-    Bytes& u16(unsigned v) { return u8(v & 0xFF).u8(v >> 8 & 0xFF); }
-    Bytes& u32(std::uint32_t v) { return u16(v & 0xFFFF).u16(v >> 16); }
-    Bytes& u64(std::uint64_t v) { return u32(static_cast<std::uint32_t>(v)).u32(static_cast<std::uint32_t>(v >> 32)); }
-    Bytes& time(const platform::SystemTime& t)
-    {
-        return u16(t.year).u16(t.month).u16(t.dayOfWeek).u16(t.day).u16(t.hour).u16(t.minute).u16(t.second).u16(
-            t.milliseconds);
-    }
-    const std::string& str() const { return data_; }
-    std::size_t size() const { return data_.size(); }
+    ScopedFileSizeLimit(const ScopedFileSizeLimit&) = delete;
+    ScopedFileSizeLimit& operator=(const ScopedFileSizeLimit&) = delete;
+    bool ok() const { return ok_; }
 
 private:
-    std::string data_;
+    rlimit old_{};
+    void (*oldHandler_)(int);
+    bool ok_ = false;
 };
 
-std::string readAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeAll(const std::string& path, const std::string& bytes)
-{
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
-std::uint32_t u32At(const std::string& bytes, std::size_t offset)
-{
-    std::uint32_t v = 0;
-    for (int i = 3; i >= 0; --i)
-        v = v << 8 | static_cast<unsigned char>(bytes.at(offset + i));
-    return v;
-}
-
-struct Reading {
-    std::int32_t time;
-    std::int32_t temperature;
-    std::uint16_t emissivity;
-    std::int32_t quantum;
-};
-
-// A file of the given version: the begin time kBegin, a device of type 131
-// with the range 300..65535 and serial "1234", the count as given, then the
-// readings in the version's record layout and `tail` extra bytes.
-std::string tdfFile(int version, std::int32_t count, const std::vector<Reading>& readings, std::size_t tail = 0)
-{
-    Bytes b;
-    b.raw("TDF").u8(static_cast<unsigned>(version)).u8(0x0D).u8(0x0A).time(kBegin);
-    const std::string serial("1234\0", 5), year("2023\0", 5), date("01022024\0", 9);
-    const bool wide = version == 2 || version == 4;
-    b.u8(7).u8(0);
-    if (wide)
-        b.u16(0).u32(300).u32(65535);
-    else
-        b.u16(300).u16(65535);
-    b.u16(0x1234).u16(0xFFFE).u16(131).raw(serial).raw(year).raw(date).u8(0).u16(1);
-    b.u32(static_cast<std::uint32_t>(count));
-    std::uint64_t begin = 0;
-    platform::systemTimeToFileTime(kBegin, begin);
-    for (const Reading& r : readings) {
-        const auto time = static_cast<std::uint32_t>(r.time);
-        const auto temperature = static_cast<std::uint32_t>(r.temperature);
-        if (wide)
-            b.u32(time).u32(temperature).u16(r.emissivity).u16(0).u32(static_cast<std::uint32_t>(r.quantum));
-        else if (version == 1)
-            b.u32(time).u16(temperature & 0xFFFF).u16(r.emissivity);
-        else
-            b.u64(begin + std::uint64_t{time} * 10000).u16(temperature & 0xFFFF).u16(r.emissivity);
+// No new file can be opened by this process for a scope, also for root.
+class ScopedNoNewFiles {
+public:
+    ScopedNoNewFiles()
+    {
+        getrlimit(RLIMIT_NOFILE, &old_);
+        const int lowestFree = ::open("/dev/null", O_RDONLY);
+        ::close(lowestFree);
+        const rlimit none{static_cast<rlim_t>(lowestFree), old_.rlim_max};
+        ok_ = lowestFree >= 0 && setrlimit(RLIMIT_NOFILE, &none) == 0;
     }
-    return b.str() + std::string(tail, '\x5A');
-}
+    ~ScopedNoNewFiles() { setrlimit(RLIMIT_NOFILE, &old_); }
+    ScopedNoNewFiles(const ScopedNoNewFiles&) = delete;
+    ScopedNoNewFiles& operator=(const ScopedNoNewFiles&) = delete;
+    bool ok() const { return ok_; }
 
-std::vector<Reading> readings(int n)
-{
-    std::vector<Reading> out;
-    for (int i = 0; i < n; ++i)
-        out.push_back({500 * i, 900 + i, static_cast<std::uint16_t>(950 + i), 40000 + i});
-    return out;
-}
+private:
+    rlimit old_{};
+    bool ok_ = false;
+};
 
 class TdfFileTest : public ::testing::Test {
 protected:
@@ -165,12 +133,13 @@ TEST_F(TdfFileTest, IsSavedInTheWorkingDirectoryUnderItsBeginTime)
     EXPECT_TRUE(boxes.shown().empty());
 }
 
-TEST_F(TdfFileTest, FallsBackToTheDocumentsFolderWhenAFolderBlocksTheName)
+TEST_F(TdfFileTest, ANameTakenByAFolderGivesTheNextFreeName)
 {
     fs::create_directory(inWork(kFileName));
     series.Add(0, 900, 95);
     ASSERT_TRUE(series.SaveResult());
-    EXPECT_EQ(fs::file_size(documentsFile()), 66u + 16u);
+    EXPECT_EQ(series.GetFilePath(), inWork("KL20240305090702_2.tdf"));
+    EXPECT_EQ(fs::file_size(inWork("KL20240305090702_2.tdf")), 66u + 16u);
     EXPECT_TRUE(boxes.shown().empty());
 }
 
@@ -183,9 +152,11 @@ TEST_F(TdfFileTest, FallsBackToTheDocumentsFolderWhenTheWorkingDirectoryIsGone)
     EXPECT_EQ(fs::file_size(documentsFile()), 66u);
 }
 
+// Folders that take no new file, even for root: /proc, and a path below a
+// regular file.
 TEST_F(TdfFileTest, WithNoWritableFolderSaysSoAndFails)
 {
-    fs::create_directory(inWork(kFileName));
+    ScopedCwd readOnly("/proc");
     writeAll(inWork("not-a-folder"), "x");
     ScopedEnv blocked("XDG_DOCUMENTS_DIR", inWork("not-a-folder"));
     EXPECT_FALSE(series.Save());
@@ -198,6 +169,7 @@ TEST_F(TdfFileTest, WithNoWritableFolderSaysSoAndFails)
         EXPECT_EQ(text, "Ошибка сохранения результатов. Рабочая папка программы недоступна для записи");
     EXPECT_EQ(boxes.shown()[0].caption, "Ошибка");
     EXPECT_EQ(boxes.shown()[0].icon, platform::MessageIcon::Error);
+    EXPECT_TRUE(series.GetFilePath().empty());
 }
 
 // --- The bytes of a saved file ---
@@ -276,14 +248,12 @@ TEST_F(TdfFileTest, AnAppendCutShortLeavesTheStoredCountTrue)
         if (r.time > 500)
             series.Add(r.time, r.temperature, r.emissivity, r.quantum);
 
-    rlimit old{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    const rlimit tight{66 + 16 * 2 + 20, old.rlim_max};
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
-    const bool saved = series.SaveResult();
-    setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
+    bool saved = true;
+    {
+        ScopedFileSizeLimit tight(66 + 16 * 2 + 20);
+        ASSERT_TRUE(tight.ok());
+        saved = series.SaveResult();
+    }
 
     EXPECT_FALSE(saved);
     std::string bytes = readAll(inWork(kFileName));
@@ -329,20 +299,190 @@ TEST_F(TdfFileTest, SaveResultRewritesAFileItCannotExtend)
         {"of version 2", tdfFile(2, 1, readings(1))},
     };
     for (const Case& c : cases) {
-        fs::remove(inWork(kFileName));
-        if (std::strcmp(c.what, "missing") != 0)
-            writeAll(inWork(kFileName), c.content);
         TermDataFile fresh;
         fresh.SetBeginTime(&kBegin);
         fresh.Add(0, 900, 950, 40000);
+        ASSERT_TRUE(fresh.SaveResult()) << c.what;
+        const std::string path = fresh.GetFilePath();
+        fs::remove(path);
+        if (std::strcmp(c.what, "missing") != 0)
+            writeAll(path, c.content);
         fresh.Add(500, 901, 951, 40001);
         ASSERT_TRUE(fresh.SaveResult()) << c.what;
-        const std::string bytes = readAll(inWork(kFileName));
+        const std::string bytes = readAll(path);
         ASSERT_EQ(bytes.size(), 66u + 32u) << c.what;
         EXPECT_EQ(bytes.substr(0, 4), "TDF\x04") << c.what;
         EXPECT_EQ(u32At(bytes, 62), 2u) << c.what;
         EXPECT_EQ(std::memcmp(bytes.data() + 66, fresh.GetTermData(), 32), 0) << c.what;
+        fs::remove(path);
     }
+}
+
+// --- Saving never loses a good file ---
+
+// The names in a folder, sorted.
+std::vector<std::string> namesIn(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+class SaveFailureTest : public TdfFileTest {
+protected:
+    // A good file of three readings, then a longer series to save over it.
+    void SetUp() override
+    {
+        TdfFileTest::SetUp();
+        for (const Reading& r : readings(3))
+            series.Add(r.time, r.temperature, r.emissivity, r.quantum);
+        ASSERT_TRUE(series.Save());
+        good = readAll(inWork(kFileName));
+        for (long i = 3; i < 1000; ++i)
+            series.Add(i * 500, 900 + i, 95, i);
+    }
+
+    void expectTheGoodFileAlone()
+    {
+        EXPECT_EQ(readAll(inWork(kFileName)), good);
+        EXPECT_EQ(namesIn(work.path()), std::vector<std::string>{kFileName});
+        expectOneErrorBox(boxes, "Ошибка сохранения результатов.");
+    }
+
+    std::string good;
+};
+
+TEST_F(SaveFailureTest, ANewFileCutShortLeavesTheOldOne)
+{
+    bool saved = true;
+    {
+        ScopedFileSizeLimit tight(good.size() + 100);
+        ASSERT_TRUE(tight.ok());
+        saved = series.Save();
+    }
+    EXPECT_FALSE(saved);
+    expectTheGoodFileAlone();
+}
+
+TEST_F(SaveFailureTest, NoNewFileLeavesTheOldOne)
+{
+    bool saved = true;
+    {
+        ScopedNoNewFiles none;
+        ASSERT_TRUE(none.ok());
+        saved = series.Save();
+    }
+    EXPECT_FALSE(saved);
+    expectTheGoodFileAlone();
+}
+
+TEST_F(SaveFailureTest, TheNextSaveReplacesTheOldFileWhole)
+{
+    {
+        ScopedFileSizeLimit tight(good.size() + 100);
+        series.Save();
+    }
+    ASSERT_TRUE(series.Save());
+    const std::string bytes = readAll(inWork(kFileName));
+    ASSERT_EQ(bytes.size(), 66u + 16u * 1000);
+    EXPECT_EQ(std::memcmp(bytes.data() + 66, series.GetTermData(), 16 * 1000), 0);
+    EXPECT_EQ(namesIn(work.path()), std::vector<std::string>{kFileName});
+}
+
+TEST_F(TdfFileTest, AFirstSaveThatFailsLeavesNoFile)
+{
+    for (long i = 0; i < 1000; ++i)
+        series.Add(i * 500, 900, 95, i);
+    {
+        ScopedFileSizeLimit tight(1000);
+        EXPECT_FALSE(series.Save());
+    }
+    EXPECT_TRUE(namesIn(work.path()).empty());
+    EXPECT_TRUE(series.GetFilePath().empty());
+    expectOneErrorBox(boxes, "Ошибка сохранения результатов.");
+}
+
+// A crash after the records were appended and before the count was stored
+// leaves records beyond the count: readers take the count, and the next
+// save overwrites them.
+TEST_F(TdfFileTest, RecordsBeyondTheCountAreSkippedAndOverwritten)
+{
+    for (const Reading& r : readings(3))
+        series.Add(r.time, r.temperature, r.emissivity, r.quantum);
+    ASSERT_TRUE(series.SaveResult());
+    std::string bytes = readAll(inWork(kFileName));
+    bytes.replace(62, 4, std::string("\x02\0\0\0", 4));
+    writeAll(inWork(kFileName), bytes);
+
+    TermDataFile back;
+    ASSERT_TRUE(back.Read(inWork(kFileName).c_str()));
+    EXPECT_EQ(back.GetCount(), 2);
+
+    series.Add(1500, 903, 953, 40003);
+    ASSERT_TRUE(series.SaveResult());
+    bytes = readAll(inWork(kFileName));
+    ASSERT_EQ(bytes.size(), 66u + 16u * 4);
+    EXPECT_EQ(u32At(bytes, 62), 4u);
+    EXPECT_EQ(std::memcmp(bytes.data() + 66, series.GetTermData(), 4 * sizeof(v4TermData)), 0);
+}
+
+// --- Every series a file of its own ---
+
+TEST_F(TdfFileTest, AReconnectInTheSameSecondStartsAFileOfItsOwn)
+{
+    for (const Reading& r : readings(3)) {
+        series.Add(r.time, r.temperature, r.emissivity, r.quantum);
+        ASSERT_TRUE(series.SaveResult());
+    }
+    const std::string first = readAll(inWork(kFileName));
+    series.Clear();
+    series.SetBeginTime(&kBegin);
+    series.Add(0, 1200, 95, 1);
+    ASSERT_TRUE(series.SaveResult());
+    series.Add(500, 1201, 95, 2);
+    ASSERT_TRUE(series.SaveResult());
+    ASSERT_TRUE(series.Save());
+
+    EXPECT_EQ(readAll(inWork(kFileName)), first);
+    TermDataFile back;
+    ASSERT_TRUE(back.Read(inWork("KL20240305090702_2.tdf").c_str()));
+    ASSERT_EQ(back.GetCount(), 2);
+    EXPECT_EQ(back.GetTermData()[1].temperature, 1201);
+}
+
+TEST_F(TdfFileTest, TwoSeriesBegunInTheSameSecondKeepTheirOwnRecords)
+{
+    TermDataFile other;
+    other.SetBeginTime(&kBegin);
+    for (long i = 0; i < 4; ++i) {
+        series.Add(i * 500, 900 + i, 95);
+        other.Add(i * 500, 1500 + i, 95);
+        ASSERT_TRUE(series.SaveResult());
+        ASSERT_TRUE(other.SaveResult());
+    }
+    ASSERT_TRUE(other.Save());
+    const std::pair<TermDataFile*, std::string> files[] = {{&series, inWork(kFileName)},
+                                                           {&other, inWork("KL20240305090702_2.tdf")}};
+    for (const auto& [saved, path] : files) {
+        TermDataFile back;
+        ASSERT_TRUE(back.Read(path.c_str()));
+        ASSERT_EQ(back.GetCount(), 4);
+        EXPECT_EQ(std::memcmp(back.GetTermData(), saved->GetTermData(), 4 * sizeof(v4TermData)), 0);
+    }
+}
+
+TEST_F(TdfFileTest, AGivenFileIsReplacedAtTheFirstSave)
+{
+    writeAll(inWork("chosen.tdf"), "old content");
+    series.SetFilePath(inWork("chosen.tdf").c_str());
+    series.Add(0, 900, 95);
+    ASSERT_TRUE(series.SaveResult());
+    series.Add(500, 901, 95);
+    ASSERT_TRUE(series.SaveResult());
+    EXPECT_EQ(fs::file_size(inWork("chosen.tdf")), 66u + 32u);
+    EXPECT_FALSE(fs::exists(inWork(kFileName)));
 }
 
 // --- Reading ---
@@ -444,6 +584,106 @@ TEST_F(TdfFileTest, NoPathIsRefusedQuietly)
     EXPECT_FALSE(series.Read(nullptr));
     EXPECT_FALSE(series.Read(""));
     EXPECT_TRUE(boxes.shown().empty());
+}
+
+// --- Fields that cannot be trusted ---
+
+TEST_F(TdfFileTest, TextsEndWithinTheirFieldsAndPaddingReadsZero)
+{
+    for (int version : {1, 2, 3, 4}) {
+        SCOPED_TRACE(version);
+        std::string bytes = tdfFile(version, 2, readings(2));
+        const std::size_t serial = version == 2 || version == 4 ? 22 + 18 : 22 + 12;
+        bytes.replace(serial, 5 + 5 + 9, std::string(19, '7'));
+        if (version == 2 || version == 4)
+            for (std::size_t record : {66u, 82u})
+                bytes.replace(record + 10, 2, "\xFF\xFF");
+        writeAll(inWork("texts.tdf"), bytes);
+        series.Clear();
+        std::memset(series.GetTermData(), 0xEE, 2 * sizeof(v4TermData));
+        ASSERT_TRUE(series.Read(inWork("texts.tdf").c_str()));
+        EXPECT_STREQ(series.GetDeviceInfo()->serial, "7777");
+        EXPECT_STREQ(series.GetDeviceInfo()->year, "7777");
+        EXPECT_STREQ(series.GetDeviceInfo()->verifyDate, "77777777");
+        for (int i = 0; i < 2; ++i) {
+            const auto* record = reinterpret_cast<const unsigned char*>(series.GetTermData() + i);
+            EXPECT_EQ(record[10], 0);
+            EXPECT_EQ(record[11], 0);
+        }
+    }
+}
+
+TEST_F(TdfFileTest, AVersion3FileWithAnImpossibleBeginTimeIsRefused)
+{
+    for (const auto& [what, offset, value] :
+         {std::tuple{"month 13", 8, 13}, std::tuple{"day 0", 12, 0}, std::tuple{"hour 24", 14, 24},
+          std::tuple{"year 1600", 6, 1600}}) {
+        SCOPED_TRACE(what);
+        std::string bytes = tdfFile(3, 2, readings(2));
+        bytes[offset] = static_cast<char>(value & 0xFF);
+        bytes[offset + 1] = static_cast<char>(value >> 8);
+        writeAll(inWork("v3.tdf"), bytes);
+        series.Clear();
+        series.Add(11, 22, 33);
+        EXPECT_FALSE(series.Read(inWork("v3.tdf").c_str()));
+        EXPECT_EQ(series.GetCount(), 1);
+        EXPECT_EQ(series.GetTermData()[0].temperature, 22);
+    }
+    EXPECT_TRUE(boxes.shown().empty());
+}
+
+// Opening a FIFO for reading waits for a writer; Read must not.
+TEST_F(TdfFileTest, APathThatIsNoRegularFileFailsAtOnce)
+{
+    ASSERT_EQ(::mkfifo(inWork("fifo.tdf").c_str(), 0600), 0);
+    for (const std::string& path : {inWork("fifo.tdf"), std::string("/dev/null"), std::string("/dev/zero")}) {
+        SCOPED_TRACE(path);
+        ScriptedMessageBoxes caseBoxes;
+        TermDataFile* target = &series;
+        auto reading = std::async(std::launch::async, [target, path] { return target->Read(path.c_str()); });
+        const bool finished = reading.wait_for(std::chrono::seconds(3)) == std::future_status::ready;
+        if (!finished)  // free the reader by opening the other end
+            ::close(::open(path.c_str(), O_WRONLY | O_NONBLOCK));
+        EXPECT_TRUE(finished) << "Read waited on " << path;
+        EXPECT_FALSE(reading.get());
+        expectOneErrorBox(caseBoxes, "Ошибка открытия файла.");
+    }
+}
+
+TEST_F(TdfFileTest, TheReportSaysWhatWasFound)
+{
+    struct Case {
+        const char* what;
+        std::string content;
+        bool read;
+        TdfReadReport::Fault fault;
+        int version;
+        std::int32_t storedCount;
+    } const cases[] = {
+        {"whole", tdfFile(1, 3, readings(3)), true, TdfReadReport::Fault::None, 1, 3},
+        {"cut short", tdfFile(3, 5, readings(3)), true, TdfReadReport::Fault::Short, 3, 5},
+        {"bad count", tdfFile(4, -7, readings(3)), false, TdfReadReport::Fault::Count, 4, -7},
+        {"fixed part cut", tdfFile(2, 0, {}).substr(0, 40), false, TdfReadReport::Fault::FixedPart, 2, 0},
+        {"version 9", tdfFile(9, 0, {}), false, TdfReadReport::Fault::Version, 9, 0},
+        {"begin time", tdfFile(3, 2, readings(2)).replace(8, 2, std::string("\x0D\0", 2)), false,
+         TdfReadReport::Fault::BeginTime, 3, 2},
+        {"magic", "XDF" + tdfFile(4, 0, {}).substr(3), false, TdfReadReport::Fault::Magic, 0, 0},
+        {"header", "TDF", false, TdfReadReport::Fault::Header, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScriptedMessageBoxes caseBoxes;
+        writeAll(inWork("r.tdf"), c.content);
+        TdfReadReport report;
+        report.storedCount = 12345;
+        EXPECT_EQ(series.Read(inWork("r.tdf").c_str(), &report), c.read);
+        EXPECT_EQ(report.fault, c.fault);
+        EXPECT_EQ(report.version, c.version);
+        EXPECT_EQ(report.storedCount, c.storedCount);
+    }
+    TdfReadReport report;
+    EXPECT_FALSE(series.Read(inWork("absent.tdf").c_str(), &report));
+    EXPECT_EQ(report.fault, TdfReadReport::Fault::Open);
 }
 
 // --- Files whose count cannot be trusted ---

@@ -6,9 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sys/stat.h>
 
 using testing_support::TempDir;
 
@@ -71,9 +73,62 @@ TEST(File, ReadsAndWritesAtThePosition)
     EXPECT_EQ(contentOf(dir.file("f")), "01ab456789");
 }
 
+TEST(File, ANewFileIsRefusedWhenAnythingHasItsName)
+{
+    TempDir dir;
+    std::ofstream(dir.file("existing")) << "content";
+    std::filesystem::create_symlink(dir.file("nowhere"), dir.file("dangling"));
+    const platform::Handle fresh = platform::openFile(dir.file("fresh"), platform::FileOpen::CreateNew);
+    EXPECT_TRUE(platform::isUsableHandle(fresh));
+    platform::closeHandle(fresh);
+    for (const char* name : {"existing", "dangling"}) {
+        EXPECT_TRUE(platform::pathExists(dir.file(name))) << name;
+        EXPECT_FALSE(platform::isUsableHandle(platform::openFile(dir.file(name), platform::FileOpen::CreateNew)))
+            << name;
+    }
+    EXPECT_EQ(contentOf(dir.file("existing")), "content");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("nowhere")));
+    EXPECT_FALSE(platform::pathExists(dir.file("absent")));
+}
+
+TEST(File, AReplacementTakesTheOldFilesPlaceWhole)
+{
+    TempDir dir;
+    std::ofstream(dir.file("old")) << "old";
+    const platform::Handle file = platform::openFile(dir.file("new"), platform::FileOpen::CreateNew);
+    ASSERT_TRUE(platform::writeFile(file, "new", 3));
+    EXPECT_TRUE(platform::flushFile(file));
+    platform::closeHandle(file);
+    ASSERT_TRUE(platform::replaceFile(dir.file("new"), dir.file("old")));
+    EXPECT_EQ(contentOf(dir.file("old")), "new");
+    EXPECT_FALSE(platform::pathExists(dir.file("new")));
+
+    EXPECT_FALSE(platform::replaceFile(dir.file("absent"), dir.file("old")));
+    EXPECT_EQ(contentOf(dir.file("old")), "new");
+    EXPECT_TRUE(platform::removeFile(dir.file("old")));
+    EXPECT_FALSE(platform::removeFile(dir.file("old")));
+}
+
+// Opening a FIFO waits for its other end unless told not to: every way of
+// opening refuses it at once, as it refuses a device.
+TEST(File, OnlyRegularFilesOpen)
+{
+    TempDir dir;
+    ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
+    for (platform::FileOpen how : {platform::FileOpen::ReadExisting, platform::FileOpen::ReadWriteExisting,
+                                   platform::FileOpen::WriteAlways, platform::FileOpen::CreateAlways}) {
+        for (const std::string& path : {dir.file("fifo"), std::string("/dev/null")}) {
+            const auto start = std::chrono::steady_clock::now();
+            EXPECT_FALSE(platform::isUsableHandle(platform::openFile(path, how))) << path;
+            EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << path;
+        }
+    }
+}
+
 TEST(File, OtherHandlesAreRefused)
 {
     char byte = 0;
+    EXPECT_FALSE(platform::flushFile(platform::invalidHandle()));
     EXPECT_EQ(platform::readFile(platform::invalidHandle(), &byte, 1), -1);
     EXPECT_FALSE(platform::writeFile(nullptr, &byte, 1));
     EXPECT_EQ(platform::fileSize(platform::invalidHandle()), -1);

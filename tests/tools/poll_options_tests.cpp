@@ -1,0 +1,80 @@
+// The command line of kl_poll: defaults, every option, the port, and what is
+// refused.
+#include "poll_options.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using tools::parsePollOptions;
+
+TEST(PollOptions, DefaultsPollCom1AtAddress1Every500Ms)
+{
+    std::string error;
+    const auto options = parsePollOptions({}, error);
+    ASSERT_TRUE(options);
+    EXPECT_EQ(options->port, "com1");
+    EXPECT_EQ(options->address, 1);
+    EXPECT_EQ(options->baudCode, 5);
+    EXPECT_EQ(options->periodMs, 500);
+    EXPECT_EQ(options->count, 0);
+    EXPECT_EQ(options->attempts, 5);
+    EXPECT_EQ(options->timeoutMs, 2000);
+    EXPECT_EQ(options->tdfPath, "");
+    EXPECT_EQ(options->csvPath, "");
+}
+
+TEST(PollOptions, EveryOptionIsTaken)
+{
+    std::string error;
+    const auto options =
+        parsePollOptions({"--period", "20", "COM7", "--address", "255", "--baud", "8", "--count", "15", "--attempts",
+                          "1", "--timeout", "100", "--tdf", "a.tdf", "--csv", "-"},
+                         error);
+    ASSERT_TRUE(options) << error;
+    EXPECT_EQ(options->port, "COM7");
+    EXPECT_EQ(options->address, 255);
+    EXPECT_EQ(options->baudCode, 8);
+    EXPECT_EQ(options->periodMs, 20);
+    EXPECT_EQ(options->count, 15);
+    EXPECT_EQ(options->attempts, 1);
+    EXPECT_EQ(options->timeoutMs, 100);
+    EXPECT_EQ(options->tdfPath, "a.tdf");
+    EXPECT_EQ(options->csvPath, "-");
+}
+
+TEST(PollOptions, APeriodBelow20MsPollsEvery20Ms)
+{
+    std::string error;
+    EXPECT_EQ(parsePollOptions({"--period", "1"}, error)->periodMs, 20);
+    EXPECT_EQ(parsePollOptions({"--period", "19"}, error)->periodMs, 20);
+    EXPECT_EQ(parsePollOptions({"--period", "21"}, error)->periodMs, 21);
+}
+
+TEST(PollOptions, WrongCommandLinesAreRefusedWithTheReason)
+{
+    struct Case {
+        std::vector<std::string> args;
+        const char* says;
+    } const cases[] = {
+        {{"--address", "0"}, "неверное значение --address: 0"},
+        {{"--address", "256"}, "неверное значение --address: 256"},
+        {{"--baud", "9"}, "неверное значение --baud"},
+        {{"--period", "0"}, "неверное значение --period"},
+        {{"--period", "20ms"}, "неверное значение --period"},
+        {{"--count", "-1"}, "неверное значение --count"},
+        {{"--attempts", "0"}, "неверное значение --attempts"},
+        {{"--timeout", "5"}, "неверное значение --timeout"},
+        {{"--period"}, "нет значения у --period"},
+        {{"--tdf", ""}, "нет значения у --tdf"},
+        {{"COM1", "COM2"}, "лишний параметр: COM2"},
+        {{"--verbose"}, "лишний параметр: --verbose"},
+    };
+    for (const Case& c : cases) {
+        std::string error;
+        EXPECT_FALSE(parsePollOptions(c.args, error));
+        EXPECT_EQ(error.rfind(c.says, 0), 0u) << error;
+    }
+}
+
+}  // namespace

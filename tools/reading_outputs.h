@@ -1,0 +1,85 @@
+// Where kl_poll puts its readings: the result file (.tdf), extended after
+// every reading and saved whole at the end; a CSV file (or standard output),
+// a row per reading; and otherwise a line per reading on standard output.
+// Every output is brought up to date before the next reading is taken, so an
+// interrupted logger loses nothing it has reported.
+#pragma once
+
+#include "csv_rows.h"
+#include "poll_options.h"
+
+#include <kcmb.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace tools {
+
+// One reading: the five measurement words (temperatures of modes 0 to 3 and
+// the quantum count), the mode whose word is the temperature, the emissivity
+// word in force, and when it was taken.
+struct PollReading {
+    std::int64_t msSinceStart = 0;
+    unsigned short words[5] = {};
+    unsigned mode = 0;
+    unsigned short emissivity = 0;
+};
+
+class ReadingOutputs {
+public:
+    // `label` begins each reading line (the port's name).
+    ReadingOutputs(const PollOptions& options, std::string label);
+    ~ReadingOutputs();
+    ReadingOutputs(const ReadingOutputs&) = delete;
+    ReadingOutputs& operator=(const ReadingOutputs&) = delete;
+
+    // Creates the files the options name (an empty result file, a CSV file);
+    // false, with the reason, when one cannot be created.
+    bool open(std::string& error);
+    // The device whose readings follow; its type carries the ratio bit for a
+    // ratio device. Writes the CSV header.
+    void setDevice(const v2DeviceInfo& device);
+    // The local time at which the readings' time is 0.
+    void start(const platform::SystemTime& begin);
+    // Logs a reading. A result file whose series is full, or whose time would
+    // no longer fit its records, is saved, and the readings go on in a new one
+    // (FILE_2.tdf, FILE_3.tdf, ...), which is said on standard error.
+    void add(const PollReading& reading);
+    // Saves the result file whole and closes the files; false when an output
+    // failed at the end.
+    bool finish();
+
+    // Where the info lines go: standard error when the CSV takes standard
+    // output, else standard output.
+    std::FILE* infoStream() const;
+
+private:
+    void addToSeries(const PollReading& reading);
+    void startNextSeries(const PollReading& reading);
+    void writeCsv(const PollReading& reading);
+    void printLine(const PollReading& reading);
+    // Says once on standard error that an output fails, and again after it
+    // recovered.
+    void note(bool ok, bool& failing, const std::string& what);
+
+    PollOptions options_;
+    std::string label_;
+    std::unique_ptr<TermDataFile> series_;
+    v2DeviceInfo device_{};
+    platform::SystemTime begin_{};
+    std::int64_t seriesStartMs_ = 0;  // the readings' time at which the current series began
+    int seriesNumber_ = 1;
+    std::string seriesPath_;
+    bool seriesFailing_ = false;
+    std::FILE* csv_ = nullptr;
+    bool csvIsStdout_ = false;
+    bool csvHeaderWritten_ = false;
+    bool csvFailing_ = false;
+    bool csvLost_ = false;  // a row could not be written: the CSV misses it
+    std::optional<CsvRows> rows_;
+};
+
+}  // namespace tools
