@@ -3,9 +3,16 @@
 #include "graph_layout.h"
 #include "graph_rules.h"
 #include "graph_texts.h"
+#include "file_dialogs.h"
 #include "limit_dlg.h"
+#include "print_dialogs.h"
+#include "print_job.h"
+#include "print_runner.h"
+#include "series_export.h"
 #include "series_walk.h"
 #include "window_messages.h"
+
+#include "platform/message_box.h"
 
 #include <rangebar.h>
 
@@ -15,6 +22,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
+#include <QPrinter>
 #include <QStatusBar>
 #include <QWheelEvent>
 
@@ -66,6 +74,9 @@ CGraphWnd::CGraphWnd(graph::GraphKind kind, QObject* owner, QWidget* parent)
     connect(temperatureRuler_, &CRangeBar::windowChanged, this, &CGraphWnd::onTemperatureWindow);
     connect(timeRuler_, &CRangeBar::rangeChanged, this, &CGraphWnd::onTimeRange);
     connect(timeRuler_, &CRangeBar::windowChanged, this, &CGraphWnd::onTimeWindow);
+
+    printRunner_ = new graph::PrintRunner(this);
+    connect(printRunner_, &graph::PrintRunner::jobFinished, this, &CGraphWnd::printJobFinished);
 
     buildMenus();
     resize(300, 200);
@@ -323,10 +334,8 @@ void CGraphWnd::buildMenus()
 {
     menu_ = new QMenu(this);
     const bool temperature = kind_ == graph::GraphKind::Temperature;
-    // Printing and saving come with the print job and the text export.
-    QAction* print = nullptr;
     if (temperature)
-        print = addCommand(menu_, "Печать...", ID_GRAPH_PRINT, nullptr);
+        addCommand(menu_, "Печать...", ID_GRAPH_PRINT, &CGraphWnd::printGraph);
     QMenu* view = menu_->addMenu("Просмотр");
     addCommand(view, "Весь график", ID_GRAPH_WHOLE, &CGraphWnd::showWholeGraph);
     if (!temperature)
@@ -335,10 +344,7 @@ void CGraphWnd::buildMenus()
                ID_GRAPH_AUTOLIMITS, &CGraphWnd::toggleAutoLimits)
         ->setCheckable(true);
     addCommand(view, "Абсолютное время", ID_GRAPH_CLOCKTIME, &CGraphWnd::toggleClockTime)->setCheckable(true);
-    QAction* save = addCommand(menu_, "Сохранить...", ID_GRAPH_SAVE, nullptr);
-    for (QAction* unfinished : {print, save})
-        if (unfinished != nullptr)
-            unfinished->setEnabled(false);
+    addCommand(menu_, "Сохранить...", ID_GRAPH_SAVE, &CGraphWnd::saveSeriesAsText);
 
     // Commands without a menu entry, on keys of the window.
     QAction* limits = addCommand(nullptr, "Пределы...", ID_GRAPH_LIMITS_KEY, &CGraphWnd::editLimits);
@@ -408,4 +414,51 @@ void CGraphWnd::editLimits()
     temperatureRuler_->SetMin(typed.minimum);
     temperatureRuler_->SetWinMax(typed.winMaximum);
     temperatureRuler_->SetWinMin(typed.winMinimum);
+}
+
+void CGraphWnd::printGraph()
+{
+    PrintDialogAnswer answer = askPrinter({this});
+    if (answer.result == PrintDialogAnswer::Result::Cancelled)
+        return;
+    if (answer.result == PrintDialogAnswer::Result::NoPrinter || !answer.printer) {
+        platform::showMessageBox("Не установлен принтер", "Ошибка", platform::MessageButtons::Ok,
+                                 platform::MessageIcon::Warning, static_cast<QWidget*>(this));
+        return;
+    }
+    graph::PrintRequest request;
+    request.timeFrom = timeRuler_->GetWinMin();
+    request.timeTo = timeRuler_->GetWinMax();
+    request.valueFrom = temperatureRuler_->GetWinMin();
+    request.valueTo = temperatureRuler_->GetWinMax();
+    request.series = graph::snapshotForPrint(view_->series(), request.timeFrom, request.timeTo);
+    request.breakAtGaps = view_->breakAtGaps();
+    request.timeFormat = timeRuler_->model().format();
+    request.timeFormat.mode = timeRuler_->model().formatMode();
+    request.valueFormat = temperatureRuler_->model().format();
+    request.valueFormat.mode = temperatureRuler_->model().formatMode();
+    request.valueRangeMax = temperatureRuler_->GetMax();
+    graph::setPageFonts(request);
+    printRunner_->start(std::make_unique<graph::PrintJob>(std::move(answer.printer), std::move(request)));
+}
+
+int CGraphWnd::printJobsRunning() const
+{
+    return printRunner_->running();
+}
+
+void CGraphWnd::saveSeriesAsText()
+{
+    FileDialogRequest request;
+    request.kind = FileDialogRequest::Kind::Save;
+    request.fileName = "kl_s_log";
+    request.defaultSuffix = "log";
+    request.filter = "Log Files (*.log)|*.log|All Files (*.*)|*.*||";
+    request.parent = this;
+    const std::optional<QString> path = askFileName(request);
+    if (!path)
+        return;
+    if (!graph::saveSeriesText(path->toStdString(), view_->series(), kind_))
+        platform::showMessageBox("Ошибка открытия файла", "Сохранение результатов", platform::MessageButtons::Ok,
+                                 platform::MessageIcon::Error, static_cast<QWidget*>(this));
 }

@@ -26,6 +26,10 @@
 
 class CRangeBar;
 class QAction;
+
+namespace graph {
+class PrintRunner;
+}
 class QLabel;
 class QMenu;
 class QStatusBar;
@@ -78,6 +82,13 @@ public:
     // Opens the limits dialog on the temperature ruler and applies its
     // values in the order maximum, minimum, window maximum, window minimum.
     void editLimits();
+    // Asks for a printer and prints the visible part of the graph on a page
+    // of its own, on a worker thread; returns at once.
+    void printGraph();
+    // Asks for a file and writes the whole series into it as text.
+    void saveSeriesAsText();
+    // Print jobs started and not yet finished.
+    int printJobsRunning() const;
 
     // Fits the value window to the non-zero values inside the time window
     // when automatic limits are on.
@@ -86,6 +97,10 @@ public:
     // GraphViewHost
     void setPaneText(int pane, const QString& text) override;
     void viewRightClicked(const QPoint& globalPos) override;
+
+signals:
+    // After a print job has finished.
+    void printJobFinished();
 
 protected:
     bool event(QEvent* event) override;
@@ -123,4 +138,5 @@ private:
     std::optional<long> cornerValue_;
     QMenu* menu_ = nullptr;
     std::map<int, QAction*> commands_;
+    graph::PrintRunner* printRunner_ = nullptr;
 };
