@@ -256,7 +256,8 @@ void CGraphWnd::layoutChildren()
     place(view_, layout.view);
     place(timeRuler_, layout.timeRuler);
     place(statusBar_, layout.statusBar);
-    update();
+    // The children repaint themselves where they moved; the corner is this window's own.
+    update(cornerRect());
 }
 
 void CGraphWnd::resizeEvent(QResizeEvent* event)

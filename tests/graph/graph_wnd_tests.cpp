@@ -155,6 +155,33 @@ TEST_F(GraphWndTest, TheChildrenArePlacedByTheRulersSizesAndFollowAWiderLabel)
     EXPECT_EQ(box(times), expected().timeRuler);
 }
 
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject {
+public:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        paints += event->type() == QEvent::Paint;
+        return false;
+    }
+
+    int paints = 0;
+};
+
+TEST_F(GraphWndTest, MovingTheMouseWritesThePanesWithoutRepaintingTheGraph)
+{
+    open(GraphKind::Temperature);
+    QCoreApplication::processEvents();
+    PaintCounter counter;
+    wnd->view()->installEventFilter(&counter);
+    for (int x = 10; x < 200; x += 7) {
+        QTest::mouseMove(wnd->view(), QPoint(x, 40 + x / 3));
+        QCoreApplication::processEvents();
+    }
+    EXPECT_TRUE(wnd->paneText(0).startsWith("Температура "));
+    EXPECT_TRUE(wnd->paneText(1).startsWith("Время "));
+    EXPECT_EQ(counter.paints, 0);
+}
+
 struct RangeCase {
     std::uint16_t low, high;
     long min, max;
