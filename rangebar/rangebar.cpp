@@ -42,7 +42,7 @@ CRangeBar::CRangeBar(QWidget* parent)
     });
     model_.setObserver([this](int code) {
         update();
-        emit rangeBarNotify(this, code);
+        notifyHost(code);
     });
 }
 
@@ -129,15 +129,49 @@ const QPen* CRangeBar::GetPen(int color) const
 
 int CRangeBar::GetStaticSize() const
 {
-    const bool horizontal = model_.horizontal();
     if (!hasWindow())
-        return horizontal ? 1 : 30;
+        return model_.horizontal() ? 1 : 30;
+    return thickness();
+}
+
+int CRangeBar::thickness() const
+{
     const QFontMetrics metrics = fontMetrics();
-    if (horizontal)
+    if (model_.horizontal())
         return metrics.height() + 20;
     const QString widest = QString::asprintf("%0.2f %0.2f", static_cast<double>(model_.max()),
                                              static_cast<double>(model_.winMax()));
     return metrics.horizontalAdvance(widest) + 20;
+}
+
+QSize CRangeBar::sizeHint() const
+{
+    constexpr int length = 200;
+    return model_.horizontal() ? QSize(length, thickness()) : QSize(thickness(), length);
+}
+
+QSize CRangeBar::minimumSizeHint() const
+{
+    // The 12-pixel selector and a pixel of track on either side of it.
+    constexpr int length = 14;
+    return model_.horizontal() ? QSize(length, thickness()) : QSize(thickness(), length);
+}
+
+void CRangeBar::notifyHost(int code)
+{
+    // A vertical bar is as wide as the labels of its range and window maximum.
+    if (!model_.horizontal() && hasWindow()) {
+        const int now = thickness();
+        if (now != hintedThickness_) {
+            hintedThickness_ = now;
+            updateGeometry();
+        }
+    }
+    emit rangeBarNotify(this, code);
+    if (code == RBN_MINCHANGED || code == RBN_MAXCHANGED)
+        emit rangeChanged(model_.min(), model_.max());
+    else if (code == RBN_WINMOVED || code == RBN_WINCHANGED)
+        emit windowChanged(model_.winMin(), model_.winMax());
 }
 
 void CRangeBar::RecalcRuler()
@@ -205,6 +239,18 @@ void CRangeBar::applyCursor(CursorShape shape)
         setCursor(wanted);
 }
 
+void CRangeBar::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::FontChange)
+        return;
+    // Labels and the thickness follow the font; the scene is rebuilt for it
+    // at the next paint.
+    model_.recalc();
+    updateGeometry();
+    update();
+}
+
 void CRangeBar::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
@@ -219,7 +265,7 @@ void CRangeBar::resizeEvent(QResizeEvent* event)
         return;
     model_.recalc();
     update();
-    emit rangeBarNotify(this, RBN_WINCHANGED);
+    notifyHost(RBN_WINCHANGED);
 }
 
 void CRangeBar::mousePressEvent(QMouseEvent* event)
@@ -247,7 +293,7 @@ void CRangeBar::mouseMoveEvent(QMouseEvent* event)
     if (result.code == 0)
         return;
     update(before + movingParts(scene()));
-    emit rangeBarNotify(this, result.code);
+    notifyHost(result.code);
 }
 
 void CRangeBar::mouseReleaseEvent(QMouseEvent* event)

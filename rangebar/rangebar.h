@@ -8,7 +8,8 @@
 //
 // The bar works once it is a child widget: without a parent widget it does not
 // recalculate and GetStaticSize answers fixed sizes. Every change is reported
-// through rangeBarNotify before the operation that made it returns.
+// through rangeBarNotify, and through rangeChanged or windowChanged, before
+// the operation that made it returns.
 #pragma once
 
 #include "range_format.h"
@@ -109,12 +110,23 @@ public:
 
     const rangebar::RangeModel& model() const { return model_; }
 
+    // The thickness GetStaticSize gives a bar with a window, and a length
+    // that shows a few labels; the minimum length holds the smallest selector.
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
 signals:
     // Sent synchronously (direct connection) after each change; `code` is one
     // of RangeBarNotification.
     void rangeBarNotify(CRangeBar* bar, int code);
+    // The same changes as typed values: RBN_MINCHANGED and RBN_MAXCHANGED
+    // give rangeChanged, RBN_WINMOVED and RBN_WINCHANGED windowChanged. Each
+    // follows its rangeBarNotify.
+    void rangeChanged(long min, long max);
+    void windowChanged(long winMin, long winMax);
 
 protected:
+    void changeEvent(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -125,6 +137,10 @@ protected:
 
 private:
     bool hasWindow() const { return parentWidget() != nullptr; }
+    // Emits rangeBarNotify and the typed signal of `code`.
+    void notifyHost(int code);
+    // GetStaticSize of a bar with a window.
+    int thickness() const;
     rangebar::BarRect clientRect() const;
     // The scene of the current state, built again only when its inputs changed.
     const rangebar::Scene& scene() const;
@@ -139,4 +155,6 @@ private:
     mutable std::optional<rangebar::Scene> scene_;
     mutable std::optional<rangebar::SceneInputs> sceneInputs_;
     mutable QFont sceneFont_;
+    // The thickness of the last size hint change reported to the layout.
+    int hintedThickness_ = 0;
 };

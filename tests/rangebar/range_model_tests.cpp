@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <optional>
+#include <ostream>
 #include <vector>
 
 namespace {
@@ -329,6 +330,48 @@ TEST_F(DragTest, AMaximumEdgeStepPastTheRangeIsDropped)
     EXPECT_EQ(model.dragTo(85, y).code, RBN_WINCHANGED) << "to 22 would be 8 pixels: kept";
     EXPECT_EQ(model.dragTo(81, y).code, RBN_WINCHANGED) << "to 21 would be 4 pixels: undone";
     EXPECT_EQ(model.winMax(), 22);
+}
+
+// The maximum edge dragged by exactly the pixels that carry it onto the end
+// of the range, on bars whose pixels per unit are not exact in binary.
+struct ExactEndCase {
+    long max;
+    long winMax;
+    int pixels;
+};
+
+void PrintTo(const ExactEndCase& c, std::ostream* out)
+{
+    *out << "range 0.." << c.max << ", window 0.." << c.winMax << ", " << c.pixels << " pixels";
+}
+
+class ExactEndTest : public ModelTest, public ::testing::WithParamInterface<ExactEndCase> {};
+
+TEST_P(ExactEndTest, TheMaximumEdgeDraggedExactlyOntoTheEndIsTaken)
+{
+    const ExactEndCase c = GetParam();
+    makeBar(400, 30, RBS_HORIZONTAL, 0, c.max, 0, c.winMax);
+    const int edge = model.selectorRect().right;
+    ASSERT_TRUE(model.press(edge - 2, 20));
+    ASSERT_EQ(model.mouseState(), SA_MAXEDGE);
+    EXPECT_EQ(model.dragTo(edge - 2 + c.pixels, 20).code, RBN_WINCHANGED);
+    EXPECT_EQ(model.winMax(), c.max);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ExactEndTest,
+                         ::testing::Values(ExactEndCase{145, 116, 80},    // 2.76 px a unit, 29 units
+                                           ExactEndCase{482, 241, 200},   // 0.83 px a unit, 241 units
+                                           ExactEndCase{166, 83, 200},    // 2.41 px a unit, 83 units
+                                           ExactEndCase{100, 30, 280}));  // 4 px a unit, exact in binary
+
+TEST_F(DragTest, TheBodyMovesByExactUnitsToo)
+{
+    makeBar(400, 30, RBS_HORIZONTAL, 0, 145, 29, 58);
+    ASSERT_TRUE(model.press(model.selectorRect().left + 20, y));
+    ASSERT_EQ(model.mouseState(), SA_MOVE);
+    model.dragTo(model.selectorRect().left + 20 - 80, y);
+    EXPECT_EQ(model.winMin(), 0) << "80 pixels are 29 units";
+    EXPECT_EQ(model.winMax(), 29);
 }
 
 TEST_F(DragTest, CursorsFollowThePointerAndTheDrag)

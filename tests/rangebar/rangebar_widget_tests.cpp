@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 namespace {
@@ -332,6 +333,109 @@ TEST_F(BarTest, TheCursorShowsWhatAPressWouldDo)
     bar->RecalcRuler();  // 40 pixels high: selector rows 20..31
     hover(QPoint(10, 30));
     EXPECT_EQ(bar->cursor().shape(), Qt::SizeVerCursor) << "a vertical bar resizes up and down";
+}
+
+TEST_F(BarTest, TypedSignalsFollowEachNotificationWithTheNewValues)
+{
+    makeStandardBar();
+    std::vector<std::string> heard;
+    QObject::connect(bar, &CRangeBar::rangeBarNotify, [&](CRangeBar*, int code) {
+        heard.push_back("code " + std::to_string(code));
+    });
+    QObject::connect(bar, &CRangeBar::rangeChanged, [&](long min, long max) {
+        heard.push_back("range " + std::to_string(min) + ".." + std::to_string(max));
+    });
+    QObject::connect(bar, &CRangeBar::windowChanged, [&](long winMin, long winMax) {
+        heard.push_back("window " + std::to_string(winMin) + ".." + std::to_string(winMax));
+    });
+    bar->SetMax(25);  // the window follows first
+    bar->Move(-5);
+    // 16 pixels a unit: the selector spans x 240..319.
+    QTest::mousePress(bar, Qt::LeftButton, Qt::NoModifier, QPoint(280, trackY));
+    QTest::mouseMove(bar, QPoint(120, trackY));
+    QTest::mouseRelease(bar, Qt::LeftButton, Qt::NoModifier, QPoint(120, trackY));
+    bar->resize(300, 40);
+    EXPECT_EQ(heard, (std::vector<std::string>{"code 4", "window 20..25", "code 2", "range 0..25", "code 3",
+                                               "window 15..20", "code 3", "window 5..10", "code 4",
+                                               "window 5..10"}));
+}
+
+TEST_F(BarTest, TheMaximumEdgeDraggedOntoTheEndOfTheRangeIsTaken)
+{
+    makeBar(RBS_HORIZONTAL, 400, 40, 0, 145, 0, 116);  // 400/145 pixels a unit
+    const int edge = bar->CalcSelectorRect().right();
+    QTest::mousePress(bar, Qt::LeftButton, Qt::NoModifier, QPoint(edge - 2, trackY));
+    QTest::mouseMove(bar, QPoint(edge - 2 + 80, trackY));  // 80 pixels are 29 units
+    QTest::mouseRelease(bar, Qt::LeftButton, Qt::NoModifier, QPoint(edge - 2 + 80, trackY));
+    EXPECT_EQ(bar->GetWinMax(), 145);
+    EXPECT_EQ(notices, (std::vector<Notice>{{bar, RBN_WINCHANGED, 0, 145, 0, 145}}));
+}
+
+TEST_F(BarTest, SizeHintsGiveTheThicknessOfTheLabels)
+{
+    makeBar(0, 60, 400, 0, 100, 20, 30);
+    const QFontMetrics metrics(bar->font());
+    EXPECT_EQ(bar->sizeHint().width(), bar->GetStaticSize());
+    EXPECT_EQ(bar->minimumSizeHint().width(), bar->GetStaticSize());
+    EXPECT_LT(bar->minimumSizeHint().height(), bar->sizeHint().height());
+    EXPECT_GE(bar->minimumSizeHint().height(), 12) << "room for the smallest selector";
+    bar->SetCtrlStyle(RBS_HORIZONTAL);
+    EXPECT_EQ(bar->sizeHint().height(), metrics.height() + 20);
+
+    CRangeBar loose;
+    loose.SetCtrlStyle(RBS_HORIZONTAL);
+    EXPECT_EQ(loose.GetStaticSize(), 1);
+    EXPECT_EQ(loose.sizeHint().height(), metrics.height() + 20) << "a hint also before the bar has a parent";
+}
+
+// Counts the layout requests a parent receives.
+class LayoutRequestSpy : public QObject {
+public:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::LayoutRequest)
+            ++requests;
+        return false;
+    }
+
+    int requests = 0;
+};
+
+TEST_F(BarTest, AWiderMaximumLabelAsksTheParentForANewLayout)
+{
+    makeBar(0, 60, 400, 0, 100, 20, 30);
+    LayoutRequestSpy spy;
+    host.installEventFilter(&spy);
+    bar->SetMax(99);  // labels "99.00 30.00": narrower
+    QCoreApplication::processEvents();
+    EXPECT_EQ(spy.requests, 1);
+    bar->SetMax(98);  // the same width
+    QCoreApplication::processEvents();
+    EXPECT_EQ(spy.requests, 1);
+    EXPECT_EQ(bar->sizeHint().width(), QFontMetrics(bar->font()).horizontalAdvance("98.00 30.00") + 20);
+}
+
+TEST_F(BarTest, AFontChangeRecalculatesAndRedrawsTheLabels)
+{
+    makeStandardBar();
+    LayoutRequestSpy spy;
+    host.installEventFilter(&spy);
+    const int before = bar->GetStaticSize();
+    QFont bigger = bar->font();
+    bigger.setPixelSize(20);
+    bar->setFont(bigger);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(bar->GetStaticSize(), QFontMetrics(bigger).height() + 20);
+    EXPECT_GT(bar->GetStaticSize(), before);
+    EXPECT_GE(spy.requests, 1) << "the parent hears that the hint changed";
+    // The first label, "20", is drawn in the new font: taller than 10 pixels.
+    const QImage image = render();
+    int lowestDark = -1;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 2; x < 2 + QFontMetrics(bigger).horizontalAdvance("20"); ++x)
+            if (qGray(image.pixel(x, y)) < 100)
+                lowestDark = y;
+    EXPECT_GT(lowestDark, 3 + QFontMetrics(bar->font()).ascent() - 4);
 }
 
 bool isDark(QColor c)

@@ -1,0 +1,22 @@
+#include "graph_layout.h"
+
+#include <algorithm>
+
+namespace graph {
+
+GraphLayout layoutGraph(int width, int height, int statusHeight, int rulerWidth, int rulerHeight)
+{
+    const int a = rulerWidth;
+    const int b = rulerHeight;
+    const int h = std::max(0, height - statusHeight - b);
+    const int rest = std::max(0, width - a);
+    GraphLayout layout;
+    layout.temperatureRuler = {0, 0, a, h};
+    layout.view = {a, 0, rest, h};
+    layout.timeRuler = {a, h, rest, b};
+    layout.corner = {0, h, a, b};
+    layout.statusBar = {0, std::max(0, height - statusHeight), width, statusHeight};
+    return layout;
+}
+
+}  // namespace graph

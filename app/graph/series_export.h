@@ -1,0 +1,25 @@
+// The series as a text file, one line per reading with its clock time, its
+// temperature (and in a quantum graph its count) and its emissivity, each
+// line ending in CR LF; no header, no date.
+#pragma once
+
+#include "graph_kind.h"
+#include "graph_time.h"
+
+#include <kcmb.h>
+
+#include <string>
+
+namespace graph {
+
+// "hh:mm:ss.mmm temperature emissivity" or, in a quantum graph,
+// "hh:mm:ss.mmm temperature count emissivity", all time fields zero-padded
+// and the emissivity with two decimals: "10:15:02.500 812 0.95\r\n".
+std::string exportLine(GraphKind kind, const v4TermData& record, const ClockTime& clock, double eCoeff);
+
+// Writes every record of `series` (null or empty: none), read up to its
+// published count, into a new file at `path` (an old one is emptied). False
+// when the file cannot be created; write errors are not reported.
+bool saveSeriesText(const std::string& path, TermDataFile* series, GraphKind kind);
+
+}  // namespace graph

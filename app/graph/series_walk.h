@@ -1,0 +1,50 @@
+// The series as the graph view draws it and as the automatic limits see it:
+// the records of a time window, walked in order, read only up to the count
+// the series has published (another thread may be adding).
+#pragma once
+
+#include "graph_kind.h"
+#include "polyline_builder.h"
+
+#include <kcmb.h>
+
+#include <optional>
+#include <vector>
+
+namespace graph {
+
+// The rulers' numbers the view draws with.
+struct SeriesScale {
+    long walkFrom = 0;        // the walk begins at the first record at or after this time
+    long timeMin = 0;         // time window start, ms
+    long timeMax = 0;         // time window end, ms
+    double timeCoeff = 1.0;   // pixels per ms
+    long valueMin = 0;        // value window low
+    double valueCoeff = 1.0;  // pixels per unit
+    int height = 0;           // the view's client height
+};
+
+// The value a record plots: its quantum count in a quantum graph, unchanged;
+// its temperature held inside the series' range in a temperature graph. A
+// series without a range (minimum not below maximum, as before the device is
+// known) plots its temperatures unchanged.
+long plottedValue(const v4TermData& record, GraphKind kind, long rangeMin, long rangeMax);
+
+// Appends the segments of the series line to `out`: from the first record at
+// or after scale.walkFrom up to and including the first record after the
+// window's end, so that the line reaches the right edge. With `breakAtGaps`
+// the line is lifted at a pause (GapDetector), else it joins across it.
+void buildSeriesSegments(TermDataFile& series, const SeriesScale& scale, GraphKind kind, bool breakAtGaps,
+                         std::vector<Segment>& out);
+
+struct ValueLimits {
+    long lowest;
+    long highest;
+};
+
+// The lowest and highest non-zero value (quantum count or temperature, by
+// kind) of the records from `from` while their time is at most `to`; none
+// when there is no such value.
+std::optional<ValueLimits> scanValueLimits(TermDataFile& series, long from, long to, GraphKind kind);
+
+}  // namespace graph
