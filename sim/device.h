@@ -21,6 +21,7 @@ struct Faults {
     bool highBit = false;      // sets bit 7 on every character it sends
     int delayMs = 0;           // waits this long before answering
     std::bitset<256> muted;    // functions it never answers
+    int refusedRegister = -1;  // a register whose reads are refused with exception 2
 };
 
 class Device {

@@ -35,6 +35,7 @@ KEYS is a comma-separated list of key=value:
                        several blocks separated by '/': regs=256:1200/520:1
   fault=F[+F...]       silence | bad-lrc | exception:CODE | noise | high-bit | delay:MS
                        | mute:FUNCTION (never answers that function)
+                       | refuse:REGISTER (reads that cover it get exception 2)
 
 KEYS with type=CODE plays a pyrometer of that model instead:
   type=CODE            0, 1, 2 (A1), 3 (B3), 6 (B2), 131 (B3 2C), 135 (B2 2C)
