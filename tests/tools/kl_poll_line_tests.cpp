@@ -86,7 +86,7 @@ TEST_F(KlPollLineTest, APortThatVanishesIsWaitedForAndTheSeriesGoesOnWhenItComes
     EXPECT_EQ(occurrences(err(), "порт недоступен"), 1u) << err();
     EXPECT_EQ(occurrences(err(), "порт снова доступен"), 1u) << err();
     EXPECT_EQ(occurrences(err(), "Ошибка"), 0u) << "the loss is said once, not per request\n" << err();
-    EXPECT_NE(err().find(", порт пропадал: 1"), std::string::npos) << err();
+    EXPECT_NE(err().find(", без ответа: 0, порт пропадал: 1"), std::string::npos) << err();
     EXPECT_EQ(occurrences(out(), "заводской номер 2417"), 2u) << "identified at the start and on the return";
     expectEveryReadingLogged();
     const auto series = records("r.tdf");
