@@ -1,60 +1,27 @@
 // One Modbus ASCII exchange over the fake port: framing, reply collection,
 // checksums, time-outs, modem lines, the port's mutex, and bounds.
-#include <kcmb.h>
+#include "fake_device_port.h"
 
-#include "Shared.h"
-#include "platform/fake_serial_port.h"
 #include "platform/sync.h"
-#include "test_support.h"
-
-#include <gtest/gtest.h>
 
 #include <cstring>
-#include <filesystem>
 #include <thread>
 
-namespace fs = std::filesystem;
-using testing_support::ScopedEnv;
-using testing_support::TempDir;
+using namespace link_testing;
 
 namespace {
-
-// The reply frame of `bytes` with its right LRC.
-std::string frameOf(const std::string& bytes)
-{
-    static const char* digits = "0123456789ABCDEF";
-    std::string line = ":";
-    const std::string withLrc = bytes + static_cast<char>(Shared::LRC(bytes.data(), static_cast<char>(bytes.size())));
-    for (unsigned char b : withLrc) {
-        line += digits[b >> 4];
-        line += digits[b & 15];
-    }
-    return line + "\r\n";
-}
 
 const std::string kReadRequest("\x01\x04\x00\x00\x00\x0A", 6);
 // The reply to kReadRequest: ten registers, 0x1234, 0xABCD, then 0x0000 ...
 const std::string kReply = std::string("\x01\x04\x14\x12\x34\xAB\xCD", 7) + std::string(16, '\0');
 
-class ExchangeTest : public ::testing::Test {
+class ExchangeTest : public FakePortTest {
 protected:
     void SetUp() override
     {
-        fs::create_symlink("/dev/null", dir.file("COM3"));
-        platform::registerFakeDevice("COM3", line);
-        ASSERT_TRUE(KCInit());
-        HandleGuard guard = KCOpenPort("COM3", 5);
-        ASSERT_TRUE(platform::isUsableHandle(guard.get()));
-        port = guard.release();
+        FakePortTest::SetUp();
         info = getKCPortInfo(port);
-        KCSetTimeOut(port, 50);
         line->clearEvents();
-    }
-    void TearDown() override
-    {
-        KCClosePort(port);
-        KCClose();
-        platform::unregisterFakeDevice("COM3");
     }
 
     int exchange(const std::string& request)
@@ -63,10 +30,6 @@ protected:
         return KCCommModBus(port, copy.data(), static_cast<int>(copy.size()), reply, sizeof reply, &count);
     }
 
-    TempDir dir;
-    ScopedEnv env{"KL_DEVICE_DIR", dir.path()};
-    std::shared_ptr<platform::FakeLine> line = std::make_shared<platform::FakeLine>();
-    void* port = nullptr;
     KCPortInfo* info = nullptr;
     char reply[256] = {};
     int count = -1;
