@@ -1,12 +1,14 @@
 // kl_s: the operator's program for digital infrared pyrometers.
 #include "kctest_app.h"
 #include "qt_message_box.h"
+#include "translations.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
+    installQtTranslations(application);
     installQtMessageBoxes();
     applySettingsLocation();
     // kl_s FILE.tdf shows a saved series in the graph without a device.

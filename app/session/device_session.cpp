@@ -1,18 +1,29 @@
 #include "device_session.h"
 
-#include "platform/clock.h"
+#include "platform/message_box.h"
 #include "platform/sync.h"
 
+#include <cstring>
+#include <string>
 
 namespace {
 
 const char* const kStopEventName = "EndReadThread";
+// How often a port that failed is tried again.
+constexpr int kReopenIntervalMs = 500;
+
+std::string textOf(const char* chars, std::size_t size)
+{
+    return std::string(chars, strnlen(chars, size));
+}
 
 }  // namespace
 
 DeviceSession::DeviceSession(QObject* parent)
     : QObject(parent), stopEvent_(platform::createEvent(kStopEventName, true, true))
 {
+    reopenTimer_.setInterval(kReopenIntervalMs);
+    connect(&reopenTimer_, &QTimer::timeout, this, &DeviceSession::tryReopen);
 }
 
 DeviceSession::~DeviceSession()
@@ -34,6 +45,7 @@ WorkerContext DeviceSession::contextFor(unsigned run)
     c.link = &link_;
     c.owner = boxOwner_;
     c.cancel = &cancel_;
+    c.quietIdentification = reidentifying_;
     c.reports.identifyAgain = [this, run] {
         QMetaObject::invokeMethod(this, [this, run] { onIdentifyAgain(run); }, Qt::QueuedConnection);
     };
@@ -52,7 +64,27 @@ WorkerContext DeviceSession::contextFor(unsigned run)
         QMetaObject::invokeMethod(this, [this, run, result, title] { onRequestFailed(run, result, title); },
                                   Qt::QueuedConnection);
     };
+    c.reports.portLost = [this, run] {
+        QMetaObject::invokeMethod(this, [this, run] { onPortLost(run); }, Qt::QueuedConnection);
+    };
     return c;
+}
+
+bool DeviceSession::openPort(KCOpenError* why)
+{
+    const KCConfig config = link_.snapshot().config;
+    HandleGuard guard =
+        KCOpenPortWhy(options_.portName.toUtf8().constData(), static_cast<char>(config.baudRate), why);
+    if (!guard)
+        return false;
+    port_ = guard.release();
+    if (KCPortInfo* info = getKCPortInfo(port_)) {
+        info->sendDTR = options_.automaticFlow ? 255 : options_.sendDTR;
+        info->sendRTS = options_.automaticFlow ? 255 : options_.sendRTS;
+        info->recvDTR = options_.automaticFlow ? 255 : options_.recvDTR;
+        info->recvRTS = options_.automaticFlow ? 255 : options_.recvRTS;
+    }
+    return true;
 }
 
 bool DeviceSession::connectDevice(const LinkOptions& options, KCOpenError* why)
@@ -60,22 +92,14 @@ bool DeviceSession::connectDevice(const LinkOptions& options, KCOpenError* why)
     if (isConnected())
         return true;
     options_ = options;
-    const KCConfig config = link_.snapshot().config;
-    HandleGuard guard = KCOpenPortWhy(options.portName.toUtf8().constData(), static_cast<char>(config.baudRate), why);
-    if (!guard)
+    if (!openPort(why))
         return false;
-    port_ = guard.release();
     ++run_;
+    reidentifying_ = false;
     recorder_.begin();
     if (options_.log && recorder_.log().open(options_.logFileName, boxOwner_) == TextLog::Outcome::Declined)
         options_.log = false;
     recorder_.setLogging(options_.log);
-    if (KCPortInfo* info = getKCPortInfo(port_)) {
-        info->sendDTR = options.automaticFlow ? 255 : options.sendDTR;
-        info->sendRTS = options.automaticFlow ? 255 : options.sendRTS;
-        info->recvDTR = options.automaticFlow ? 255 : options.recvDTR;
-        info->recvRTS = options.automaticFlow ? 255 : options.recvRTS;
-    }
     state_ = State::Identifying;
     emit connectionChanged(true);
     startIdentification();
@@ -129,9 +153,11 @@ void DeviceSession::disconnectDevice()
 void DeviceSession::close()
 {
     finishRun();
-    if (port_ == nullptr)
+    reopenTimer_.stop();
+    if (!isConnected())
         return;
-    KCClosePort(port_);
+    if (port_ != nullptr)
+        KCClosePort(port_);
     port_ = nullptr;
     state_ = State::Disconnected;
     recorder_.log().close();
@@ -140,18 +166,25 @@ void DeviceSession::close()
 
 void DeviceSession::pausePolling()
 {
-    if (!isConnected() || state_ == State::Paused)
+    if (state_ == State::Disconnected || state_ == State::Paused)
         return;
     finishRun();
+    reopenTimer_.stop();
     state_ = State::Paused;
     emit pollingChanged(false);
 }
 
 void DeviceSession::resumePolling()
 {
-    if (!isConnected() || state_ != State::Paused)
+    if (state_ != State::Paused)
         return;
     ++run_;
+    if (port_ == nullptr) {
+        // The port failed before the pause: go on waiting for it.
+        state_ = State::WaitingForPort;
+        reopenTimer_.start();
+        return;
+    }
     if (TermDataFile* series = recorder_.series()) {
         const v2DeviceInfo device = link_.snapshot().deviceInfo;
         series->SetDeviceInfo(&device);
@@ -164,8 +197,12 @@ void DeviceSession::resumePolling()
 
 void DeviceSession::writeSettings(std::uint8_t writeAddress)
 {
-    if (!isConnected() || state_ != State::Paused || writeWorker_.running())
+    if (state_ != State::Paused || writeWorker_.running())
         return;
+    if (port_ == nullptr) {
+        resumePolling();
+        return;
+    }
     writeWorker_.join();
     WorkerContext c = contextFor(run_);
     const unsigned run = run_;
@@ -201,11 +238,34 @@ void DeviceSession::onIdentifyAgain(unsigned run)
         startIdentification();
 }
 
+bool DeviceSession::continueSeriesWith(const v2DeviceInfo& before, const v2DeviceInfo& now)
+{
+    const std::string was = textOf(before.serial, sizeof before.serial);
+    const std::string is = textOf(now.serial, sizeof now.serial);
+    if (was == is && (before.type & 0x7F) == (now.type & 0x7F))
+        return true;
+    const std::string text = "К порту подключён другой прибор: " + std::string(getDeviceName(now.type)) + ", зав. № "
+        + is + " (был " + std::string(getDeviceName(before.type)) + ", зав. № " + was
+        + ").\nПродолжить запись его показаний в ту же серию?\nНет - начать новую серию.";
+    return platform::showMessageBox(text, "Смена прибора", platform::MessageButtons::YesNo,
+                                    platform::MessageIcon::Question, boxOwner_)
+        == platform::MessageAnswer::Yes;
+}
+
 void DeviceSession::onIdentified(unsigned run, const IdentifiedDevice& device)
 {
     if (run != run_ || state_ != State::Identifying)
         return;
-    if (TermDataFile* series = recorder_.series()) {
+    TermDataFile* series = recorder_.series();
+    if (reidentifying_ && series != nullptr && !continueSeriesWith(*series->GetDeviceInfo(), device.deviceInfo)) {
+        recorder_.saveWhole();
+        recorder_.begin();
+    }
+    // The question may have taken a while: the port may have failed since.
+    if (run != run_ || state_ != State::Identifying)
+        return;
+    reidentifying_ = false;
+    if (series != nullptr) {
         const v2DeviceInfo working = link_.snapshot().deviceInfo;
         series->SetDeviceInfo(&working);
     }
@@ -257,5 +317,41 @@ void DeviceSession::onRequestFailed(unsigned run, const kc::Result& result, cons
 {
     if (run != run_)
         return;
-    emit requestFailed(QString::fromUtf8(KCGetErrorTxt(result)), caption);
+    emit requestFailed(result, caption);
+}
+
+void DeviceSession::onPortLost(unsigned run)
+{
+    if (run != run_ || port_ == nullptr)
+        return;
+    const bool paused = state_ == State::Paused;
+    finishRun();
+    // Closed at once, so that the system can give a plugged-in adapter its
+    // old name again.
+    KCClosePort(port_);
+    port_ = nullptr;
+    if (paused) {
+        // The write worker lost the port under the settings sheet: polling
+        // was to resume, and waits for the port instead.
+        state_ = State::Paused;
+        resumePolling();
+    } else {
+        state_ = State::WaitingForPort;
+        reopenTimer_.start();
+    }
+    emit portLost();
+}
+
+void DeviceSession::tryReopen()
+{
+    if (state_ != State::WaitingForPort || !openPort(nullptr))
+        return;
+    reopenTimer_.stop();
+    ++run_;
+    reidentifying_ = true;
+    state_ = State::Identifying;
+    // The identification waits on the event between its tries.
+    platform::resetEvent(stopEvent_);
+    emit portBack();
+    startIdentification();
 }

@@ -8,6 +8,13 @@
 // connection, pause and resume starts a new run, and a report of an earlier
 // run is dropped, so nothing queued before a disconnect, a pause or a quit
 // ever acts after it.
+//
+// A port that fails (a USB adapter pulled out) does not end the session: the
+// port is closed, the series and its file stay, and the session tries to open
+// the same port name again every half second. When it opens, the device is
+// identified again and polling resumes into the same series; a different
+// device (another serial number or type) is polled only after the operator
+// agreed to record it into the same series, or else into a new one.
 #pragma once
 
 #include "link_state.h"
@@ -19,6 +26,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <atomic>
 #include <cstdint>
@@ -43,7 +51,7 @@ class DeviceSession : public QObject {
     Q_OBJECT
 
 public:
-    enum class State { Disconnected, Identifying, Polling, Paused };
+    enum class State { Disconnected, Identifying, Polling, Paused, WaitingForPort };
 
     explicit DeviceSession(QObject* parent = nullptr);
     // Stops the workers, closes the port, and saves the series when saving is
@@ -80,8 +88,11 @@ public:
     void writeSettings(std::uint8_t writeAddress);
 
     State state() const { return state_; }
-    bool isConnected() const { return port_ != nullptr; }
+    // Connected by the operator, whether or not the port is there right now.
+    bool isConnected() const { return state_ != State::Disconnected; }
+    // The open port; null while disconnected or waiting for the port.
     void* port() const { return port_; }
+    const LinkOptions& options() const { return options_; }
 
     // The device as the program works with it (the type code with its ratio
     // bit), as identified.
@@ -109,13 +120,18 @@ signals:
     void reading(const SessionReading& reading);
     // The settings were written; the configuration is the new one.
     void settingsWritten();
-    // A request failed (each try); `caption` names the operation.
-    void requestFailed(const QString& text, const QString& caption);
+    // A request failed (each try); `caption` names the operation; the text
+    // is KCGetErrorTxt(result).
+    void requestFailed(const kc::Result& result, const QString& caption);
     // The series' result file could not be extended; saving is now off.
     void resultSavingFailed();
     void connectionChanged(bool connected);
     // Polling paused or resumed.
     void pollingChanged(bool polling);
+    // The port failed; the session waits for it to come back.
+    void portLost();
+    // The port opened again; the device is being identified.
+    void portBack();
 
 private:
     WorkerContext contextFor(unsigned run);
@@ -131,6 +147,12 @@ private:
     void onWritten(unsigned run);
     void onWriteEnded(unsigned run);
     void onRequestFailed(unsigned run, const kc::Result& result, const QString& caption);
+    void onPortLost(unsigned run);
+    void tryReopen();
+    bool openPort(KCOpenError* why);
+    // Asks whether readings of a device other than `before` go into the same
+    // series; true when they do.
+    bool continueSeriesWith(const v2DeviceInfo& before, const v2DeviceInfo& now);
 
     void* boxOwner_ = nullptr;
     platform::Handle stopEvent_;
@@ -143,6 +165,11 @@ private:
     LinkState link_;
     SeriesRecorder recorder_;
     std::atomic<bool> cancel_{false};
+    // Tries to open the port again while waiting for it.
+    QTimer reopenTimer_;
+    // The identification is of a port that came back: no box when the device
+    // does not answer yet, and its device is compared with the series'.
+    bool reidentifying_ = false;
     WorkerThread infoWorker_;
     WorkerThread pollWorker_;
     WorkerThread writeWorker_;

@@ -38,7 +38,12 @@ void noteFailure(const WorkerContext& c, const kc::Result& result, const char* c
         c.reports.requestFailed(result, caption);
 }
 
-enum class Outcome { Done, Failed, Stopped };
+enum class Outcome { Done, Failed, Stopped, PortLost };
+
+bool portFailed(const kc::Result& result)
+{
+    return result.fault == kc::Fault::PortFailed;
+}
 
 // Runs `request` up to the attempt count of times until it succeeds. Between
 // tries `ended` is asked, so that a worker told to end does not go on
@@ -55,6 +60,8 @@ Outcome withAttempts(const WorkerContext& c, bool (WorkerContext::*ended)() cons
         if (result.ok())
             return Outcome::Done;
         noteFailure(c, result, caption);
+        if (portFailed(result))
+            return Outcome::PortLost;
     }
     return (c.*ended)() ? Outcome::Stopped : Outcome::Failed;
 }
@@ -77,16 +84,16 @@ Outcome readSettings(const WorkerContext& c, char address, int count, KCConfig& 
 }
 
 // Reads the limit table in requests of at most 10 words, with one budget of
-// failed requests for the whole table; false when it could not be read whole.
-bool readLimitWords(const WorkerContext& c, char address, const LimitTableLayout& layout,
-                    std::vector<std::uint16_t>& words)
+// failed requests for the whole table.
+Outcome readLimitWords(const WorkerContext& c, char address, const LimitTableLayout& layout,
+                       std::vector<std::uint16_t>& words)
 {
     const int total = layout.wordCount();
     words.assign(static_cast<std::size_t>(total), 0);
     int failuresLeft = std::max<int>(1, attemptCount().load());
     for (int at = 0; at < total;) {
         if (c.cancelled())
-            return false;
+            return Outcome::Stopped;
         const int n = std::min(kMaxWordsPerRequest, total - at);
         const kc::Result r = kc::readWords(c.port, address, static_cast<unsigned short>(layout.firstRegister() + at),
                                            words.data() + at, static_cast<unsigned short>(n));
@@ -95,10 +102,12 @@ bool readLimitWords(const WorkerContext& c, char address, const LimitTableLayout
             continue;
         }
         noteFailure(c, r, "Ошибка");
+        if (portFailed(r))
+            return Outcome::PortLost;
         if (--failuresLeft == 0)
-            return false;
+            return Outcome::Failed;
     }
-    return true;
+    return Outcome::Done;
 }
 
 }  // namespace
@@ -124,7 +133,12 @@ void runInformationWorker(const WorkerContext& c)
     const kc::Result identified = kc::getDeviceInfo(c.port, address, &info);
     if (!identified.ok()) {
         noteFailure(c, identified, "Ошибка");
-        warn(c, identified, "Ошибка");
+        if (portFailed(identified)) {
+            c.reports.portLost();
+            return;
+        }
+        if (!c.quietIdentification)
+            warn(c, identified, "Ошибка");
         // A new attempt in 2 s, unless the session stops the workers meanwhile.
         if (!c.cancelled() && !platform::waitForEvent(c.stopEvent, kRetryPauseMs))
             c.reports.identifyAgain();
@@ -137,6 +151,10 @@ void runInformationWorker(const WorkerContext& c)
         c, address, settingsWordsToRead(found.deviceInfo.type, found.deviceInfo.variant), found.config, result);
     if (settingsRead == Outcome::Stopped)
         return;
+    if (settingsRead == Outcome::PortLost) {
+        c.reports.portLost();
+        return;
+    }
     if (settingsRead == Outcome::Failed) {
         warn(c, result, "Ошибка получения уставок");
         KCSetDefaultConfig(&found.config);
@@ -148,10 +166,14 @@ void runInformationWorker(const WorkerContext& c)
 
     if (const auto layout = limitTableLayout(type, found.deviceInfo.variant)) {
         std::vector<std::uint16_t> words;
-        const bool complete = readLimitWords(c, address, *layout, words);
-        if (c.cancelled())
+        const Outcome table = readLimitWords(c, address, *layout, words);
+        if (table == Outcome::Stopped)
             return;
-        if (complete)
+        if (table == Outcome::PortLost) {
+            c.reports.portLost();
+            return;
+        }
+        if (table == Outcome::Done)
             decodeLimitTable(*layout, words, found.deviceInfo.tempMin, found.deviceInfo.tempMax, found.limits);
         else
             applyFallbackLimits(found.limits, found.deviceInfo.tempMin, found.deviceInfo.tempMax);
@@ -163,6 +185,10 @@ void runInformationWorker(const WorkerContext& c)
     });
     if (modeRead == Outcome::Stopped)
         return;
+    if (modeRead == Outcome::PortLost) {
+        c.reports.portLost();
+        return;
+    }
     if (modeRead == Outcome::Done) {
         found.currentMode = mode;
         found.config.mode = mode;
@@ -195,6 +221,10 @@ void runPollingWorker(const WorkerContext& c, int periodMs)
                                               [&] { return kc::readException(c.port, address, &status); });
             if (read == Outcome::Stopped)
                 return;
+            if (read == Outcome::PortLost) {
+                c.reports.portLost();
+                return;
+            }
             if (read == Outcome::Done) {
                 lastState = static_cast<std::uint8_t>(status);
                 c.reports.stateRead(lastState, platform::tickCount());
@@ -211,6 +241,10 @@ void runPollingWorker(const WorkerContext& c, int periodMs)
             });
             if (read == Outcome::Stopped)
                 return;
+            if (read == Outcome::PortLost) {
+                c.reports.portLost();
+                return;
+            }
             if (read == Outcome::Done) {
                 // Modes 0 to 3 have their own word; any other mode reads the
                 // plain measurement rather than a word outside the block.
@@ -238,6 +272,10 @@ void runWriteWorker(const WorkerContext& c, const KCConfig& config, std::uint8_t
     kc::Result r = kc::writeWords(c.port, address, kSettingsRegister, words.words, 9);
     if (!r.ok()) {
         noteFailure(c, r, "Ошибка внесения изменений");
+        if (portFailed(r)) {
+            c.reports.portLost();
+            return;
+        }
         warn(c, r, "Ошибка внесения изменений");
         return;
     }
@@ -247,6 +285,10 @@ void runWriteWorker(const WorkerContext& c, const KCConfig& config, std::uint8_t
                            static_cast<unsigned short>(count - 9));
         if (!r.ok()) {
             noteFailure(c, r, "Ошибка изменения настроек токового выхода.");
+            if (portFailed(r)) {
+                c.reports.portLost();
+                return;
+            }
             warn(c, r, "Ошибка изменения настроек токового выхода.");
             return;
         }

@@ -46,6 +46,9 @@ struct WorkerReports {
     std::function<void()> written;
     // Every failed request, tries included; `caption` names the operation.
     std::function<void(const kc::Result& result, const char* caption)> requestFailed;
+    // The port failed (an adapter pulled out, a hung-up line): the worker
+    // has ended without a box; the session waits for the port.
+    std::function<void()> portLost;
 };
 
 struct WorkerContext {
@@ -60,6 +63,9 @@ struct WorkerContext {
     // going through its remaining tries, and shows no box for a request cut
     // short that way.
     const std::atomic<bool>* cancel = nullptr;
+    // A failed identification shows no box and is tried again (after the
+    // port came back, the device may still be starting).
+    bool quietIdentification = false;
 
     bool cancelled() const { return cancel != nullptr && cancel->load(); }
     // The stop event is signalled or the session waits for the worker.

@@ -12,9 +12,12 @@
 
 #include "ui_kctest_dlg.h"
 
+#include "platform/clock.h"
 #include "platform/message_box.h"
 
 #include <QDir>
+#include <QLabel>
+#include <QStatusBar>
 
 #include <cstring>
 
@@ -91,6 +94,26 @@ CKCTestDlg::CKCTestDlg(DeviceSession& session, SettingsBackend& store, QWidget* 
     connect(&session_, &DeviceSession::reading, this, &CKCTestDlg::onReading);
     connect(&session_, &DeviceSession::settingsWritten, this, &CKCTestDlg::refreshParameterDisplay);
     connect(&session_, &DeviceSession::resultSavingFailed, this, &CKCTestDlg::onResultSavingFailed);
+    connect(&session_, &DeviceSession::requestFailed, this, [this](const kc::Result& result) {
+        counters_.countFailure(result);
+        refreshStatus();
+    });
+    connect(&session_, &DeviceSession::portLost, this, &CKCTestDlg::refreshStatus);
+    connect(&session_, &DeviceSession::portBack, this, &CKCTestDlg::refreshStatus);
+
+    // Rows that come and go keep their room, so the window keeps its shape.
+    for (QWidget* w : {static_cast<QWidget*>(ui_->thermostatValueLabel), static_cast<QWidget*>(ui_->thermostatValueEdit),
+                       static_cast<QWidget*>(ui_->parameterLabel), static_cast<QWidget*>(ui_->parameterEdit),
+                       static_cast<QWidget*>(ui_->lastReadingLabel)}) {
+        QSizePolicy policy = w->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        w->setSizePolicy(policy);
+    }
+    // A date picker shows nothing while no device has given a date.
+    ui_->verifyDateEdit->setMinimumDate(QDate(1752, 9, 14));
+    ui_->verifyDateEdit->setSpecialValueText(" ");
+    ui_->lastReadingLabel->hide();
+    setupStatusBar();
 
     ui_->portEdit->setText(stored_.port);
     ui_->saveResultsCheck->setChecked(session_.savesResults());
@@ -150,21 +173,78 @@ void CKCTestDlg::disconnectPort()
 void CKCTestDlg::onConnectionChanged(bool connected)
 {
     ui_->connectButton->setText(connected ? kDisconnectText : kConnectText);
-    if (!connected)
+    if (connected) {
+        counters_ = LinkCounters();
+        staleness_ = Staleness(stored_.periodMs);
+        statusTimer_.start();
+    } else {
+        statusTimer_.stop();
         clearDeviceDisplay();
+    }
+    showStale(false);
     refreshParameterDisplay();
+    refreshStatus();
 }
 
+// Fields of device data are empty while no device is connected.
 void CKCTestDlg::clearDeviceDisplay()
 {
-    for (QLineEdit* e : {ui_->typeEdit, ui_->serialEdit, ui_->yearEdit, ui_->sensorEdit, ui_->stateEdit,
-                         ui_->thermostatEdit, ui_->modeEdit})
+    for (QLineEdit* e : {ui_->typeEdit, ui_->serialEdit, ui_->yearEdit, ui_->sensorEdit, ui_->lowerRangeEdit,
+                         ui_->upperRangeEdit, ui_->stateEdit, ui_->thermostatEdit, ui_->modeEdit, ui_->quantumEdit})
         e->clear();
-    ui_->lowerRangeEdit->setText("0");
-    ui_->upperRangeEdit->setText("0");
-    ui_->verifyDateEdit->setDate(QDate::currentDate());
+    ui_->verifyDateEdit->setDate(ui_->verifyDateEdit->minimumDate());
     ui_->thermostatValueEdit->setText("0");
     ui_->temperatureEdit->setText("0");
+}
+
+void CKCTestDlg::setupStatusBar()
+{
+    linkPane_ = new QLabel(this);
+    readingsPane_ = new QLabel(this);
+    failuresPane_ = new QLabel(this);
+    agePane_ = new QLabel(this);
+    linkPane_->setObjectName("linkPane");
+    readingsPane_->setObjectName("readingsPane");
+    failuresPane_->setObjectName("failuresPane");
+    agePane_->setObjectName("agePane");
+    ui_->statusBar->addWidget(linkPane_, 1);
+    ui_->statusBar->addWidget(readingsPane_);
+    ui_->statusBar->addWidget(failuresPane_);
+    ui_->statusBar->addWidget(agePane_);
+    statusTimer_.setInterval(500);
+    connect(&statusTimer_, &QTimer::timeout, this, &CKCTestDlg::refreshStatus);
+    refreshStatus();
+}
+
+void CKCTestDlg::refreshStatus()
+{
+    const bool connected = session_.isConnected();
+    const bool waiting = session_.state() == DeviceSession::State::WaitingForPort;
+    const KCConfig config = session_.config();
+    linkPane_->setText(linkText(connected, waiting, session_.options().portName, config.address, config.baudRate));
+    readingsPane_->setVisible(connected);
+    failuresPane_->setVisible(connected);
+    agePane_->setVisible(connected);
+    readingsPane_->setText(readingsText(counters_.readings));
+    failuresPane_->setText(failuresText(counters_));
+    const std::uint32_t now = platform::tickCount();
+    agePane_->setText(ageText(staleness_.ageMs(now)));
+    showStale(connected && staleness_.isStale(now));
+}
+
+// A temperature that is overdue turns grey and says when it was read, so
+// that nobody takes an old value for a live one.
+void CKCTestDlg::showStale(bool stale)
+{
+    if (stale == stale_)
+        return;
+    stale_ = stale;
+    QPalette palette = ui_->temperatureEdit->palette();
+    palette.setColor(QPalette::Text, stale ? palette.color(QPalette::Disabled, QPalette::Text)
+                                           : this->palette().color(QPalette::Text));
+    ui_->temperatureEdit->setPalette(palette);
+    ui_->lastReadingLabel->setText(stale ? QString("показание от %1").arg(lastReadingAt_.toString("HH:mm:ss")) : QString());
+    ui_->lastReadingLabel->setVisible(stale);
 }
 
 void CKCTestDlg::onIdentified(const IdentifiedDevice& device)
@@ -199,6 +279,11 @@ void CKCTestDlg::onStateRead(std::uint8_t state)
 
 void CKCTestDlg::onReading(const SessionReading& reading)
 {
+    ++counters_.readings;
+    readingsPane_->setText(readingsText(counters_.readings));
+    staleness_.reading(platform::tickCount());
+    lastReadingAt_ = QTime::currentTime();
+    showStale(false);
     ui_->temperatureEdit->setText(temperatureText(reading.temperature));
     if (stored_.readQuant)
         ui_->quantumEdit->setText(QString::asprintf("%i", static_cast<int>(reading.quantum)));
@@ -343,6 +428,9 @@ void CKCTestDlg::showGraph(graph::GraphKind kind)
     if (!graph) {
         graph = std::make_unique<CGraphWnd>(kind, this);
         graph->setWindowTitle(kind == graph::GraphKind::Temperature ? "-- График t, °C--" : "-- График квантов --");
+        // A pause of the device (a port that went away, a device that fell
+        // silent) shows as a gap rather than a line across it.
+        graph->toggleBreakAtGaps();
     }
     const bool temperature = kind == graph::GraphKind::Temperature;
     const auto low = static_cast<std::uint16_t>(temperature ? series->GetMin() : 0);

@@ -6,13 +6,17 @@
 #pragma once
 
 #include "graph_kind.h"
+#include "link_status.h"
 #include "stored_settings.h"
 
 #include <QDialog>
+#include <QTime>
+#include <QTimer>
 
 #include <memory>
 
 class CGraphWnd;
+class QLabel;
 class DeviceSession;
 class SettingsBackend;
 struct IdentifiedDevice;
@@ -55,6 +59,9 @@ private:
 
     void refreshParameterDisplay();
     void clearDeviceDisplay();
+    void setupStatusBar();
+    void refreshStatus();
+    void showStale(bool stale);
 
     bool loadSeries(const QString& path);
     void showGraph(graph::GraphKind kind);
@@ -67,4 +74,16 @@ private:
     StoredSettings stored_;
     std::unique_ptr<CGraphWnd> temperatureGraph_;
     std::unique_ptr<CGraphWnd> quantumGraph_;
+
+    // The status bar: the link, the counts and the age of the last reading,
+    // which a timer keeps current while connected.
+    QLabel* linkPane_ = nullptr;
+    QLabel* readingsPane_ = nullptr;
+    QLabel* failuresPane_ = nullptr;
+    QLabel* agePane_ = nullptr;
+    QTimer statusTimer_;
+    LinkCounters counters_;
+    Staleness staleness_{500};
+    QTime lastReadingAt_;
+    bool stale_ = false;
 };

@@ -2,6 +2,7 @@
 // limit table, word counts and the polling cycle.
 #include "display_format.h"
 #include "modbus_workers.h"
+#include "link_status.h"
 #include "stored_settings.h"
 #include "text_log.h"
 
@@ -218,6 +219,66 @@ TEST(PollCycle, PeriodsLongerThanSixSecondsReadTheStateEveryCycle)
     EXPECT_EQ(nextPollCycle(0, 6000), 1);
     EXPECT_EQ(nextPollCycle(1, 6000), 0);
     EXPECT_EQ(nextPollCycle(0, 5), 1) << "periods below 20 ms count as 20 ms";
+}
+
+}  // namespace
+
+namespace {
+
+TEST(LinkStatus, TheLinkPaneNamesPortAddressAndSpeedOrTheWait)
+{
+    EXPECT_EQ(linkText(true, false, "COM3", 7, 4), "COM3, адрес 7, 9600 бит/сек.");
+    EXPECT_EQ(linkText(true, false, "COM3", 7, 8), "COM3, адрес 7, 115200 бит/сек.");
+    EXPECT_EQ(linkText(true, true, "COM3", 7, 4), "Порт COM3 недоступен, ожидание подключения");
+    EXPECT_EQ(linkText(false, false, "COM3", 7, 4), "Нет связи");
+}
+
+TEST(LinkStatus, FailuresCountEveryTryAndSpoiledRepliesApart)
+{
+    LinkCounters c;
+    c.countFailure(kc::Result::failure(kc::Fault::Timeout));
+    EXPECT_EQ(failuresText(c), "Ошибок: 1");
+    c.countFailure(kc::Result::failure(kc::Fault::BadChecksum));
+    c.countFailure(kc::Result::failure(kc::Fault::WrongAddress));
+    c.countFailure(kc::Result::deviceException(2));
+    EXPECT_EQ(failuresText(c), "Ошибок: 4, искажённых ответов: 2");
+}
+
+TEST(LinkStatus, TheAgeOfTheLastReadingInSecondsMinutesAndHours)
+{
+    EXPECT_EQ(ageText(std::nullopt), "");
+    EXPECT_EQ(ageText(2900), "Последнее показание 2 с назад");
+    EXPECT_EQ(ageText(125000), "Последнее показание 2 мин 5 с назад");
+    EXPECT_EQ(ageText(7260000), "Последнее показание 2 ч 1 мин назад");
+}
+
+TEST(Staleness, AReadingIsStaleAfterThreePeriods)
+{
+    Staleness s(500);
+    EXPECT_FALSE(s.isStale(100000)) << "nothing read yet";
+    s.reading(1000);
+    EXPECT_FALSE(s.isStale(2500));
+    EXPECT_TRUE(s.isStale(2501));
+    EXPECT_EQ(*s.ageMs(2501), 1501u);
+}
+
+TEST(Staleness, ASlowLineSetsThePaceInsteadOfTheShortPeriod)
+{
+    // At a 20 ms period a slow line answers every 175 ms: not stale.
+    Staleness s(20);
+    for (std::uint32_t t = 0; t <= 1750; t += 175)
+        s.reading(t);
+    EXPECT_FALSE(s.isStale(1750 + 400));
+    EXPECT_TRUE(s.isStale(1750 + 600));
+}
+
+TEST(Staleness, APauseDoesNotHideTheNextOne)
+{
+    Staleness s(100);
+    for (std::uint32_t t = 0; t <= 1000; t += 100)
+        s.reading(t);
+    s.reading(60000);  // after a minute's silence
+    EXPECT_TRUE(s.isStale(60000 + 500));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "qsettings_backend.h"
 #include "qt_message_box.h"
 #include "stored_settings.h"
+#include "translations.h"
 #include "worker_thread.h"
 
 #include "test_support.h"
@@ -87,6 +88,24 @@ TEST(QtMessageBoxes, TheBoxCarriesTextDetailCaptionAndIcon)
     EXPECT_EQ(seenDetail, "Нажмите Нет, чтобы дописать");
     EXPECT_EQ(seenTitle, "Открытие файла");
     EXPECT_EQ(seenIcon, QMessageBox::Question);
+}
+
+TEST(QtMessageBoxes, StandardButtonsSpeakRussianWithQtsTranslationInstalled)
+{
+    ASSERT_TRUE(installQtTranslations(*qApp)) << "Qt's translations (qt6-translations-l10n) are missing";
+    QStringList buttons;
+    bool drawn = false;
+    whenABoxIsShown([&](QMessageBox* box) {
+        for (QAbstractButton* b : box->buttons())
+            buttons << b->text().remove('&');
+        drawn = !box->grab().isNull();
+        box->button(QMessageBox::No)->click();
+    });
+    showQtMessageBox({"Вы действительно желаете завершить работу?", "Завершение работы",
+                      platform::MessageButtons::YesNo, platform::MessageIcon::Question, nullptr, {}});
+    EXPECT_TRUE(drawn);
+    EXPECT_TRUE(buttons.contains("Да")) << buttons.join(",").toStdString();
+    EXPECT_TRUE(buttons.contains("Нет")) << buttons.join(",").toStdString();
 }
 
 TEST(WorkerThreadJoin, WaitsForTheBodyAndAllowsANewStart)

@@ -470,3 +470,127 @@ TEST_F(DeviceSessionTest, CancellingTheLogQuestionTurnsTheLogOff)
 }
 
 }  // namespace
+
+namespace {
+
+// An adapter pulled out and plugged in again, a device that falls silent, a
+// noisy line: the session keeps its series and goes on by itself.
+class ResilienceTest : public DeviceSessionTest {
+protected:
+    void SetUp() override
+    {
+        DeviceSessionTest::SetUp();
+        QObject::connect(session.get(), &DeviceSession::portLost, [this] { ++lost; });
+        QObject::connect(session.get(), &DeviceSession::portBack, [this] { ++back; });
+        QObject::connect(session.get(), &DeviceSession::requestFailed,
+                         [this](const kc::Result& result) { failures.push_back(result.fault); });
+    }
+
+    int lost = 0;
+    int back = 0;
+    std::vector<kc::Fault> failures;
+};
+
+TEST_F(ResilienceTest, AnAdapterPulledOutAndPluggedInAgainGoesOnInTheSameSeries)
+{
+    options.periodMs = 200;
+    connectTo({"--device", "type=0"});
+    ASSERT_TRUE(waitForReadings(3));
+    line.kill();
+    ASSERT_TRUE(processUntil([&] { return session->state() == DeviceSession::State::WaitingForPort; }));
+    EXPECT_EQ(lost, 1);
+    EXPECT_TRUE(session->isConnected());
+    const long before = session->series()->GetCount();
+    EXPECT_EQ(line.resultFileCount(), before) << "the file is whole while the port is away";
+    EXPECT_TRUE(quietFor(700));
+    EXPECT_EQ(lost, 1) << "said once";
+
+    line.start({"--device", "type=0"});
+    const auto returned = std::chrono::steady_clock::now();
+    const std::size_t readingsAtReturn = readings.size();
+    ASSERT_TRUE(waitForReadings(readingsAtReturn + 1));
+    const auto firstAgain = std::chrono::steady_clock::now() - returned;
+    // The reopening tries every 0.5 s, the identification takes about 0.5 s
+    // at 19200 baud, then two periods at most; slack for a loaded machine.
+    EXPECT_LT(firstAgain, std::chrono::milliseconds(3000));
+    EXPECT_EQ(back, 1);
+    ASSERT_TRUE(waitForReadings(readingsAtReturn + 3));
+    EXPECT_EQ(line.resultFiles().size(), 1u) << "the same series, the same file";
+    EXPECT_EQ(line.resultFileCount(), session->series()->GetCount());
+    EXPECT_GT(session->series()->GetCount(), before);
+    for (std::size_t i = 1; i < readings.size(); ++i)
+        EXPECT_GT(readings[i].timeMs, readings[i - 1].timeMs);
+    EXPECT_GT(readings[readingsAtReturn].timeMs - readings[readingsAtReturn - 1].timeMs, 700)
+        << "the pause is a gap in the times";
+    EXPECT_TRUE(line.boxes.shown().empty()) << "no box for the port, none per request";
+}
+
+TEST_F(ResilienceTest, DisconnectWhileWaitingForThePortEndsTheWaitAtOnce)
+{
+    connectTo({"--device", "type=0"});
+    ASSERT_TRUE(waitForReadings(2));
+    line.kill();
+    ASSERT_TRUE(processUntil([&] { return session->state() == DeviceSession::State::WaitingForPort; }));
+    const auto start = std::chrono::steady_clock::now();
+    session->disconnectDevice();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
+    EXPECT_EQ(session->state(), DeviceSession::State::Disconnected);
+    EXPECT_EQ(line.resultFileCount(), session->series()->GetCount());
+    line.start({"--device", "type=0"});
+    EXPECT_TRUE(quietFor(1200)) << "no reopening after the disconnect";
+}
+
+TEST_F(ResilienceTest, AnotherDeviceOnTheReturningPortIsRecordedOnlyAsTheOperatorSays)
+{
+    options.periodMs = 100;
+    connectTo({"--device", "type=0,serial=1111"});
+    ASSERT_TRUE(waitForReadings(2));
+    line.kill();
+    ASSERT_TRUE(processUntil([&] { return session->state() == DeviceSession::State::WaitingForPort; }));
+    line.boxes.answerNext(platform::MessageAnswer::No);
+    line.start({"--device", "type=0,serial=2222"});
+    ASSERT_TRUE(waitForReadings(readings.size() + 2));
+    ASSERT_EQ(line.boxes.shown().size(), 1u);
+    EXPECT_EQ(line.boxes.shown()[0].caption, "Смена прибора");
+    EXPECT_NE(line.boxes.shown()[0].text.find("2222"), std::string::npos);
+    EXPECT_EQ(line.resultFiles().size(), 2u) << "No: a new series in a file of its own";
+    EXPECT_EQ(std::string(session->series()->GetDeviceInfo()->serial, 4), "2222");
+}
+
+TEST_F(ResilienceTest, ANoiseBurstNeverBecomesAReadingAndIsCounted)
+{
+    options.periodMs = 20;
+    connectTo({"--device", registerPyrometer(0)});
+    ASSERT_TRUE(waitForReadings(2));
+    KCSetTimeOut(session->port(), 100);
+    line.control("1 garble 5000");
+    ASSERT_TRUE(processUntil([&] { return line.output().find("replies spoiled") != std::string::npos; },
+                             std::chrono::milliseconds(10000)));
+    const std::size_t afterBurst = readings.size();
+    ASSERT_TRUE(waitForReadings(afterBurst + 5)) << "polling goes on";
+    for (const auto& r : readings) {
+        ASSERT_EQ(r.temperature, 1100u) << "a reading made of noise";
+        ASSERT_EQ(r.quantum, 30000u);
+    }
+    // What the simulator spoiled, as it says it: a bit error is a corrupt
+    // reply; garbage without a frame and a reply cut short are none at all.
+    const std::string said = line.output();
+    const auto number = [&](const std::string& what) {
+        const auto at = said.find(what);
+        return at == std::string::npos ? -1 : std::atoi(said.c_str() + at + what.size());
+    };
+    const int bitErrors = number("bit error ");
+    const int garbage = number("garbage ");
+    const int cut = number("cut short ");
+    ASSERT_GT(bitErrors, 0);
+    long corrupt = 0;
+    long silent = 0;
+    for (kc::Fault f : failures) {
+        corrupt += f == kc::Fault::BadChecksum || f == kc::Fault::BadLength;
+        silent += f == kc::Fault::Timeout;
+    }
+    EXPECT_EQ(corrupt, bitErrors);
+    EXPECT_EQ(silent, garbage + cut);
+}
+
+}  // namespace

@@ -22,6 +22,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -224,15 +225,93 @@ TEST_F(MainWindowTest, AnUnsettledThermostatShowsItsValue)
     EXPECT_TRUE(visible("thermostatValueEdit"));
 }
 
-TEST_F(MainWindowTest, DisconnectEmptiesTheDeviceFields)
+TEST_F(MainWindowTest, DeviceFieldsAreEmptyAtRestAndEmptiedOnDisconnect)
 {
-    startAndConnect({"--device", "type=3"});
+    store.values["Read Quant"] = 1;
+    line.start({"--device", "type=3"});
+    openWindow();
+    const char* const deviceFields[] = {"typeEdit", "serialEdit", "yearEdit", "sensorEdit", "lowerRangeEdit",
+                                        "upperRangeEdit", "stateEdit", "emissivityEdit", "quantumEdit"};
+    auto date = [&] { return window->findChild<QDateEdit*>("verifyDateEdit")->text().trimmed(); };
+    for (const char* name : deviceFields)
+        EXPECT_EQ(text(name), "") << name << " at rest";
+    EXPECT_EQ(date(), "");
+
+    click("connectButton");
     ASSERT_TRUE(waitForTemperature());
+    ASSERT_TRUE(processUntil([&] { return !text("quantumEdit").isEmpty(); }));
+    EXPECT_EQ(date(), "15.03.2023");
     click("connectButton");
     EXPECT_EQ(buttonText("connectButton"), "Подключиться");
-    for (const char* name : {"typeEdit", "serialEdit", "yearEdit", "sensorEdit", "stateEdit", "emissivityEdit"})
-        EXPECT_EQ(text(name), "") << name;
+    for (const char* name : deviceFields)
+        EXPECT_EQ(text(name), "") << name << " after disconnect";
+    EXPECT_EQ(date(), "");
     EXPECT_FALSE(visible("thermostatValueEdit"));
+}
+
+TEST_F(MainWindowTest, TheWindowKeepsItsSizeAsRowsComeAndGoAndTheTemperatureIsTheLargestText)
+{
+    startAndConnect({"--device", "type=0,thermostat=20:2"});
+    const QSize atStart = window->size();
+    ASSERT_TRUE(processUntil([&] { return visible("thermostatValueEdit"); }));
+    ASSERT_TRUE(processUntil([&] { return text("thermostatEdit") == "в режиме"; }, std::chrono::milliseconds(8000)));
+    EXPECT_FALSE(visible("thermostatValueEdit"));
+    EXPECT_EQ(window->size(), atStart);
+    const int temperatureSize = window->findChild<QLineEdit*>("temperatureEdit")->fontInfo().pixelSize();
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        if (w->objectName() != "temperatureEdit") {
+            EXPECT_LT(w->fontInfo().pixelSize(), temperatureSize) << w->objectName().toStdString();
+        }
+    }
+    EXPECT_TRUE(window->findChild<QLineEdit*>("portEdit")->isReadOnly());
+}
+
+TEST_F(MainWindowTest, TheStatusBarShowsTheLinkAndItsCounts)
+{
+    store.values["Period"] = 100;
+    startAndConnect({"--device", "type=0"});
+    auto pane = [&](const char* name) { return window->findChild<QLabel*>(name)->text(); };
+    EXPECT_EQ(pane("linkPane"), "com1, адрес 1, 19200 бит/сек.");
+    ASSERT_TRUE(processUntil([&] { return pane("readingsPane").mid(11).toInt() >= 3; }));
+    EXPECT_TRUE(pane("readingsPane").startsWith("Показаний: ")) << pane("readingsPane").toStdString();
+    EXPECT_EQ(pane("failuresPane"), "Ошибок: 0");
+    EXPECT_TRUE(pane("agePane").startsWith("Последнее показание ")) << pane("agePane").toStdString();
+    line.control("1 bad-lrc 300");
+    ASSERT_TRUE(processUntil([&] { return pane("failuresPane") != "Ошибок: 0"; }));
+    EXPECT_TRUE(pane("failuresPane").contains("искажённых ответов")) << pane("failuresPane").toStdString();
+    click("connectButton");
+    EXPECT_EQ(pane("linkPane"), "Нет связи");
+}
+
+TEST_F(MainWindowTest, ASilentDeviceTurnsTheTemperatureStaleUntilTheNextReading)
+{
+    store.values["Period"] = 100;
+    startAndConnect({"--device", "type=0"});
+    ASSERT_TRUE(waitForTemperature());
+    auto* last = window->findChild<QLabel*>("lastReadingLabel");
+    EXPECT_FALSE(last->isVisible());
+    line.control("1 silence");
+    ASSERT_TRUE(processUntil([&] { return last->isVisible(); }));
+    EXPECT_TRUE(last->text().startsWith("показание от "));
+    const QLineEdit* temperature = window->findChild<QLineEdit*>("temperatureEdit");
+    EXPECT_NE(temperature->palette().color(QPalette::Text), window->palette().color(QPalette::Text));
+    line.control("1 none");
+    ASSERT_TRUE(processUntil([&] { return !last->isVisible(); }, std::chrono::milliseconds(15000)));
+    EXPECT_EQ(temperature->palette().color(QPalette::Text), window->palette().color(QPalette::Text));
+}
+
+TEST_F(MainWindowTest, APortThatGoesAwayIsSaidInTheStatusBarAndPollingComesBack)
+{
+    store.values["Period"] = 100;
+    startAndConnect({"--device", "type=0"});
+    ASSERT_TRUE(waitForTemperature());
+    auto pane = [&] { return window->findChild<QLabel*>("linkPane")->text(); };
+    line.kill();
+    ASSERT_TRUE(processUntil([&] { return pane() == "Порт com1 недоступен, ожидание подключения"; }));
+    EXPECT_EQ(buttonText("connectButton"), "Отключиться");
+    EXPECT_TRUE(line.boxes.shown().empty());
+    line.start({"--device", "type=0"});
+    ASSERT_TRUE(processUntil([&] { return pane() == "com1, адрес 1, 19200 бит/сек."; }));
 }
 
 TEST_F(MainWindowTest, QuitAsksStoresTheSettingsAndLeavesTheDeviceAlone)

@@ -13,6 +13,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,7 +29,14 @@ struct TracedRequest {
 
 class SimulatedLine {
 public:
-    SimulatedLine() : previousDir_(QDir::currentPath()) { QDir::setCurrent(QString::fromStdString(work.path())); }
+    SimulatedLine() : previousDir_(QDir::currentPath())
+    {
+        QDir::setCurrent(QString::fromStdString(work.path()));
+        // An entry of no use keeps the folder from ever being empty, which
+        // would give COM1 to the machine's own /dev/ttyS0.
+        std::filesystem::create_symlink(devices.file("gone"), devices.file("COM9"));
+        std::ofstream created(controlPath());
+    }
     ~SimulatedLine()
     {
         stop();
@@ -41,14 +49,26 @@ public:
     // Starts kl_sim on COM1 with `args` and builds the port table.
     void start(const std::vector<std::string>& args)
     {
-        std::vector<std::string> all = {"--trace", tracePath()};
+        std::vector<std::string> all = {"--trace", tracePath(), "--control", controlPath()};
         all.insert(all.end(), args.begin(), args.end());
-        sim_ = std::make_unique<testing_support::SimProcess>(devices.path(), all);
+        sim_ = std::make_unique<testing_support::SimProcess>(devices.path(), all, 1, outputPath());
         KCInit();
     }
     void stop() { sim_.reset(); }
+    // Ends the simulator as an adapter is pulled out: the line hangs up.
+    void kill() { sim_->kill(); }
+    // Switches a device's faults while the simulator runs: "ADDRESS FAULTS [MS]".
+    void control(const std::string& line) const { std::ofstream(controlPath()) << line << "\n"; }
 
     std::string tracePath() const { return work.file("sim.trace"); }
+    std::string controlPath() const { return work.file("sim.control"); }
+    std::string outputPath() const { return work.file("sim.out"); }
+    // What the simulator said on its standard output.
+    std::string output() const
+    {
+        std::ifstream in(outputPath());
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
 
     std::vector<TracedRequest> requests() const
     {
