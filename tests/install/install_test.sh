@@ -1,16 +1,20 @@
 #!/usr/bin/env bash
-# install_test.sh BUILD CONSUMER_SOURCE LIBDIR
+# install_test.sh BUILD CONSUMER_SOURCE LIBDIR CXX_COMPILER CXX_FLAGS
 # Installs the build into a temporary prefix, moves the prefix elsewhere (an
 # installed tree must not depend on where it was put), then:
 #  - checks the layout: programs, libraries with their SONAMEs, headers,
 #    CMake packages, desktop entry, icons; no file points into the build tree;
-#  - builds the project CONSUMER_SOURCE against it with find_package;
+#  - builds the project CONSUMER_SOURCE against it with find_package, with
+#    the build's compiler and flags (a sanitizer build's libraries need an
+#    instrumented program);
 #  - runs the installed kl_sim, the consumer's readWords against it, and the
 #    installed kl_poll and kl_tdf, all without LD_LIBRARY_PATH.
 set -euo pipefail
 build=$1
 consumer=$2
 libdir=$3
+cxx_compiler=$4
+cxx_flags=$5
 unset LD_LIBRARY_PATH
 
 work=$(mktemp -d)
@@ -68,6 +72,7 @@ done < <(find "$prefix/bin" "$prefix/$libdir" -maxdepth 1 -type f -print0)
 grep -rqF "$(cd "$build" && pwd)" "$prefix/$libdir/cmake" && fail "a CMake package names the build tree"
 
 cmake -S "$consumer" -B "$work/consumer" -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_CXX_COMPILER="$cxx_compiler" -DCMAKE_CXX_FLAGS="$cxx_flags" \
   >"$work/consumer.log" 2>&1 || { cat "$work/consumer.log"; fail "configuring the consumer"; }
 cmake --build "$work/consumer" >>"$work/consumer.log" 2>&1 || { cat "$work/consumer.log"; fail "building the consumer"; }
 
