@@ -16,13 +16,13 @@ include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
 # Installed programs find the libraries through a path relative to their own
-# folder, so an installed tree works under any prefix and when moved.
-# libkcmb loads the optional libqrvx.so by name (the program's loader lives
-# there), so its own folder is on its search path; libqrvx needs libkcmb.
+# folder, so an installed tree works under any prefix and when moved; libqrvx
+# finds libkcmb beside itself. The program's loader in libkcmb looks for the
+# optional libqrvx.so beside libkcmb by itself.
 file(RELATIVE_PATH kl_bin_to_lib "${CMAKE_INSTALL_FULL_BINDIR}" "${CMAKE_INSTALL_FULL_LIBDIR}")
 set(kl_programs kl_s kl_sim kl_poll kl_tdf)
 set_target_properties(${kl_programs} PROPERTIES INSTALL_RPATH "$ORIGIN/${kl_bin_to_lib}")
-set_target_properties(kcmb qrvx PROPERTIES INSTALL_RPATH "$ORIGIN")
+set_target_properties(qrvx PROPERTIES INSTALL_RPATH "$ORIGIN")
 
 install(TARGETS ${kl_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
