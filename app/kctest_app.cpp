@@ -1,5 +1,6 @@
 #include "kctest_app.h"
 
+#include "device_session.h"
 #include "kctest_dlg.h"
 #include "qsettings_backend.h"
 
@@ -51,7 +52,7 @@ void CKCTestApp::unloadQrvx()
     qrvxModule_ = nullptr;
 }
 
-int CKCTestApp::run()
+int CKCTestApp::run(const QString& seriesFile)
 {
     if (!KCInit()) {
         platform::showMessageBox("Ошибка инициализации библиотеки доступа KCMB.DLL", "KL_S",
@@ -61,7 +62,12 @@ int CKCTestApp::run()
     offerQrvx();
     {
         QSettingsBackend store;
-        CKCTestDlg window(store);
+        DeviceSession session;
+        CKCTestDlg window(session, store);
+        if (!seriesFile.isEmpty()) {
+            window.show();
+            window.showSeriesFile(seriesFile);
+        }
         window.exec();
     }
     unloadQrvx();

@@ -2,6 +2,8 @@
 // line protocol, one modal main window.
 #pragma once
 
+#include <QString>
+
 class CKCTestApp {
 public:
     // `qrvxLibrary`: the file name of the optional second-protocol library.
@@ -11,8 +13,8 @@ public:
     CKCTestApp& operator=(const CKCTestApp&) = delete;
 
     // Starts the libraries, runs the main window and ends them again; the
-    // process's exit code.
-    int run();
+    // process's exit code. A `seriesFile` is shown in the graph at once.
+    int run(const QString& seriesFile = QString());
 
     // Looks for the second-protocol library and, when it loads, asks the
     // operator whether to use it; on No it is unloaded again.

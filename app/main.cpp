@@ -9,6 +9,8 @@ int main(int argc, char** argv)
     QApplication application(argc, argv);
     installQtMessageBoxes();
     applySettingsLocation();
+    // kl_s FILE.tdf shows a saved series in the graph without a device.
+    const QStringList arguments = QCoreApplication::arguments();
     CKCTestApp program;
-    return program.run();
+    return program.run(arguments.size() > 1 ? arguments.at(1) : QString());
 }

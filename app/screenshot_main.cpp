@@ -1,6 +1,7 @@
 // kl_s_screenshot: starts the main window offscreen, connects to the device
 // on the configured port (COM1 by default), waits for a few readings and
 // saves a picture of the window. Used to keep the README's picture true.
+#include "device_session.h"
 #include "kctest_dlg.h"
 #include "qsettings_backend.h"
 #include "kctest_app.h"
@@ -29,16 +30,17 @@ int main(int argc, char** argv)
     int result = 1;
     {
         QSettingsBackend store;
-        CKCTestDlg window(store);
+        DeviceSession session;
+        CKCTestDlg window(session, store);
         window.show();
         window.findChild<QPushButton*>("connectButton")->click();
         QElapsedTimer waited;
         waited.start();
-        while (window.series() && window.series()->GetCount() < 5 && waited.elapsed() < 30000) {
+        while (session.series() && session.series()->GetCount() < 5 && waited.elapsed() < 30000) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
             QThread::msleep(5);
         }
-        if (window.series() && window.series()->GetCount() >= 5 && window.grab().save(argv[1]))
+        if (session.series() && session.series()->GetCount() >= 5 && window.grab().save(argv[1]))
             result = 0;
         else
             std::fprintf(stderr, "kl_s_screenshot: no readings from the device, no picture\n");

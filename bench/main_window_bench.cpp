@@ -1,9 +1,11 @@
 // The Modbus main window at its fastest period against kl_sim: readings per
 // second, the user-interface thread's time to handle one reading (series,
-// result file, display) with an almost full series, and the program's CPU use.
+// result file, display) with an almost full series, the time from connecting
+// to the first reading, and the program's CPU use.
+#include "device_session.h"
 #include "kctest_dlg.h"
+#include "series_recorder.h"
 #include "stored_settings.h"
-#include "window_messages.h"
 
 #include "test_support.h"
 
@@ -37,8 +39,9 @@ double processCpuSeconds()
     return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-// Handling of one reading (code 5) on the interface thread, with the series
-// already holding `prefill` records and its result file on.
+// Handling of one reading on the interface thread: the session's recording
+// (series, result file) with the series already holding `prefill` records,
+// then the window's display of it.
 void BM_HandleOneReading(benchmark::State& state)
 {
     testing_support::TempDir work;
@@ -46,26 +49,28 @@ void BM_HandleOneReading(benchmark::State& state)
     QDir::setCurrent(QString::fromStdString(work.path()));
     {
         BenchSettings store;
-        CKCTestDlg window(store);
-        TermDataFile* series = window.series();
+        DeviceSession session;
+        CKCTestDlg window(session, store);
+        SeriesRecorder recorder;
+        TermDataFile* series = recorder.series();
         const long prefill = state.range(0);
-        for (long i = 0; i < prefill; ++i)
-            series->Add(i * 20, 1000 + i % 50, 95, 30000);
-        series->Save();
-        window.link().update([](LinkFields& f) {
-            f.temperature = 1234;
-            f.quantum = 31000;
-        });
+        auto fill = [&] {
+            recorder.begin();
+            for (long i = 0; i < prefill; ++i)
+                series->Add(i * 20, 1000 + i % 50, 95, 30000);
+            series->Save();
+        };
+        fill();
+        std::uint32_t tick = 1000;
         for (auto _ : state) {
             if (series->GetCount() >= TermDataFile::kMaxCount) {
                 state.PauseTiming();
-                series->Clear();
-                for (long i = 0; i < prefill; ++i)
-                    series->Add(i * 20, 1000, 95, 30000);
-                series->Save();
+                fill();
                 state.ResumeTiming();
             }
-            sendMessage(&window, WM_KC_NOTIFY, 5, 0);
+            SessionReading recorded;
+            recorder.record(Reading{1234, 31000, 95, tick += 20}, 100.0, recorded);
+            emit session.reading(recorded);
         }
     }
     QDir::setCurrent(previous);
@@ -84,24 +89,32 @@ void pollFor(benchmark::State& state, const char* baudCode)
     {
         BenchSettings store;
         store.values["Period"] = 20;
-        CKCTestDlg window(store);
-        window.link().update([baudCode](LinkFields& f) { f.config.baudRate = static_cast<unsigned short>(std::atoi(baudCode)); });
+        DeviceSession session;
+        CKCTestDlg window(session, store);
+        KCConfig config = session.config();
+        config.baudRate = static_cast<unsigned short>(std::atoi(baudCode));
+        session.setConfig(config);
+        const auto connectedAt = std::chrono::steady_clock::now();
         window.findChild<QPushButton*>("connectButton")->click();
+        while (session.series()->GetCount() < 1)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        state.counters["first reading ms"] =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - connectedAt).count();
         // Past the identification, into steady polling.
-        while (window.series()->GetCount() < 3)
+        while (session.series()->GetCount() < 3)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         for (auto _ : state) {
-            const long before = window.series()->GetCount();
+            const long before = session.series()->GetCount();
             const double cpuBefore = processCpuSeconds();
             const auto start = std::chrono::steady_clock::now();
             QEventLoop loop;
             QTimer::singleShot(5000, &loop, &QEventLoop::quit);
             loop.exec();
             const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-            state.counters["readings/s"] = (window.series()->GetCount() - before) / seconds;
+            state.counters["readings/s"] = (session.series()->GetCount() - before) / seconds;
             state.counters["cpu%"] = 100.0 * (processCpuSeconds() - cpuBefore) / seconds;
         }
-        window.pauseWorkers();
+        session.close();
     }
     KCClose();
     QDir::setCurrent(previous);

@@ -43,14 +43,15 @@ MessageAnswer showMessageBox(const MessageRequest& request)
     }
     if (service)
         return service(request);
-    std::fprintf(stderr, "%s: %s\n", request.caption.c_str(), request.text.c_str());
+    std::fprintf(stderr, "%s: %s%s%s\n", request.caption.c_str(), request.text.c_str(),
+                 request.detail.empty() ? "" : " ", request.detail.c_str());
     return firstButton(request.buttons);
 }
 
 MessageAnswer showMessageBox(const std::string& text, const std::string& caption, MessageButtons buttons,
                              MessageIcon icon, void* owner)
 {
-    return showMessageBox(MessageRequest{text, caption, buttons, icon, owner});
+    return showMessageBox(MessageRequest{text, caption, buttons, icon, owner, {}});
 }
 
 }  // namespace platform

@@ -232,11 +232,17 @@ public:
                     return true;
             }
             const std::int64_t wait = timer.waitMs(got);
-            if (wait != 0 && !waitReadable(wait))
+            bool hungUp = false;
+            if (wait != 0 && !waitReadable(wait, hungUp))
                 return false;
             std::lock_guard<std::mutex> lock(rxMutex_);
             const std::uint32_t before = rxTail_ - rxHead_;
             if (!fillBuffer())
+                return false;
+            // A hung-up terminal (its adapter or far end gone) polls readable
+            // and then reads as empty: the line has failed once what it still
+            // held has been read.
+            if (hungUp && rxTail_ - rxHead_ == before)
                 return false;
             if (wait == 0 && rxTail_ - rxHead_ == before) {
                 got += takeBuffered(out + got, size - got);
@@ -338,19 +344,22 @@ private:
             }
             if (n < 0 && errno == EINTR)
                 continue;
-            // With VMIN and VTIME 0 an empty line reads as 0 bytes; a hung-up
-            // line shows in poll instead.
+            // With VMIN and VTIME 0 an empty line reads as 0 bytes, and so
+            // does a hung-up one, which poll tells apart.
             return n == 0 || errno == EAGAIN;
         }
     }
 
-    bool waitReadable(std::int64_t ms)
+    // False when the line failed; `hungUp` when poll says it hung up, which
+    // it may say together with readable.
+    bool waitReadable(std::int64_t ms, bool& hungUp)
     {
         pollfd p{fd_, POLLIN, 0};
         const int timeout = ms == ReadTimer::kForever ? -1 : static_cast<int>(std::min<std::int64_t>(ms, 1 << 30));
         const int r = ::poll(&p, 1, timeout);
         if (r < 0)
             return errno == EINTR;
+        hungUp = r > 0 && (p.revents & (POLLHUP | POLLERR)) != 0;
         // A hung-up line with nothing to read would wake poll forever.
         return r == 0 || (p.revents & POLLIN) || !(p.revents & (POLLHUP | POLLERR | POLLNVAL));
     }

@@ -37,6 +37,9 @@ std::optional<Bytes> Device::answer(const Bytes& request)
     const std::uint8_t function = request[1];
     if (faults_.exception != 0)
         return exceptionReply(function, static_cast<std::uint8_t>(faults_.exception));
+    if (function == 4 && request.size() == 6 && faults_.refusedRegister >= 0
+        && faults_.refusedRegister >= word(request, 2) && faults_.refusedRegister < word(request, 2) + word(request, 4))
+        return exceptionReply(function, kIllegalAddress);
     beginRequest();
     Bytes reply;
     switch (function) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "ascii_frame.h"
+#include "reply_spoiler.h"
 
 #include <bitset>
 #include <cstdint>
@@ -21,6 +22,8 @@ struct Faults {
     bool highBit = false;      // sets bit 7 on every character it sends
     int delayMs = 0;           // waits this long before answering
     std::bitset<256> muted;    // functions it never answers
+    int refusedRegister = -1;  // a register whose reads are refused with exception 2
+    bool garble = false;       // its replies come spoiled (ReplySpoiler)
 };
 
 class Device {
@@ -32,6 +35,8 @@ public:
     int baudCode() const { return baudCode_; }
     Faults& faults() { return faults_; }
     const Faults& faults() const { return faults_; }
+    // What spoils the device's replies while it has the fault "garble".
+    ReplySpoiler& spoiler() { return spoiler_; }
 
     // Whether the device hears a request to `address` on a line at `baud`:
     // by default only at its own address and speed.
@@ -72,6 +77,7 @@ private:
     std::uint8_t address_;
     int baudCode_;
     Faults faults_;
+    ReplySpoiler spoiler_;
 };
 
 // A device with a plain register map: registers not set read as 0, writes go

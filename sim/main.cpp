@@ -1,5 +1,6 @@
 // kl_sim: simulated devices on a pseudo-terminal, for the program, the tests
 // and anyone without hardware at hand.
+#include "fault_control.h"
 #include "modbus_bus.h"
 #include "pty_line.h"
 #include "qrvx_streamer.h"
@@ -7,6 +8,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -22,8 +24,21 @@ int run(const sim::SimOptions& options)
     sim::ModbusBus bus(options.timing);
     if (!options.traceFile.empty())
         bus.traceTo(options.traceFile);
-    for (const auto& keys : options.devices)
-        bus.addDevice(sim::makeDevice(keys));
+    std::vector<sim::Device*> devices;
+    for (const auto& keys : options.devices) {
+        auto device = sim::makeDevice(keys);
+        devices.push_back(device.get());
+        bus.addDevice(std::move(device));
+    }
+    std::unique_ptr<sim::FaultControl> control;
+    if (!options.controlFile.empty())
+        control = std::make_unique<sim::FaultControl>(options.controlFile, devices, [](const std::string& text) {
+            std::printf("kl_sim: %s\n", text.c_str());
+            std::fflush(stdout);
+        });
+    // With a control file the line is looked at more often, so that a spell
+    // of faults ends on time.
+    const auto readTimeout = std::chrono::milliseconds(control ? 20 : 100);
     sim::PtyLine line(options.folder, options.comNumber);
     std::printf("kl_sim: COM%d -> %s (%zu device%s)\n", options.comNumber, line.terminalPath().c_str(),
                 options.devices.size(), options.devices.size() == 1 ? "" : "s");
@@ -34,7 +49,9 @@ int run(const sim::SimOptions& options)
         line.write(reply);
     };
     while (!g_stop) {
-        const std::string chars = line.read(std::chrono::milliseconds(100));
+        const std::string chars = line.read(readTimeout);
+        if (control)
+            control->poll(std::chrono::steady_clock::now());
         if (chars.empty())
             continue;
         if (options.timing.echo)

@@ -32,7 +32,9 @@ void ModbusBus::receive(const std::string& chars, unsigned baud, std::chrono::st
             const auto reply = device->answer(*request);
             if (!reply)
                 break;
-            const std::string out = replyLine(*device, *reply);
+            std::string out = replyLine(*device, *reply);
+            if (device->faults().garble)
+                out = device->spoiler().spoil(out, (*request)[1]);
             auto due = frameStart_ + lineTimeOf(line.size(), baud) + timing_.turnaround
                 + lineTimeOf(out.size(), baud) + std::chrono::milliseconds(device->faults().delayMs);
             send(out, due);

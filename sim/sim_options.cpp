@@ -23,6 +23,12 @@ options:
   --trace FILE         write a line "ms address function start count" to FILE
                        for every request on the line (ms since the start;
                        start and count 0 for functions without them)
+  --control FILE       switch faults while running: FILE holds lines
+                       "ADDRESS FAULTS [MS]" (FAULTS as fault= below, or none;
+                       MS how long they last, for good when left out); it is
+                       read again whenever it changes, a device without a line
+                       has its own faults again, and every change is said on
+                       standard output (with what a spell of garble spoiled)
   --device KEYS        a device on the line (default: one at address 1, 19200 baud)
   --help               this text
 
@@ -35,6 +41,9 @@ KEYS is a comma-separated list of key=value:
                        several blocks separated by '/': regs=256:1200/520:1
   fault=F[+F...]       silence | bad-lrc | exception:CODE | noise | high-bit | delay:MS
                        | mute:FUNCTION (never answers that function)
+                       | refuse:REGISTER (reads that cover it get exception 2)
+                       | garble (replies in turn with a bit error, as garbage
+                       without a frame, cut short after half)
 
 KEYS with type=CODE plays a pyrometer of that model instead:
   type=CODE            0, 1, 2 (A1), 3 (B3), 6 (B2), 131 (B3 2C), 135 (B2 2C)
@@ -117,6 +126,8 @@ SimOptions parseOptions(int argc, char** argv)
             options.timing.echo = true;
         } else if (arg == "--trace") {
             options.traceFile = value();
+        } else if (arg == "--control") {
+            options.controlFile = value();
         } else if (arg == "--device") {
             options.devices.push_back(parseDeviceKeys(value()));
         } else {

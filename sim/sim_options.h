@@ -18,6 +18,7 @@ struct SimOptions {
     int comNumber = 1;
     Timing timing;
     std::string traceFile;
+    std::string controlFile;
     std::vector<DeviceKeys> devices;
     bool helpWanted = false;
 };

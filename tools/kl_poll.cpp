@@ -1,11 +1,13 @@
-// kl_poll: an unattended logger of one pyrometer. It opens a port, prints the
-// identification of the device, polls it as the program does and logs every
-// reading (a line on standard output, a result file, a CSV file) until it is
-// interrupted (SIGINT, SIGTERM) or has logged --count readings; then it saves
-// and ends. Link errors are said on standard error and polling goes on.
+// kl_poll: an unattended logger of the pyrometers on one line. It opens a
+// port, polls each device in turn as the program does, prints its
+// identification and logs every reading (a line on standard output, a result
+// file, a CSV file) until it is interrupted (SIGINT, SIGTERM) or has logged
+// --count readings of each device; then it saves and ends. Link errors are
+// said on standard error and polling goes on; a port that goes away is waited
+// for.
+#include "device_poller.h"
 #include "poll_loop.h"
 #include "poll_options.h"
-#include "reading_outputs.h"
 #include "stop_signals.h"
 
 #include <kcmb.h>
@@ -13,6 +15,7 @@
 #include "platform/message_box.h"
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,6 +32,20 @@ void sayMessagesOnStandardError()
         std::fprintf(stderr, "kl_poll: %s: %s\n", request.caption.c_str(), request.text.c_str());
         return platform::MessageAnswer::Ok;
     });
+}
+
+// The port's name, and with several devices on the line the address too.
+std::string labelOf(const tools::PollOptions& options, const tools::PolledDevice& device)
+{
+    return options.severalDevices() ? options.port + ", адрес " + std::to_string(device.address) : options.port;
+}
+
+bool finishAll(std::vector<std::unique_ptr<tools::DevicePoller>>& devices)
+{
+    bool saved = true;
+    for (auto& device : devices)
+        saved = device->finish() && saved;
+    return saved;
 }
 
 }  // namespace
@@ -51,31 +68,45 @@ int main(int argc, char** argv)
     tools::StopSignals stop;
     sayMessagesOnStandardError();
 
-    tools::ReadingOutputs outputs(*options, options->port);
-    if (!outputs.open(error)) {
-        std::fprintf(stderr, "kl_poll: %s\n", error.c_str());
-        return kFailed;
+    std::vector<std::unique_ptr<tools::DevicePoller>> devices;
+    for (const tools::PolledDevice& device : options->devices) {
+        devices.push_back(std::make_unique<tools::DevicePoller>(device, *options, labelOf(*options, device), stop));
+        if (!devices.back()->open(error)) {
+            std::fprintf(stderr, "kl_poll: %s\n", error.c_str());
+            finishAll(devices);
+            return kFailed;
+        }
     }
     if (!KCInit()) {
         std::fprintf(stderr, "kl_poll: нет ни одного COM-порта\n");
-        outputs.finish();
+        finishAll(devices);
         return kFailed;
     }
-    HandleGuard guard = KCOpenPort(options->port.c_str(), static_cast<char>(options->baudCode));
-    if (!platform::isUsableHandle(guard.get())) {
+    HandleGuard guard = KCOpenPort(options->port.c_str(), static_cast<char>(options->devices.front().baudCode));
+    if (!guard) {
         std::fprintf(stderr, "kl_poll: не удаётся открыть порт %s\n", options->port.c_str());
         KCClose();
-        outputs.finish();
+        finishAll(devices);
         return kFailed;
     }
     void* port = guard.release();
     KCSetTimeOut(port, options->timeoutMs);
 
-    tools::PollLoop loop(port, *options, outputs, stop);
-    loop.run();
-    KCClosePort(port);
+    long portLosses = 0;
+    {
+        tools::PollLoop loop(port, *options, devices, stop);
+        loop.run();
+        portLosses = loop.portLosses();
+    }
     KCClose();
-    const bool saved = outputs.finish();
-    std::fprintf(stderr, "kl_poll: показаний: %ld, ошибок обмена: %ld\n", loop.readings(), loop.failures());
+    const bool saved = finishAll(devices);
+    tools::LinkCounts total;
+    for (const auto& device : devices) {
+        total += device->counts();
+        if (options->severalDevices())
+            std::fprintf(stderr, "kl_poll: %s: %s\n", device->label().c_str(),
+                         tools::describeCounts(device->counts()).c_str());
+    }
+    std::fprintf(stderr, "kl_poll: %s, порт пропадал: %ld\n", tools::describeCounts(total).c_str(), portLosses);
     return saved ? 0 : kFailed;
 }

@@ -1,63 +1,61 @@
-// The polling cycle of kl_poll, as the program's main window polls: identify
-// the device (again every 2 s until it answers), read its mode and
-// emissivity, then per cycle the state (about every 6 s) and, while the
-// thermostat is settled, the five measurement words. Link errors are said on
-// standard error and polling goes on.
+// The line of kl_poll: its devices are polled in turn, a cycle every period;
+// the port's speed is switched between devices at different speeds. When the
+// port fails (an adapter pulled out, a line hung up) it is closed at once, so
+// that the system can take the device away and give its name to the adapter
+// when it comes back; the loss is said once on standard error, and the port
+// is opened again, with the same settings, as soon as the same name leads to
+// a device. Then every device is identified again and polling goes on.
+// Stop signals end the loop at any moment, the wait for the port included.
 #pragma once
 
+#include "device_poller.h"
 #include "poll_options.h"
-#include "reading_outputs.h"
 #include "stop_signals.h"
 
 #include <cstdint>
-#include <string>
+#include <memory>
+#include <vector>
 
 namespace tools {
 
 class PollLoop {
 public:
-    PollLoop(void* port, const PollOptions& options, ReadingOutputs& outputs, StopSignals& stop);
+    // Takes over `port`, opened at the first device's speed, and closes it at
+    // the end.
+    PollLoop(void* port, const PollOptions& options, std::vector<std::unique_ptr<DevicePoller>>& devices,
+             StopSignals& stop);
+    ~PollLoop();
+    PollLoop(const PollLoop&) = delete;
+    PollLoop& operator=(const PollLoop&) = delete;
 
-    // Polls until a stop signal comes or the options' count of readings is
-    // logged.
+    // Polls until a stop signal comes or every device has logged the count
+    // of readings asked for.
     void run();
 
-    long readings() const { return readings_; }
-    long failures() const { return failures_; }
+    long portLosses() const { return portLosses_; }
+
+    // The wait between attempts to open a port that went away: the period,
+    // but not below 100 ms (opening costs a look through the device names)
+    // nor above 1 s (a returning port is taken within a second).
+    static std::uint32_t reopenEveryMs(int periodMs);
 
 private:
-    // Result of a request abandoned for a stop signal.
-    static constexpr int kStopped = -1;
-
-    template <typename Request>
-    int withAttempts(Request request);
-    void report(const char* caption, int code);
-
-    // False when stopped before the device answered.
-    bool identify();
-    // The mode and emissivity; defaults (mode 0) with a message when they
-    // cannot be read. False when stopped.
-    bool readSettings();
-    // False when stopped or done.
-    bool pollState();
-    bool pollTemperature();
-    void startClock();
-    std::int64_t elapsedMs();
+    bool allFinished() const;
+    // Sets the port to `baudCode`; false when the port refuses.
+    bool useSpeed(int baudCode);
+    // Closes the failed port and waits for it to come back; false when a stop
+    // signal came first.
+    bool recover();
+    void reportFaults(std::uint32_t now);
 
     void* port_;
-    PollOptions options_;
-    ReadingOutputs& outputs_;
+    const PollOptions& options_;
+    std::vector<std::unique_ptr<DevicePoller>>& devices_;
     StopSignals& stop_;
-    char address_;
-    unsigned mode_ = 0;
-    unsigned short emissivity_ = 0;
-    std::uint8_t state_ = 0;
-    bool settled_ = true;
-    bool started_ = false;
-    std::uint32_t lastTick_ = 0;
-    std::int64_t elapsed_ = 0;
-    long readings_ = 0;
-    long failures_ = 0;
+    int baudCode_;
+    long portLosses_ = 0;
+    std::uint32_t lastReport_;
+    std::vector<LinkCounts> reported_;
 };
 
 }  // namespace tools

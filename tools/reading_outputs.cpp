@@ -1,5 +1,7 @@
 #include "reading_outputs.h"
 
+#include "output_paths.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -7,19 +9,6 @@
 namespace tools {
 
 namespace {
-
-// FILE.tdf, FILE_2.tdf, FILE_3.tdf, ...
-std::string numberedPath(const std::string& path, int number)
-{
-    if (number == 1)
-        return path;
-    const std::string suffix = "_" + std::to_string(number);
-    const std::size_t slash = path.find_last_of('/');
-    const std::size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash) || dot == slash + 1)
-        return path + suffix;
-    return path.substr(0, dot) + suffix + path.substr(dot);
-}
 
 // `ms` after `begin`, on its clock; `begin` itself when no calendar holds it.
 platform::SystemTime later(const platform::SystemTime& begin, std::int64_t ms)
@@ -33,8 +22,8 @@ platform::SystemTime later(const platform::SystemTime& begin, std::int64_t ms)
 
 }  // namespace
 
-ReadingOutputs::ReadingOutputs(const PollOptions& options, std::string label)
-    : options_(options), label_(std::move(label))
+ReadingOutputs::ReadingOutputs(std::string tdfPath, std::string csvPath, std::string label)
+    : tdfPath_(std::move(tdfPath)), csvBasePath_(std::move(csvPath)), label_(std::move(label))
 {
 }
 
@@ -46,22 +35,23 @@ ReadingOutputs::~ReadingOutputs()
 
 bool ReadingOutputs::open(std::string& error)
 {
-    if (!options_.tdfPath.empty()) {
+    if (!tdfPath_.empty()) {
         series_ = std::make_unique<TermDataFile>();
-        seriesPath_ = options_.tdfPath;
+        seriesPath_ = tdfPath_;
         series_->SetFilePath(seriesPath_.c_str());
         if (series_->GetTermData() == nullptr || !series_->Save()) {
             error = "не удаётся создать файл результатов " + seriesPath_;
             return false;
         }
     }
-    if (options_.csvPath == "-") {
+    csvPath_ = csvBasePath_;
+    if (csvPath_ == "-") {
         csv_ = stdout;
         csvIsStdout_ = true;
-    } else if (!options_.csvPath.empty()) {
-        csv_ = std::fopen(options_.csvPath.c_str(), "wb");
+    } else if (!csvPath_.empty()) {
+        csv_ = std::fopen(csvPath_.c_str(), "wb");
         if (csv_ == nullptr) {
-            error = "не удаётся создать файл CSV " + options_.csvPath + ": " + std::strerror(errno);
+            error = "не удаётся создать файл CSV " + csvPath_ + ": " + std::strerror(errno);
             return false;
         }
     }
@@ -76,7 +66,7 @@ void ReadingOutputs::setDevice(const v2DeviceInfo& device)
     if (csv_ != nullptr && !csvHeaderWritten_) {
         const std::string header = csvHeader(isRatioDevice(device_.type));
         csvHeaderWritten_ = true;
-        note(std::fputs(header.c_str(), csv_) >= 0 && std::fflush(csv_) == 0, csvFailing_, "файл CSV");
+        note(std::fputs(header.c_str(), csv_) >= 0 && std::fflush(csv_) == 0, csvFailing_, "файл CSV " + csvPath_);
     }
 }
 
@@ -111,17 +101,47 @@ void ReadingOutputs::addToSeries(const PollReading& reading)
     note(series_->SaveResult(), seriesFailing_, "файл результатов " + seriesPath_);
 }
 
-void ReadingOutputs::startNextSeries(const PollReading& reading)
+void ReadingOutputs::nextSeriesFile()
 {
     note(series_->Save(), seriesFailing_, "файл результатов " + seriesPath_);
-    seriesPath_ = numberedPath(options_.tdfPath, ++seriesNumber_);
+    seriesPath_ = numberedPath(tdfPath_, ++seriesNumber_);
+    series_->Clear();
+    series_->SetFilePath(seriesPath_.c_str());
+}
+
+void ReadingOutputs::startNextSeries(const PollReading& reading)
+{
+    nextSeriesFile();
     seriesStartMs_ = reading.msSinceStart;
     const platform::SystemTime begin = later(begin_, seriesStartMs_);
-    series_->Clear();
     series_->SetBeginTime(&begin);
     series_->SetDeviceInfo(&device_);
     series_->SetFilePath(seriesPath_.c_str());
     std::fprintf(stderr, "kl_poll: серия заполнена, показания идут в %s\n", seriesPath_.c_str());
+}
+
+std::string ReadingOutputs::startNewFiles()
+{
+    std::string names;
+    if (series_) {
+        nextSeriesFile();
+        names = seriesPath_;
+    }
+    if (csv_ != nullptr || csvLost_) {
+        if (!csvIsStdout_) {
+            if (csv_ != nullptr)
+                note(std::fclose(csv_) == 0, csvFailing_, "файл CSV " + csvPath_);
+            csvPath_ = numberedPath(csvBasePath_, ++csvNumber_);
+            csv_ = std::fopen(csvPath_.c_str(), "wb");
+            note(csv_ != nullptr, csvFailing_, "файл CSV " + csvPath_);
+            csvLost_ = csvLost_ || csv_ == nullptr;
+        }
+        csvHeaderWritten_ = false;
+        names += (names.empty() ? "" : ", ") + csvPath_;
+    }
+    // Rows wait for the new device's begin time.
+    rows_.reset();
+    return names;
 }
 
 void ReadingOutputs::writeCsv(const PollReading& reading)
@@ -132,7 +152,7 @@ void ReadingOutputs::writeCsv(const PollReading& reading)
                           reading.words[4]))
         return;
     note(std::fwrite(row.data(), 1, row.size(), csv_) == row.size() && std::fflush(csv_) == 0, csvFailing_,
-         "файл CSV");
+         "файл CSV " + csvPath_);
     csvLost_ = csvLost_ || csvFailing_;
 }
 
@@ -165,10 +185,10 @@ bool ReadingOutputs::finish()
         if (!csvIsStdout_)
             closed = std::fclose(csv_) == 0 && closed;
         csv_ = nullptr;
-        note(closed, csvFailing_, "файл CSV");
-        ok = ok && closed && !csvLost_;
+        note(closed, csvFailing_, "файл CSV " + csvPath_);
+        ok = ok && closed;
     }
-    return ok;
+    return ok && !csvLost_;
 }
 
 std::FILE* ReadingOutputs::infoStream() const

@@ -6,7 +6,6 @@
 #pragma once
 
 #include "csv_rows.h"
-#include "poll_options.h"
 
 #include <kcmb.h>
 
@@ -30,8 +29,10 @@ struct PollReading {
 
 class ReadingOutputs {
 public:
-    // `label` begins each reading line (the port's name).
-    ReadingOutputs(const PollOptions& options, std::string label);
+    // The result file and the CSV file (either empty: none; the CSV "-":
+    // standard output); `label` begins each reading line (the port's name,
+    // with the address when several devices share the line).
+    ReadingOutputs(std::string tdfPath, std::string csvPath, std::string label);
     ~ReadingOutputs();
     ReadingOutputs(const ReadingOutputs&) = delete;
     ReadingOutputs& operator=(const ReadingOutputs&) = delete;
@@ -48,6 +49,11 @@ public:
     // no longer fit its records, is saved, and the readings go on in a new one
     // (FILE_2.tdf, FILE_3.tdf, ...), which is said on standard error.
     void add(const PollReading& reading);
+    // Another device took the place of the last one: the series is saved, and
+    // the readings go on in the next files (FILE_2.tdf, FILE_2.csv, the next
+    // number of each), begun by setDevice and start. Returns the names of the
+    // new files, comma-separated ("-" for standard output).
+    std::string startNewFiles();
     // Saves the result file whole and closes the files; false when an output
     // failed at the end.
     bool finish();
@@ -59,13 +65,16 @@ public:
 private:
     void addToSeries(const PollReading& reading);
     void startNextSeries(const PollReading& reading);
+    // Names the series' next file; the series is emptied.
+    void nextSeriesFile();
     void writeCsv(const PollReading& reading);
     void printLine(const PollReading& reading);
     // Says once on standard error that an output fails, and again after it
     // recovered.
     void note(bool ok, bool& failing, const std::string& what);
 
-    PollOptions options_;
+    std::string tdfPath_;
+    std::string csvBasePath_;
     std::string label_;
     std::unique_ptr<TermDataFile> series_;
     v2DeviceInfo device_{};
@@ -75,6 +84,8 @@ private:
     std::string seriesPath_;
     bool seriesFailing_ = false;
     std::FILE* csv_ = nullptr;
+    std::string csvPath_;
+    int csvNumber_ = 1;
     bool csvIsStdout_ = false;
     bool csvHeaderWritten_ = false;
     bool csvFailing_ = false;

@@ -45,6 +45,8 @@ platform::MessageAnswer showHere(const platform::MessageRequest& request)
     QMessageBox box(iconOf(request.icon), QString::fromStdString(request.caption),
                     QString::fromStdString(request.text), buttonsOf(request.buttons),
                     static_cast<QWidget*>(request.owner));
+    if (!request.detail.empty())
+        box.setInformativeText(QString::fromStdString(request.detail));
     return answerOf(box.exec());
 }
 

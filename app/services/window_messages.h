@@ -11,8 +11,6 @@
 class QObject;
 
 constexpr unsigned WM_USER = 0x0400;
-// Worker notifications of the Modbus main window: wParam is the code.
-constexpr unsigned WM_KC_NOTIFY = WM_USER + 100;
 // The graph windows of the main windows (sent unless stated):
 // +201 value bounds (wParam: makeWordPair(low, high)) and series (lParam);
 // +202 largest visible time span in ms (wParam, 0 = no limit);

@@ -1,6 +1,7 @@
-// What the device workers of the main window find out about the device and
-// hand to the window. Workers write under the lock and then post a code; the
-// window reads under the lock when it handles the code.
+// What the workers of a device session share with the session: the device
+// as the program works with it, its settings words and limit table, and the
+// mode that picks the temperature word. Workers and session read and write
+// it under its lock; readings and states travel as values instead.
 #pragma once
 
 #include <kcmb.h>
@@ -10,14 +11,12 @@
 #include <mutex>
 
 struct LinkFields {
+    // The identification; its type code carries the ratio bit once the
+    // device turned out to be a ratio device.
     v2DeviceInfo deviceInfo{};
     KCConfig config{};
     LimitTable limits = initialLimitTable();
     std::uint16_t currentMode = 0;
-    // The last status byte: bit 7 = setting up, low seven bits = thermostat.
-    std::uint8_t state = 0;
-    std::uint32_t temperature = 0;
-    std::uint32_t quantum = 0;
 };
 
 class LinkState {

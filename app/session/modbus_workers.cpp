@@ -1,5 +1,6 @@
 #include "modbus_workers.h"
 
+#include "platform/clock.h"
 #include "platform/message_box.h"
 #include "platform/sync.h"
 
@@ -8,7 +9,6 @@
 
 namespace {
 
-constexpr int kStopped = -1;
 constexpr std::uint16_t kSettingsRegister = 512;
 constexpr std::uint16_t kSecondSettingsRegister = 521;
 constexpr std::uint16_t kMeasurementRegister = 256;
@@ -19,43 +19,59 @@ constexpr std::uint32_t kRetryPauseMs = 2000;
 constexpr int kMinimumPeriodMs = 20;
 constexpr int kStateEveryMs = 6000;
 
-void warn(const WorkerContext& c, int code, const char* caption)
+const char* const kStateCaption = "Ошибка получения состояния";
+const char* const kTemperatureCaption = "Ошибка получения температуры";
+
+// The operator hears of a failure after its tries, unless the session cut
+// the request short (disconnect, quit, the settings sheet).
+void warn(const WorkerContext& c, const kc::Result& result, const char* caption)
 {
-    platform::showMessageBox(KCGetErrorTxt(static_cast<unsigned short>(code)), caption, platform::MessageButtons::Ok,
+    if (c.cancelled())
+        return;
+    platform::showMessageBox(KCGetErrorTxt(result), caption, platform::MessageButtons::Ok,
                              platform::MessageIcon::Warning, c.owner);
 }
 
+void noteFailure(const WorkerContext& c, const kc::Result& result, const char* caption)
+{
+    if (c.reports.requestFailed)
+        c.reports.requestFailed(result, caption);
+}
+
+enum class Outcome { Done, Failed, Stopped };
+
 // Runs `request` up to the attempt count of times until it succeeds. Between
 // tries `ended` is asked, so that a worker told to end does not go on
-// knocking at a silent device: then the result is kStopped.
+// knocking at a silent device.
 template <class Request>
-int withAttempts(const WorkerContext& c, bool (WorkerContext::*ended)() const, Request request)
+Outcome withAttempts(const WorkerContext& c, bool (WorkerContext::*ended)() const, const char* caption,
+                     kc::Result& result, Request request)
 {
     const int tries = std::max<int>(1, attemptCount().load());
-    int result = KC_TIMEOUT;
     for (int i = 0; i < tries; ++i) {
         if (i > 0 && (c.*ended)())
-            return kStopped;
+            return Outcome::Stopped;
         result = request();
-        if (result == 0)
-            return 0;
+        if (result.ok())
+            return Outcome::Done;
+        noteFailure(c, result, caption);
     }
-    return result;
+    return (c.*ended)() ? Outcome::Stopped : Outcome::Failed;
 }
 
-char addressOf(const LinkState& link)
+char addressOf(const KCConfig& config)
 {
-    return static_cast<char>(link.snapshot().config.address & 0xFF);
+    return static_cast<char>(config.address & 0xFF);
 }
 
-// Reads the settings words into `config`; the result of the last try.
-int readSettings(const WorkerContext& c, char address, int count, KCConfig& config)
+// Reads the settings words into `config`.
+Outcome readSettings(const WorkerContext& c, char address, int count, KCConfig& config, kc::Result& result)
 {
-    return withAttempts(c, &WorkerContext::cancelled, [&] {
-        int r = readWords(c.port, address, kSettingsRegister, config.words, 9);
-        if (r == 0 && count > 9)
-            r = readWords(c.port, address, kSecondSettingsRegister, config.words + 9,
-                          static_cast<unsigned short>(count - 9));
+    return withAttempts(c, &WorkerContext::cancelled, "Ошибка получения уставок", result, [&] {
+        kc::Result r = kc::readWords(c.port, address, kSettingsRegister, config.words, 9);
+        if (r.ok() && count > 9)
+            r = kc::readWords(c.port, address, kSecondSettingsRegister, config.words + 9,
+                              static_cast<unsigned short>(count - 9));
         return r;
     });
 }
@@ -72,13 +88,15 @@ bool readLimitWords(const WorkerContext& c, char address, const LimitTableLayout
         if (c.cancelled())
             return false;
         const int n = std::min(kMaxWordsPerRequest, total - at);
-        if (readWords(c.port, address, static_cast<unsigned short>(layout.firstRegister() + at),
-                      words.data() + at, static_cast<unsigned short>(n))
-            == 0) {
+        const kc::Result r = kc::readWords(c.port, address, static_cast<unsigned short>(layout.firstRegister() + at),
+                                           words.data() + at, static_cast<unsigned short>(n));
+        if (r.ok()) {
             at += n;
-        } else if (--failuresLeft == 0) {
-            return false;
+            continue;
         }
+        noteFailure(c, r, "Ошибка");
+        if (--failuresLeft == 0)
+            return false;
     }
     return true;
 }
@@ -97,113 +115,110 @@ int nextPollCycle(int cycle, int periodMs)
 
 void runInformationWorker(const WorkerContext& c)
 {
-    const char address = addressOf(*c.link);
+    IdentifiedDevice found;
+    found.config = c.link->snapshot().config;
+    found.limits = c.link->snapshot().limits;
+    const char address = addressOf(found.config);
     DeviceInfo info{};
     info.address = static_cast<unsigned char>(address);
-    const int identified = getDeviceInfo(c.port, address, &info);
-    if (identified != 0) {
+    const kc::Result identified = kc::getDeviceInfo(c.port, address, &info);
+    if (!identified.ok()) {
+        noteFailure(c, identified, "Ошибка");
         warn(c, identified, "Ошибка");
-        // A new attempt in 2 s, unless the window stops the workers meanwhile.
-        if (!platform::waitForEvent(c.stopEvent, kRetryPauseMs))
-            c.post(kNotifyIdentify, 0);
+        // A new attempt in 2 s, unless the session stops the workers meanwhile.
+        if (!c.cancelled() && !platform::waitForEvent(c.stopEvent, kRetryPauseMs))
+            c.reports.identifyAgain();
         return;
     }
-    v2DeviceInfo device(info);
-    c.link->update([&](LinkFields& f) { f.deviceInfo = device; });
+    found.deviceInfo = v2DeviceInfo(info);
 
-    KCConfig config = c.link->snapshot().config;
-    const int settingsRead = readSettings(c, address, settingsWordsToRead(device.type, device.variant), config);
-    if (settingsRead == kStopped)
+    kc::Result result;
+    const Outcome settingsRead = readSettings(
+        c, address, settingsWordsToRead(found.deviceInfo.type, found.deviceInfo.variant), found.config, result);
+    if (settingsRead == Outcome::Stopped)
         return;
-    if (settingsRead != 0) {
-        warn(c, settingsRead, "Ошибка получения уставок");
-        KCSetDefaultConfig(&config);
-    } else if (config.emissivity > 100) {
-        // An emissivity word above 1.00 can only be a ratio: the device is a
-        // two-colour one whatever its type code says.
-        device.type = static_cast<unsigned short>(device.type | 0x80);
+    if (settingsRead == Outcome::Failed) {
+        warn(c, result, "Ошибка получения уставок");
+        KCSetDefaultConfig(&found.config);
+    } else {
+        // An emissivity word above 1.00 can only be a ratio.
+        found.ratio = isRatioDevice(found.deviceInfo.type) || found.config.emissivity > 100;
     }
-    c.link->update([&](LinkFields& f) {
-        f.config = config;
-        f.deviceInfo = device;
-    });
+    const unsigned type = found.deviceInfo.type | (found.ratio ? kRatioTypeBit : 0u);
 
-    if (const auto layout = limitTableLayout(device.type, device.variant)) {
+    if (const auto layout = limitTableLayout(type, found.deviceInfo.variant)) {
         std::vector<std::uint16_t> words;
         const bool complete = readLimitWords(c, address, *layout, words);
         if (c.cancelled())
             return;
-        c.link->update([&](LinkFields& f) {
-            if (complete)
-                decodeLimitTable(*layout, words, device.tempMin, device.tempMax, f.limits);
-            else
-                applyFallbackLimits(f.limits, device.tempMin, device.tempMax);
-        });
+        if (complete)
+            decodeLimitTable(*layout, words, found.deviceInfo.tempMin, found.deviceInfo.tempMax, found.limits);
+        else
+            applyFallbackLimits(found.limits, found.deviceInfo.tempMin, found.deviceInfo.tempMax);
     }
 
     unsigned short mode = 0;
-    const int modeRead = withAttempts(c, &WorkerContext::cancelled,
-                                      [&] { return readWords(c.port, address, kSettingsRegister, &mode, 1); });
-    if (modeRead == kStopped)
+    const Outcome modeRead = withAttempts(c, &WorkerContext::cancelled, "Ошибка", result, [&] {
+        return kc::readWords(c.port, address, kSettingsRegister, &mode, 1);
+    });
+    if (modeRead == Outcome::Stopped)
         return;
-    if (modeRead == 0)
-        c.link->update([&](LinkFields& f) {
-            f.currentMode = mode;
-            f.config.mode = mode;
-        });
-    else
-        warn(c, modeRead, "Ошибка");
-    c.post(kNotifyIdentified, 0);
+    if (modeRead == Outcome::Done) {
+        found.currentMode = mode;
+        found.config.mode = mode;
+    } else {
+        found.currentMode = found.config.mode;
+        warn(c, result, "Ошибка");
+    }
+    c.link->update([&](LinkFields& f) {
+        f.deviceInfo = found.deviceInfo;
+        f.deviceInfo.type = static_cast<unsigned short>(type);
+        f.config = found.config;
+        f.limits = found.limits;
+        f.currentMode = found.currentMode;
+    });
+    c.reports.identified(found);
 }
 
-void runPollingWorker(const WorkerContext& c, int periodMs, bool readQuantum)
+void runPollingWorker(const WorkerContext& c, int periodMs)
 {
     const int period = std::max(periodMs, kMinimumPeriodMs);
     std::uint8_t lastState = 0;
     int cycle = 0;
     for (;;) {
         const LinkFields now = c.link->snapshot();
-        const char address = static_cast<char>(now.config.address & 0xFF);
+        const char address = addressOf(now.config);
+        kc::Result result;
         if (cycle == 0) {
             unsigned short status = 0;
-            const int r = withAttempts(c, &WorkerContext::stopRequested,
-                                       [&] { return readException(c.port, address, &status); });
-            if (r == kStopped)
+            const Outcome read = withAttempts(c, &WorkerContext::stopRequested, kStateCaption, result,
+                                              [&] { return kc::readException(c.port, address, &status); });
+            if (read == Outcome::Stopped)
                 return;
-            if (r == 0) {
-                if (c.stopRequested())
-                    return;
+            if (read == Outcome::Done) {
                 lastState = static_cast<std::uint8_t>(status);
-                c.link->update([&](LinkFields& f) { f.state = lastState; });
-                c.post(kNotifyState, 0);
+                c.reports.stateRead(lastState, platform::tickCount());
             } else {
-                warn(c, r, "Ошибка получения состояния");
+                warn(c, result, kStateCaption);
             }
         }
         if ((lastState & 0x7F) == 0) {
             if (c.stopRequested())
                 return;
             unsigned short words[kMeasurementWords] = {};
-            const int r = withAttempts(c, &WorkerContext::stopRequested, [&] {
-                return readWords(c.port, address, kMeasurementRegister, words, kMeasurementWords);
+            const Outcome read = withAttempts(c, &WorkerContext::stopRequested, kTemperatureCaption, result, [&] {
+                return kc::readWords(c.port, address, kMeasurementRegister, words, kMeasurementWords);
             });
-            if (r == kStopped)
+            if (read == Outcome::Stopped)
                 return;
-            if (r == 0) {
+            if (read == Outcome::Done) {
                 // Modes 0 to 3 have their own word; any other mode reads the
                 // plain measurement rather than a word outside the block.
                 const int word = now.currentMode <= 3 ? now.currentMode : 0;
-                c.link->update([&](LinkFields& f) {
-                    f.temperature = words[word];
-                    f.quantum = words[kQuantumWord];
-                });
-                if (c.stopRequested())
-                    return;
-                c.post(kNotifyReading, 0);
-                if (readQuantum)
-                    c.post(kNotifyQuantum, words[kQuantumWord]);
+                c.reports.reading(Reading{words[word], words[kQuantumWord], now.config.emissivity,
+                                          platform::tickCount()});
             } else {
-                warn(c, r, "Ошибка получения температуры");
+                warn(c, result, kTemperatureCaption);
             }
         }
         if (platform::waitForEvent(c.stopEvent, static_cast<std::uint32_t>(period - kMinimumPeriodMs)))
@@ -212,28 +227,31 @@ void runPollingWorker(const WorkerContext& c, int periodMs, bool readQuantum)
     }
 }
 
-void runWriteWorker(const WorkerContext& c, std::uint8_t writeAddress)
+void runWriteWorker(const WorkerContext& c, const KCConfig& config, std::uint8_t writeAddress)
 {
     const LinkFields now = c.link->snapshot();
     const unsigned type = now.deviceInfo.type;
     const int count = settingsWordsToWrite(type, now.deviceInfo.variant);
     const char address = static_cast<char>(writeAddress);
     // writeWords turns the words it sends into line order: it gets a copy.
-    KCConfig words = now.config;
-    int r = writeWords(c.port, address, kSettingsRegister, words.words, 9);
-    if (r != 0) {
+    KCConfig words = config;
+    kc::Result r = kc::writeWords(c.port, address, kSettingsRegister, words.words, 9);
+    if (!r.ok()) {
+        noteFailure(c, r, "Ошибка внесения изменений");
         warn(c, r, "Ошибка внесения изменений");
         return;
     }
     if (hasCurrentOutput(type) && count > 9) {
-        words = now.config;
-        r = writeWords(c.port, address, kSecondSettingsRegister, words.words + 9, static_cast<unsigned short>(count - 9));
-        if (r != 0) {
+        words = config;
+        r = kc::writeWords(c.port, address, kSecondSettingsRegister, words.words + 9,
+                           static_cast<unsigned short>(count - 9));
+        if (!r.ok()) {
+            noteFailure(c, r, "Ошибка изменения настроек токового выхода.");
             warn(c, r, "Ошибка изменения настроек токового выхода.");
             return;
         }
     }
-    c.post(kNotifyWritten, 0);
+    c.reports.written();
 }
 
 std::atomic<std::uint16_t>& attemptCount()

@@ -2,6 +2,16 @@
 
 #include "platform/message_box.h"
 
+#include <cstdio>
+
+std::string logLine(const platform::SystemTime& at, std::uint32_t temperature, double emissivity)
+{
+    char line[80];
+    std::snprintf(line, sizeof line, "%02u:%02u:%02u.%03u %lu %0.2f\n", at.hour, at.minute, at.second,
+                  at.milliseconds, static_cast<unsigned long>(temperature), emissivity);
+    return line;
+}
+
 TextLog::Outcome TextLog::open(const QString& fileName, void* owner)
 {
     close();

@@ -1,10 +1,16 @@
 // The text log of readings: one line per reading while logging is on.
 #pragma once
 
+#include "platform/clock.h"
+
 #include <QFile>
 #include <QString>
 
+#include <cstdint>
 #include <string>
+
+// One line of the text log: "%02u:%02u:%02u.%03u %lu %0.2f\n".
+std::string logLine(const platform::SystemTime& at, std::uint32_t temperature, double emissivity);
 
 class TextLog {
 public:

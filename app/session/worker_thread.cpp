@@ -1,5 +1,7 @@
 #include "worker_thread.h"
 
+#include <algorithm>
+
 WorkerThread::~WorkerThread()
 {
     join();
@@ -13,25 +15,25 @@ void WorkerThread::start(std::function<void()> body)
         body();
         std::lock_guard<std::mutex> lock(mutex_);
         running_ = false;
-        if (waiting_ != nullptr)
-            QMetaObject::invokeMethod(waiting_, &QEventLoop::quit, Qt::QueuedConnection);
+        for (QEventLoop* loop : waiting_)
+            QMetaObject::invokeMethod(loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
 }
 
 void WorkerThread::join()
 {
-    if (!thread_.joinable())
-        return;
     {
         QEventLoop loop;
         std::unique_lock<std::mutex> lock(mutex_);
         if (running_) {
-            waiting_ = &loop;
+            waiting_.push_back(&loop);
             lock.unlock();
             loop.exec(QEventLoop::ExcludeUserInputEvents);
             lock.lock();
-            waiting_ = nullptr;
+            waiting_.erase(std::find(waiting_.begin(), waiting_.end(), &loop));
         }
     }
-    thread_.join();
+    // The thread object is joined once, by whichever join gets here first.
+    if (thread_.joinable() && !running_)
+        thread_.join();
 }

@@ -1,7 +1,9 @@
-// One worker thread of a window. The window joins it before it closes what
+// One worker thread of a session. The session joins it before it closes what
 // the worker uses; while it waits it keeps handling its events, other than
 // the operator's input, so that message boxes the worker asks for are shown
-// and answered and nothing deadlocks.
+// and answered and nothing deadlocks. A join that starts while another join
+// of the same worker waits (from an event handled meanwhile) waits as well
+// and both return once the worker has ended.
 #pragma once
 
 #include <QEventLoop>
@@ -10,6 +12,7 @@
 #include <functional>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 class WorkerThread {
 public:
@@ -21,7 +24,7 @@ public:
     // True from start() until the body has returned.
     bool running() const { return running_.load(); }
 
-    // Starts `body` on a new thread; a previous body must have ended (join).
+    // Starts `body` on a new thread; a previous body is joined first.
     void start(std::function<void()> body);
 
     // Waits until the body has returned and the thread has ended.
@@ -31,5 +34,6 @@ private:
     std::thread thread_;
     std::atomic<bool> running_{false};
     std::mutex mutex_;
-    QEventLoop* waiting_ = nullptr;
+    // The event loops of the joins waiting for the body, innermost last.
+    std::vector<QEventLoop*> waiting_;
 };

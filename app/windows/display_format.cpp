@@ -18,14 +18,6 @@ QString emissivityText(unsigned short word, unsigned type)
     return QString::asprintf("%0.2f", word / emissivityDivisor(type));
 }
 
-std::string logLine(const platform::SystemTime& at, std::uint32_t temperature, double emissivity)
-{
-    char line[80];
-    std::snprintf(line, sizeof line, "%02u:%02u:%02u.%03u %lu %0.2f\n", at.hour, at.minute, at.second,
-                  at.milliseconds, static_cast<unsigned long>(temperature), emissivity);
-    return line;
-}
-
 std::optional<ModeParameter> modeParameter(const KCConfig& config)
 {
     switch (config.mode) {

@@ -18,9 +18,6 @@ QString temperatureText(std::uint32_t temperature);
 // The emissivity word as "%0.2f" of word / divisor.
 QString emissivityText(unsigned short word, unsigned type);
 
-// One line of the text log: "%02u:%02u:%02u.%03u %lu %0.2f\n".
-std::string logLine(const platform::SystemTime& at, std::uint32_t temperature, double emissivity);
-
 // The parameter of the device's mode, shown beside its value; none for mode 0
 // and for modes the program does not know.
 struct ModeParameter {

@@ -2,106 +2,121 @@
 
 #include "about_dlg.h"
 #include "app_icon.h"
+#include "dev_config.h"
+#include "device_session.h"
 #include "display_format.h"
+#include "file_dialogs.h"
+#include "graph_wnd.h"
+#include "rangebar.h"
 #include "window_messages.h"
 
 #include "ui_kctest_dlg.h"
 
-#include "platform/clock.h"
 #include "platform/message_box.h"
-#include "platform/sync.h"
+
+#include <QDir>
 
 #include <cstring>
-#include <new>
 
 namespace {
 
-const char* const kStopEventName = "EndReadThread";
 const char* const kConnectText = "Подключиться";
 const char* const kDisconnectText = "Отключиться";
+const char* const kSeriesFilter = "ZodarAver Files (*.tdf)|*.tdf|All Files (*.*)|*.*||";
 
 QString textOf(const char* chars, std::size_t size)
 {
     return QString::fromLatin1(chars, static_cast<int>(strnlen(chars, size)));
 }
 
-void showError(QWidget* owner, const char* text)
+void showError(QWidget* owner, const char* text, const std::string& detail = {})
 {
-    platform::showMessageBox(text, "Ошибка", platform::MessageButtons::Ok, platform::MessageIcon::Error, owner);
+    platform::MessageRequest request;
+    request.text = text;
+    request.detail = detail;
+    request.caption = "Ошибка";
+    request.icon = platform::MessageIcon::Error;
+    request.owner = owner;
+    platform::showMessageBox(request);
+}
+
+// Why a port could not be opened, for the box that says it could not.
+std::string openFailureText(KCOpenError why)
+{
+    switch (why) {
+    case KC_OPEN_NOT_FOUND: return "Порт не найден.";
+    case KC_OPEN_BUSY: return "Порт занят другой программой.";
+    case KC_OPEN_NO_PERMISSION:
+        return "Нет доступа к порту: пользователь должен входить в группу dialout.";
+    default: return "Порт не удалось настроить.";
+    }
+}
+
+LinkOptions linkOptionsOf(const StoredSettings& s)
+{
+    LinkOptions o;
+    o.portName = s.port;
+    o.automaticFlow = s.automaticFlow;
+    o.sendDTR = s.sendDTR;
+    o.sendRTS = s.sendRTS;
+    o.recvDTR = s.recvDTR;
+    o.recvRTS = s.recvRTS;
+    o.periodMs = s.periodMs;
+    o.log = s.log;
+    o.logFileName = s.logFileName;
+    return o;
 }
 
 }  // namespace
 
-CKCTestDlg::CKCTestDlg(SettingsBackend& store, QWidget* parent)
-    : QDialog(parent),
-      ui_(std::make_unique<Ui::KCTestDlg>()),
-      store_(store),
-      stopEvent_(platform::createEvent(kStopEventName, true, true)),
-      series_(new (std::nothrow) TermDataFile)
+CKCTestDlg::CKCTestDlg(DeviceSession& session, SettingsBackend& store, QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::KCTestDlg>()), session_(session), store_(store)
 {
     ui_->setupUi(this);
     setWindowIcon(applicationIcon());
     stored_ = readStoredSettings(store_);
     attemptCount() = stored_.numErrors;
+    session_.setBoxOwner(static_cast<QWidget*>(this));
 
     connect(ui_->connectButton, &QPushButton::clicked, this, &CKCTestDlg::onConnectClicked);
-    connect(ui_->saveResultsCheck, &QCheckBox::toggled, this, &CKCTestDlg::onSaveResultsToggled);
+    connect(ui_->settingsButton, &QPushButton::clicked, this, &CKCTestDlg::onSettingsClicked);
+    connect(ui_->graphButton, &QPushButton::clicked, this, [this] { onGraphClicked(graph::GraphKind::Temperature); });
+    connect(ui_->quantumButton, &QPushButton::clicked, this, [this] { onGraphClicked(graph::GraphKind::Quantum); });
+    connect(ui_->saveResultsCheck, &QCheckBox::toggled, this, [this](bool on) { session_.setSaveResults(on); });
     connect(ui_->aboutButton, &QPushButton::clicked, this, &CKCTestDlg::showAbout);
-    // The settings sheet and the graph windows are not part of this window yet.
-    ui_->settingsButton->setEnabled(false);
-    ui_->graphButton->setEnabled(false);
-    ui_->quantumButton->setEnabled(false);
+
+    connect(&session_, &DeviceSession::connectionChanged, this, &CKCTestDlg::onConnectionChanged);
+    connect(&session_, &DeviceSession::identified, this, &CKCTestDlg::onIdentified);
+    connect(&session_, &DeviceSession::stateRead, this, &CKCTestDlg::onStateRead);
+    connect(&session_, &DeviceSession::reading, this, &CKCTestDlg::onReading);
+    connect(&session_, &DeviceSession::settingsWritten, this, &CKCTestDlg::refreshParameterDisplay);
+    connect(&session_, &DeviceSession::resultSavingFailed, this, &CKCTestDlg::onResultSavingFailed);
 
     ui_->portEdit->setText(stored_.port);
-    ui_->verifyDateEdit->setDate(QDate::currentDate());
-    ui_->thermostatValueEdit->setText("0");
-    ui_->temperatureEdit->setText("0");
+    ui_->saveResultsCheck->setChecked(session_.savesResults());
+    clearDeviceDisplay();
     refreshParameterDisplay();
     ui_->quantumEdit->setVisible(stored_.readQuant);
     ui_->quantumLabel->setVisible(stored_.readQuant);
     ui_->quantumButton->setVisible(stored_.readQuant);
 }
 
-CKCTestDlg::~CKCTestDlg()
-{
-    platform::setEvent(stopEvent_);
-    stopWorkers();
-    if (port_ != nullptr)
-        KCClosePort(port_);
-    // A series that never received a reading leaves no empty file behind.
-    if (series_ && saveResults_ && series_->GetCount() > 0)
-        series_->Save();
-    platform::closeHandle(stopEvent_);
-}
+CKCTestDlg::~CKCTestDlg() = default;
 
 bool CKCTestDlg::event(QEvent* e)
 {
     if (e->type() == WindowMessageEvent::eventType()) {
         const auto* message = static_cast<WindowMessageEvent*>(e);
-        if (message->message() == WM_KC_NOTIFY)
-            handleNotify(static_cast<unsigned>(message->wParam()), message->lParam());
+        if (message->message() == WM_GRAPH_CLOSED)
+            hideGraph(static_cast<unsigned>(message->wParam()));
         return true;
     }
     return QDialog::event(e);
 }
 
-void CKCTestDlg::handleNotify(unsigned code, std::intptr_t argument)
-{
-    switch (code) {
-    case kNotifyIdentify: startInformationWorker(); break;
-    case kNotifyIdentified: onIdentified(); break;
-    case kNotifyStartPolling: startPollingWorker(); break;
-    case kNotifyState: onState(); break;
-    case kNotifyReading: onReading(); break;
-    case kNotifyWritten: onWritten(); break;
-    case kNotifyQuantum: ui_->quantumEdit->setText(QString::asprintf("%i", static_cast<int>(argument))); break;
-    default: break;
-    }
-}
-
 void CKCTestDlg::onConnectClicked()
 {
-    if (isConnected())
+    if (session_.isConnected())
         disconnectPort();
     else
         connectPort();
@@ -109,53 +124,41 @@ void CKCTestDlg::onConnectClicked()
 
 void CKCTestDlg::connectPort()
 {
-    const LinkFields now = link_.snapshot();
-    HandleGuard guard = KCOpenPort(stored_.port.toUtf8().constData(), static_cast<char>(now.config.baudRate));
-    if (!platform::isUsableHandle(guard.get())) {
-        showError(this, "Ошибка открытия порта");
+    KCOpenError why = KC_OPEN_OK;
+    if (!session_.connectDevice(linkOptionsOf(stored_), &why)) {
+        showError(this, "Ошибка открытия порта", openFailureText(why));
         return;
     }
-    port_ = guard.release();
-
-    if (series_)
-        series_->Clear();
-    else
-        showError(this, "Ошибка размещения памяти под данные");
-    startTick_ = 0;
-    startTickSet_ = false;
-    ui_->connectButton->setText(kDisconnectText);
-    if (stored_.log && log_.open(stored_.logFileName, this) == TextLog::Outcome::Declined)
+    // Cancel at the log question switches the log off, and so it is stored.
+    if (stored_.log && !session_.logging())
         stored_.log = false;
-
-    if (KCPortInfo* info = getKCPortInfo(port_)) {
-        info->sendDTR = stored_.automaticFlow ? 255 : stored_.sendDTR;
-        info->sendRTS = stored_.automaticFlow ? 255 : stored_.sendRTS;
-        info->recvDTR = stored_.automaticFlow ? 255 : stored_.recvDTR;
-        info->recvRTS = stored_.automaticFlow ? 255 : stored_.recvRTS;
+    if (session_.series() == nullptr)
+        showError(this, "Ошибка размещения памяти под данные");
+    if (temperatureGraph_) {
+        temperatureGraph_->timeRuler()->SetMin(-5000);
+        temperatureGraph_->timeRuler()->SetMax(0);
     }
-    sendMessage(this, WM_KC_NOTIFY, kNotifyIdentify, 0);
 }
 
 void CKCTestDlg::disconnectPort()
 {
-    platform::setEvent(stopEvent_);
-    stopWorkers();
-    KCClosePort(port_);
-    port_ = nullptr;
-    startTick_ = 0;
-    startTickSet_ = false;
-    ui_->connectButton->setText(kConnectText);
-    clearDeviceDisplay();
+    session_.disconnectDevice();
+    sendMessage(this, WM_GRAPH_CLOSED, 0, 0);
+    sendMessage(this, WM_GRAPH_CLOSED, 1, 0);
+}
+
+void CKCTestDlg::onConnectionChanged(bool connected)
+{
+    ui_->connectButton->setText(connected ? kDisconnectText : kConnectText);
+    if (!connected)
+        clearDeviceDisplay();
     refreshParameterDisplay();
-    log_.close();
-    if (series_ && saveResults_)
-        series_->Save();
 }
 
 void CKCTestDlg::clearDeviceDisplay()
 {
-    for (QLineEdit* e : {ui_->typeEdit, ui_->serialEdit, ui_->yearEdit, ui_->sensorEdit, ui_->lowerRangeEdit,
-                         ui_->upperRangeEdit, ui_->stateEdit, ui_->thermostatEdit, ui_->modeEdit})
+    for (QLineEdit* e : {ui_->typeEdit, ui_->serialEdit, ui_->yearEdit, ui_->sensorEdit, ui_->stateEdit,
+                         ui_->thermostatEdit, ui_->modeEdit})
         e->clear();
     ui_->lowerRangeEdit->setText("0");
     ui_->upperRangeEdit->setText("0");
@@ -164,142 +167,61 @@ void CKCTestDlg::clearDeviceDisplay()
     ui_->temperatureEdit->setText("0");
 }
 
-void CKCTestDlg::pauseWorkers()
+void CKCTestDlg::onIdentified(const IdentifiedDevice& device)
 {
-    platform::setEvent(stopEvent_);
-    stopWorkers();
-}
-
-void CKCTestDlg::stopWorkers()
-{
-    cancel_ = true;
-    infoWorker_.join();
-    pollWorker_.join();
-    writeWorker_.join();
-    cancel_ = false;
-}
-
-WorkerContext CKCTestDlg::workerContext()
-{
-    WorkerContext c;
-    c.port = port_;
-    c.stopEvent = stopEvent_;
-    c.link = &link_;
-    c.owner = this;
-    c.cancel = &cancel_;
-    c.post = [this](unsigned code, std::intptr_t argument) { postMessage(this, WM_KC_NOTIFY, code, argument); };
-    return c;
-}
-
-void CKCTestDlg::startInformationWorker()
-{
-    if (!isConnected())
-        return;
-    // The only running identification at this point is the one that asked for
-    // this new attempt and is ending.
-    infoWorker_.join();
-    const WorkerContext c = workerContext();
-    infoWorker_.start([c] { runInformationWorker(c); });
-}
-
-void CKCTestDlg::startPollingWorker()
-{
-    if (!isConnected() || pollWorker_.running())
-        return;
-    const WorkerContext c = workerContext();
-    const int period = stored_.periodMs;
-    const bool readQuantum = stored_.readQuant;
-    pollWorker_.start([c, period, readQuantum] { runPollingWorker(c, period, readQuantum); });
-}
-
-void CKCTestDlg::startWriteWorker(std::uint8_t writeAddress)
-{
-    if (!isConnected() || writeWorker_.running())
-        return;
-    const WorkerContext c = workerContext();
-    writeWorker_.start([c, writeAddress] { runWriteWorker(c, writeAddress); });
-}
-
-void CKCTestDlg::onIdentified()
-{
-    const LinkFields now = link_.snapshot();
-    deviceInfo_ = now.deviceInfo;
-    ui_->typeEdit->setText(QString::fromUtf8(getDeviceName(deviceInfo_.type)));
-    ui_->serialEdit->setText(textOf(deviceInfo_.serial, sizeof deviceInfo_.serial));
-    ui_->yearEdit->setText(textOf(deviceInfo_.year, sizeof deviceInfo_.year));
-    ui_->sensorEdit->setText(QString::fromUtf8(KCGetSensorName(static_cast<unsigned short>(deviceInfo_.sensor))));
-    ui_->lowerRangeEdit->setText(QString::number(deviceInfo_.tempMin));
-    ui_->upperRangeEdit->setText(QString::number(deviceInfo_.tempMax));
-    char date[sizeof deviceInfo_.verifyDate + 1] = {};
-    std::memcpy(date, deviceInfo_.verifyDate, sizeof deviceInfo_.verifyDate);
+    // The model's name is that of the type the device gave, whatever the
+    // ratio detection made of it.
+    const v2DeviceInfo& info = device.deviceInfo;
+    ui_->typeEdit->setText(QString::fromUtf8(getDeviceName(info.type)));
+    ui_->serialEdit->setText(textOf(info.serial, sizeof info.serial));
+    ui_->yearEdit->setText(textOf(info.year, sizeof info.year));
+    ui_->sensorEdit->setText(QString::fromUtf8(KCGetSensorName(static_cast<unsigned short>(info.sensor))));
+    ui_->lowerRangeEdit->setText(QString::number(info.tempMin));
+    ui_->upperRangeEdit->setText(QString::number(info.tempMax));
+    char date[sizeof info.verifyDate + 1] = {};
+    std::memcpy(date, info.verifyDate, sizeof info.verifyDate);
     if (const auto verified = verificationDate(date))
         ui_->verifyDateEdit->setDate(*verified);
     refreshParameterDisplay();
-    if (series_)
-        series_->SetDeviceInfo(&deviceInfo_);
-    platform::resetEvent(stopEvent_);
-    postMessage(this, WM_KC_NOTIFY, kNotifyStartPolling, 0);
 }
 
-void CKCTestDlg::onState()
+void CKCTestDlg::onStateRead(std::uint8_t state)
 {
-    const LinkFields now = link_.snapshot();
-    const int thermostat = now.state & 0x7F;
-    ui_->stateEdit->setText((now.state & 0x80) ? "настройка" : "измерение");
+    const int thermostat = state & 0x7F;
+    ui_->stateEdit->setText((state & 0x80) ? "настройка" : "измерение");
     ui_->thermostatValueEdit->setText(QString::number(thermostat));
     ui_->thermostatEdit->setText(thermostat == 0 ? "в режиме" : "не в режиме");
     ui_->thermostatValueLabel->setVisible(thermostat != 0);
     ui_->thermostatValueEdit->setVisible(thermostat != 0);
-    if (thermostat == 0) {
-        ui_->modeEdit->setText(QString::fromUtf8(KCGetDevModeName(now.currentMode)));
-        if (!startTickSet_) {
-            startTick_ = platform::tickCount();
-            startTickSet_ = true;
-        }
-    }
+    if (thermostat == 0)
+        ui_->modeEdit->setText(QString::fromUtf8(KCGetDevModeName(session_.currentMode())));
 }
 
-void CKCTestDlg::onReading()
+void CKCTestDlg::onReading(const SessionReading& reading)
 {
-    const LinkFields now = link_.snapshot();
-    const std::uint32_t tick = platform::tickCount();
-    if (!startTickSet_) {
-        startTick_ = tick;
-        startTickSet_ = true;
-    }
-    if (series_) {
-        if (v4TermData* record = series_->Add(static_cast<long>(static_cast<std::int32_t>(tick - startTick_)),
-                                              static_cast<long>(now.temperature), now.config.emissivity))
-            record->quantum = static_cast<std::int32_t>(now.quantum);
-        if (saveResults_ && !series_->SaveResult()) {
-            saveResults_ = false;
-            ui_->saveResultsCheck->setChecked(false);
-            showError(this, "Ошибка сохранения промежуточных результатов.");
-        }
-    }
-    ui_->temperatureEdit->setText(temperatureText(now.temperature));
-    if (stored_.log && log_.isOpen())
-        log_.write(logLine(platform::localTime(), now.temperature,
-                           now.config.emissivity / emissivityDivisor(deviceInfo_.type)));
+    ui_->temperatureEdit->setText(temperatureText(reading.temperature));
+    if (stored_.readQuant)
+        ui_->quantumEdit->setText(QString::asprintf("%i", static_cast<int>(reading.quantum)));
+    if (temperatureGraph_)
+        postMessage(temperatureGraph_.get(), WM_GRAPH_NEWVALUE, reading.temperature, reading.timeMs);
+    if (quantumGraph_)
+        postMessage(quantumGraph_.get(), WM_GRAPH_NEWVALUE, reading.quantum, reading.timeMs);
 }
 
-void CKCTestDlg::onWritten()
+void CKCTestDlg::onResultSavingFailed()
 {
-    if (!KCSetPortSpeed(port_, static_cast<char>(link_.snapshot().config.baudRate)))
-        return;
-    refreshParameterDisplay();
-    if (isConnected())
-        postMessage(this, WM_KC_NOTIFY, kNotifyIdentified, 0);
+    ui_->saveResultsCheck->setChecked(false);
+    showError(this, "Ошибка сохранения промежуточных результатов.");
 }
 
 void CKCTestDlg::refreshParameterDisplay()
 {
     std::optional<ModeParameter> parameter;
-    if (isConnected()) {
-        const KCConfig config = link_.snapshot().config;
-        ui_->emissivityLabel->setText(isRatioDevice(deviceInfo_.type) ? "Отношение степеней черноты"
-                                                                      : "Степень черноты");
-        ui_->emissivityEdit->setText(emissivityText(config.emissivity, deviceInfo_.type));
+    if (session_.isConnected()) {
+        const KCConfig config = session_.config();
+        const unsigned type = session_.deviceInfo().type;
+        ui_->emissivityLabel->setText(isRatioDevice(type) ? "Отношение степеней черноты" : "Степень черноты");
+        ui_->emissivityEdit->setText(emissivityText(config.emissivity, type));
         parameter = modeParameter(config);
         ui_->thermostatValueLabel->show();
         ui_->thermostatValueEdit->show();
@@ -316,9 +238,126 @@ void CKCTestDlg::refreshParameterDisplay()
     }
 }
 
-void CKCTestDlg::onSaveResultsToggled(bool on)
+void CKCTestDlg::onSettingsClicked()
 {
-    saveResults_ = on;
+    const bool connected = session_.isConnected();
+    SheetValues values;
+    values.config = session_.config();
+    values.comm = {stored_.port, stored_.automaticFlow, stored_.sendDTR, stored_.sendRTS, stored_.recvDTR,
+                   stored_.recvRTS};
+    values.program = {stored_.numErrors, stored_.confirmUpdate, stored_.log, stored_.logFileName,
+                      stored_.periodMs, stored_.timeCoeffMs};
+    DeviceFacts device;
+    if (connected) {
+        session_.pausePolling();
+        const v2DeviceInfo info = session_.deviceInfo();
+        device = DeviceFacts{info.type, info.variant, session_.limits()};
+    }
+    // A changed address and speed are written to the device where it is now.
+    const auto writeAddress = static_cast<std::uint8_t>(values.config.address & 0xFF);
+
+    CDevConfig sheet(values, connected ? &device : nullptr, this);
+    if (sheet.exec() != QDialog::Accepted) {
+        session_.resumePolling();
+        return;
+    }
+    const SheetValues& edited = sheet.values();
+    stored_.port = edited.comm.portName;
+    stored_.automaticFlow = edited.comm.automaticFlow;
+    stored_.sendDTR = edited.comm.sendDTR;
+    stored_.sendRTS = edited.comm.sendRTS;
+    stored_.recvDTR = edited.comm.recvDTR;
+    stored_.recvRTS = edited.comm.recvRTS;
+    stored_.numErrors = static_cast<std::uint16_t>(edited.program.attempts);
+    attemptCount() = stored_.numErrors;
+    stored_.periodMs = edited.program.periodMs;
+    stored_.confirmUpdate = edited.program.confirmUpdate;
+    stored_.log = edited.program.log;
+    stored_.logFileName = edited.program.logFileName;
+    stored_.timeCoeffMs = edited.program.graphSpanMs;
+    session_.setConfig(edited.config);
+    session_.setLogging(stored_.log);
+    ui_->portEdit->setText(stored_.port);
+    refreshParameterDisplay();
+    if (connected) {
+        const bool write = !stored_.confirmUpdate
+            || platform::showMessageBox("Записать измененные установки в прибор?", "Подтверждение изменений установок",
+                                        platform::MessageButtons::YesNo, platform::MessageIcon::Question, this)
+                == platform::MessageAnswer::Yes;
+        if (write)
+            session_.writeSettings(writeAddress);
+        else
+            session_.resumePolling();
+    }
+    for (CGraphWnd* graph : {temperatureGraph_.get(), quantumGraph_.get()})
+        if (graph != nullptr)
+            sendMessage(graph, WM_GRAPH_SETSPAN, static_cast<std::uintptr_t>(stored_.timeCoeffMs), 0);
+}
+
+void CKCTestDlg::onGraphClicked(graph::GraphKind kind)
+{
+    if (!session_.isConnected()) {
+        FileDialogRequest request;
+        request.kind = FileDialogRequest::Kind::Open;
+        request.defaultSuffix = "tdf";
+        request.filter = kSeriesFilter;
+        request.parent = this;
+        const std::optional<QString> path = askFileName(request);
+        if (!path || !loadSeries(*path))
+            return;
+    }
+    showGraph(kind);
+}
+
+bool CKCTestDlg::showSeriesFile(const QString& path)
+{
+    if (!loadSeries(path))
+        return false;
+    showGraph(graph::GraphKind::Temperature);
+    return true;
+}
+
+bool CKCTestDlg::loadSeries(const QString& path)
+{
+    TermDataFile* series = session_.series();
+    if (series != nullptr) {
+        series->Clear();
+        if (series->Read(QFile::encodeName(path).constData()))
+            return true;
+    }
+    showError(this, "Ошибка получения данных из файла");
+    return false;
+}
+
+std::unique_ptr<CGraphWnd>& CKCTestDlg::graphOf(graph::GraphKind kind)
+{
+    return kind == graph::GraphKind::Temperature ? temperatureGraph_ : quantumGraph_;
+}
+
+void CKCTestDlg::showGraph(graph::GraphKind kind)
+{
+    TermDataFile* series = session_.series();
+    if (series == nullptr)
+        return;
+    std::unique_ptr<CGraphWnd>& graph = graphOf(kind);
+    if (!graph) {
+        graph = std::make_unique<CGraphWnd>(kind, this);
+        graph->setWindowTitle(kind == graph::GraphKind::Temperature ? "-- График t, °C--" : "-- График квантов --");
+    }
+    const bool temperature = kind == graph::GraphKind::Temperature;
+    const auto low = static_cast<std::uint16_t>(temperature ? series->GetMin() : 0);
+    const auto high = static_cast<std::uint16_t>(temperature ? series->GetMax() : 65535);
+    sendMessage(graph.get(), WM_GRAPH_SETDATA, makeWordPair(low, high), reinterpret_cast<std::intptr_t>(series));
+    sendMessage(graph.get(), WM_GRAPH_SETSPAN, 0, 0);
+    if (graph->isHidden())
+        graph->show();
+}
+
+void CKCTestDlg::hideGraph(unsigned kind)
+{
+    CGraphWnd* graph = kind == 0 ? temperatureGraph_.get() : kind == 1 ? quantumGraph_.get() : nullptr;
+    if (graph != nullptr)
+        graph->hide();
 }
 
 void CKCTestDlg::showAbout()
@@ -333,12 +372,9 @@ void CKCTestDlg::reject()
                                                  platform::MessageButtons::YesNo, platform::MessageIcon::Question, this);
     if (answer != platform::MessageAnswer::Yes)
         return;
-    platform::setEvent(stopEvent_);
     writeStoredSettings(store_, stored_);
-    stopWorkers();
-    if (port_ != nullptr) {
-        KCClosePort(port_);
-        port_ = nullptr;
-    }
+    session_.close();
+    temperatureGraph_.reset();
+    quantumGraph_.reset();
     QDialog::reject();
 }

@@ -3,6 +3,7 @@
 #include "display_format.h"
 #include "modbus_workers.h"
 #include "stored_settings.h"
+#include "text_log.h"
 
 #include "app_test_support.h"
 

@@ -54,7 +54,7 @@ TEST(QtMessageBoxes, AWorkersBoxIsShownOnTheInterfaceThreadAndJoiningItDoesNotDe
     worker.start([&] {
         onWorkerThread = QThread::currentThread() != qApp->thread();
         answer = showQtMessageBox({"тайм-аут", "Ошибка получения температуры", platform::MessageButtons::YesNo,
-                                   platform::MessageIcon::Warning, nullptr});
+                                   platform::MessageIcon::Warning, nullptr, {}});
     });
     whenABoxIsShown([&](QMessageBox* box) {
         pressed = true;
@@ -66,13 +66,14 @@ TEST(QtMessageBoxes, AWorkersBoxIsShownOnTheInterfaceThreadAndJoiningItDoesNotDe
     EXPECT_EQ(answer, platform::MessageAnswer::No);
 }
 
-TEST(QtMessageBoxes, TheBoxCarriesTextCaptionAndIcon)
+TEST(QtMessageBoxes, TheBoxCarriesTextDetailCaptionAndIcon)
 {
     std::atomic<bool> pressed{false};
-    QString seenText, seenTitle;
+    QString seenText, seenDetail, seenTitle;
     QMessageBox::Icon seenIcon = QMessageBox::NoIcon;
     whenABoxIsShown([&](QMessageBox* box) {
         seenText = box->text();
+        seenDetail = box->informativeText();
         seenTitle = box->windowTitle();
         seenIcon = box->icon();
         pressed = true;
@@ -80,9 +81,10 @@ TEST(QtMessageBoxes, TheBoxCarriesTextCaptionAndIcon)
     });
     const auto answer = showQtMessageBox({"Лог файл уже существует.", "Открытие файла",
                                           platform::MessageButtons::YesNoCancel, platform::MessageIcon::Question,
-                                          nullptr});
+                                          nullptr, "Нажмите Нет, чтобы дописать"});
     EXPECT_EQ(answer, platform::MessageAnswer::Cancel);
     EXPECT_EQ(seenText, "Лог файл уже существует.");
+    EXPECT_EQ(seenDetail, "Нажмите Нет, чтобы дописать");
     EXPECT_EQ(seenTitle, "Открытие файла");
     EXPECT_EQ(seenIcon, QMessageBox::Question);
 }
@@ -102,6 +104,26 @@ TEST(WorkerThreadJoin, WaitsForTheBodyAndAllowsANewStart)
     worker.start([&] { ++runs; });
     worker.join();
     EXPECT_EQ(runs, 2);
+}
+
+TEST(WorkerThreadJoin, AJoinStartedWhileAnotherWaitsReturnsWithIt)
+{
+    WorkerThread worker;
+    std::atomic<bool> release{false};
+    worker.start([&] {
+        while (!release)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    // While the outer join waits, an event handled in its loop joins again.
+    bool innerReturned = false;
+    QTimer::singleShot(0, [&] {
+        QTimer::singleShot(50, [&] { release = true; });
+        worker.join();
+        innerReturned = true;
+    });
+    worker.join();
+    EXPECT_TRUE(innerReturned);
+    EXPECT_FALSE(worker.running());
 }
 
 TEST(AboutBox, ShowsTheBuildsVersionTwice)

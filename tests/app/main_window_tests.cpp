@@ -1,168 +1,142 @@
 // The Modbus main window driven as an operator would, headless, against
-// simulated devices on pseudo-terminals; message boxes answered by a script.
+// simulated devices: what it shows, its buttons, its boxes, the settings
+// sheet and the graph windows. What the session does underneath is tested
+// in device_session_tests.
+#include "device_session.h"
+#include "file_dialogs.h"
+#include "graph_wnd.h"
 #include "kctest_dlg.h"
+#include "rangebar.h"
 
-#include "app_test_support.h"
-#include "test_support.h"
+#include "simulated_line.h"
 
 #include "platform/serial.h"
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDateEdit>
-#include <QDir>
-#include <QFile>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpression>
+#include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 
 #include <cctype>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-
-namespace fs = std::filesystem;
-using testing_support::ScopedEnv;
-using testing_support::ScriptedMessageBoxes;
-using testing_support::SimProcess;
-using testing_support::TempDir;
 
 namespace {
 
-// One request as the simulator's trace records it.
-struct TracedRequest {
-    long ms;
-    int address;
-    int function;
-    int start;
-    int count;
-};
-
 class MainWindowTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        previousDir = QDir::currentPath();
-        QDir::setCurrent(QString::fromStdString(work.path()));
-    }
-
     void TearDown() override
     {
         window.reset();
-        sim.reset();
-        KCClose();
-        QDir::setCurrent(previousDir);
-    }
-
-    void startSim(const std::vector<std::string>& args)
-    {
-        std::vector<std::string> all = {"--trace", trace()};
-        all.insert(all.end(), args.begin(), args.end());
-        sim = std::make_unique<SimProcess>(devices.path(), all);
-        ASSERT_TRUE(KCInit());
+        session.reset();
+        setFileDialogService({});
     }
 
     void openWindow()
     {
-        window = std::make_unique<CKCTestDlg>(store);
+        window = std::make_unique<CKCTestDlg>(*session, store);
         window->show();
     }
 
     void startAndConnect(const std::vector<std::string>& args)
     {
-        startSim(args);
+        line.start(args);
         openWindow();
         click("connectButton");
-        ASSERT_TRUE(window->isConnected());
+        ASSERT_EQ(buttonText("connectButton"), "Отключиться");
     }
 
-    void click(const char* name)
-    {
-        QTest::mouseClick(window->findChild<QPushButton*>(name), Qt::LeftButton);
-    }
-
+    void click(const char* name) { QTest::mouseClick(window->findChild<QPushButton*>(name), Qt::LeftButton); }
+    QString buttonText(const char* name) const { return window->findChild<QPushButton*>(name)->text(); }
     QString text(const char* name) const { return window->findChild<QLineEdit*>(name)->text(); }
     bool visible(const char* name) const { return window->findChild<QWidget*>(name)->isVisible(); }
-    long records() const { return window->series() ? window->series()->GetCount() : 0; }
 
-    bool waitForReadings(long n, std::chrono::milliseconds deadline = std::chrono::milliseconds(15000))
+    // A reading shows as a temperature other than the "0" of a fresh window.
+    bool waitForTemperature()
     {
-        return processUntil([&] { return records() >= n; }, deadline);
+        return processUntil([&] { return text("temperatureEdit") != "0"; });
     }
 
-    std::string trace() const { return work.file("sim.trace"); }
-
-    std::vector<TracedRequest> tracedRequests() const
+    // The graph window of a kind, if the main window has made one.
+    CGraphWnd* graphWindow(const QString& title) const
     {
-        std::vector<TracedRequest> requests;
-        std::ifstream in(trace());
-        TracedRequest r{};
-        while (in >> r.ms >> r.address >> r.function >> r.start >> r.count)
-            requests.push_back(r);
-        return requests;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* graph = qobject_cast<CGraphWnd*>(w); graph && graph->windowTitle() == title)
+                return graph;
+        return nullptr;
     }
 
-    // The count stored in the series' result file in the working directory.
-    long resultFileCount() const
+    // Runs `act` on the settings sheet once it is shown modally.
+    void onSheet(std::function<void(QDialog&)> act)
     {
-        for (const auto& entry : fs::directory_iterator(work.path())) {
-            if (entry.path().extension() != ".tdf")
-                continue;
-            std::ifstream in(entry.path(), std::ios::binary);
-            in.seekg(62);
-            std::int32_t count = -1;
-            in.read(reinterpret_cast<char*>(&count), 4);
-            return count;
-        }
-        return -1;
+        auto* timer = new QTimer(window.get());
+        QObject::connect(timer, &QTimer::timeout, [timer, act] {
+            auto* sheet = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (sheet == nullptr || sheet->findChild<QTabWidget*>() == nullptr)
+                return;
+            timer->stop();
+            timer->deleteLater();
+            act(*sheet);
+        });
+        timer->start(10);
     }
 
-    int boxesWithText(const std::string& text) const
-    {
-        int n = 0;
-        for (const auto& t : boxes.texts())
-            n += t == text;
-        return n;
-    }
-
-    TempDir devices;
-    ScopedEnv deviceEnv{"KL_DEVICE_DIR", devices.path()};
-    TempDir work;
-    QString previousDir;
-    ScriptedMessageBoxes boxes;
+    SimulatedLine line;
     MemorySettings store;
-    std::unique_ptr<SimProcess> sim;
+    std::unique_ptr<DeviceSession> session = std::make_unique<DeviceSession>();
     std::unique_ptr<CKCTestDlg> window;
 };
 
-TEST_F(MainWindowTest, APortThatDoesNotExistShowsTheOpenErrorAndStaysDisconnected)
+struct OpenFailureCase {
+    const char* port;
+    const char* detail;
+};
+
+class OpenFailureTest : public MainWindowTest, public ::testing::WithParamInterface<OpenFailureCase> {};
+
+TEST_P(OpenFailureTest, ShowsTheOpenErrorWithWhyAndStaysDisconnected)
 {
-    startSim({});
-    store.values["Port"] = "com9";
+    line.start({});
+    store.values["Port"] = GetParam().port;
     openWindow();
     click("connectButton");
-    EXPECT_FALSE(window->isConnected());
-    EXPECT_EQ(window->findChild<QPushButton*>("connectButton")->text(), "Подключиться");
-    ASSERT_EQ(boxes.shown().size(), 1u);
-    EXPECT_EQ(boxes.shown()[0].text, "Ошибка открытия порта");
-    EXPECT_EQ(boxes.shown()[0].caption, "Ошибка");
-    EXPECT_EQ(boxes.shown()[0].icon, platform::MessageIcon::Error);
+    EXPECT_EQ(buttonText("connectButton"), "Подключиться");
+    ASSERT_EQ(line.boxes.shown().size(), 1u);
+    EXPECT_EQ(line.boxes.shown()[0].text, "Ошибка открытия порта");
+    EXPECT_EQ(line.boxes.shown()[0].caption, "Ошибка");
+    EXPECT_EQ(line.boxes.shown()[0].icon, platform::MessageIcon::Error);
+    EXPECT_EQ(line.boxes.shown()[0].detail, GetParam().detail);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ports, OpenFailureTest,
+                         ::testing::Values(OpenFailureCase{"com9", "Порт не найден."},
+                                           OpenFailureCase{"lpt1", "Порт не найден."}),
+                         [](const auto& info) { return std::string(info.param.port); });
+
+TEST_F(MainWindowTest, ABusyPortIsNamedAsSuch)
+{
+    line.start({});
+    HandleGuard other = KCOpenPort("COM1", 5);
+    ASSERT_TRUE(other);
+    openWindow();
+    click("connectButton");
+    ASSERT_EQ(line.boxes.shown().size(), 1u);
+    EXPECT_EQ(line.boxes.shown()[0].detail, "Порт занят другой программой.");
 }
 
 struct DeviceCase {
     const char* keys;
-    const char* serial;
-    const char* emissivityWord;
-    const char* emissivityText;
     const char* typeName;
     const char* sensorName;
-    int settingsWords;
-    std::uint16_t smoothingSteps;  // maximum of limit entry 1 as the device keeps it
-    std::uint16_t entryZeroMinimum;
+    const char* emissivityLabel;
+    const char* emissivityText;
 };
 
 void PrintTo(const DeviceCase& d, std::ostream* os)
@@ -172,66 +146,38 @@ void PrintTo(const DeviceCase& d, std::ostream* os)
 
 class IdentificationTest : public MainWindowTest, public ::testing::WithParamInterface<DeviceCase> {};
 
-TEST_P(IdentificationTest, ShowsTheDeviceReadsItsSettingsAndTableAndCollectsReadings)
+TEST_P(IdentificationTest, ShowsTheDeviceAsItGaveItsType)
 {
     const DeviceCase& d = GetParam();
-    store.values["Log"] = 1;
-    store.values["LogFileName"] = QString::fromStdString(work.file("readings.log"));
-    startAndConnect({"--device", std::string(d.keys) + ",serial=" + d.serial
-                                     + ",year=2019,verified=05032024,range=300:1700,settings=0:" + d.emissivityWord
-                                     + ":2:30:40:1:5:100:1:350:1650:1200:7"});
-    ASSERT_TRUE(waitForReadings(3));
-
+    startAndConnect({"--device", std::string(d.keys) + ",serial=4321,year=2019,verified=05032024,range=300:1700"});
+    ASSERT_TRUE(waitForTemperature());
     EXPECT_EQ(text("typeEdit"), d.typeName);
-    EXPECT_EQ(text("serialEdit"), d.serial);
+    EXPECT_EQ(text("serialEdit"), "4321");
     EXPECT_EQ(text("yearEdit"), "2019");
     EXPECT_EQ(text("sensorEdit"), d.sensorName);
     EXPECT_EQ(text("lowerRangeEdit"), "300");
     EXPECT_EQ(text("upperRangeEdit"), "1700");
     EXPECT_EQ(window->findChild<QDateEdit*>("verifyDateEdit")->date(), QDate(2024, 3, 5));
+    EXPECT_EQ(window->findChild<QLabel*>("emissivityLabel")->text(), d.emissivityLabel);
     EXPECT_EQ(text("emissivityEdit"), d.emissivityText);
+    EXPECT_EQ(text("stateEdit"), "измерение");
+    EXPECT_EQ(text("thermostatEdit"), "в режиме");
+    EXPECT_EQ(text("modeEdit"), "Измерение");
     EXPECT_FALSE(visible("parameterLabel")) << "mode 0 has no parameter";
-
-    const LinkFields link = window->link().snapshot();
-    EXPECT_EQ(link.config.maxSampling, 40);
-    EXPECT_EQ(link.config.outputTMin, d.settingsWords > 9 ? 350 : 0) << "word 9 read only from 11-word devices";
-    EXPECT_EQ(link.config.trigger, d.settingsWords > 11 ? 1200 : 0) << "word 11 read only from 13-word devices";
-    EXPECT_EQ(link.limits[1].maximum, d.smoothingSteps);
-    EXPECT_EQ(link.limits[0].minimum, d.entryZeroMinimum);
-    EXPECT_EQ(link.limits[7].maximum, 247) << "entry 7 comes from the device's table";
-    EXPECT_EQ(link.limits[10].minimum, 300);
-    EXPECT_EQ(link.limits[10].maximum, 1700);
-
-    const v4TermData* first = window->series()->GetFirst(0);
-    ASSERT_NE(first, nullptr);
-    EXPECT_GE(first->temperature, 300);
-    EXPECT_LE(first->temperature, 1700);
-    EXPECT_GT(first->quantum, 0) << "the quantum count goes with each record";
-    EXPECT_EQ(first->emissivity, std::atoi(d.emissivityWord));
-    EXPECT_GE(resultFileCount(), 3);
-    EXPECT_EQ(window->series()->GetDeviceInfo()->tempMax, 1700);
-
-    QFile log(QString::fromStdString(work.file("readings.log")));
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    const QStringList lines = QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts);
-    ASSERT_GE(lines.size(), 3);
-    EXPECT_TRUE(QRegularExpression(QString(R"(^\d\d:\d\d:\d\d\.\d\d\d \d+ )") + d.emissivityText + "$")
-                    .match(lines[0])
-                    .hasMatch())
-        << lines[0].toStdString();
-    EXPECT_TRUE(boxes.shown().empty());
+    EXPECT_TRUE(line.boxes.shown().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Types, IdentificationTest,
     ::testing::Values(
-        DeviceCase{"type=0", "4321", "95", "0.95", "Калентир-A1 без индикации (КЛ-A1)", "кремний", 9, 9, 10},
-        DeviceCase{"type=3,layout=old", "43", "95", "0.95", "Калентир-B3 (КЛ-B3)", "арсенид индия", 11, 11, 10},
-        DeviceCase{"type=6", "4321", "95", "0.95", "Калентир-B2 (КЛ-B2)", "кремний", 11, 11, 10},
-        DeviceCase{"type=131", "4321", "1050", "1.05", "Калентир-B3 2C(КЛ-B3 2C)", "арсенид индия", 9, 11, 850},
-        DeviceCase{"type=131,variant=1", "4321", "1050", "1.05", "Калентир-B3 2C(КЛ-B3 2C)", "арсенид индия", 11,
-                   11, 850},
-        DeviceCase{"type=135", "4321", "1050", "1.05", "Калентир-B2 2C(КЛ-B2 2C)", "кремний", 13, 11, 850}),
+        DeviceCase{"type=3,settings=0:95", "Калентир-B3 (КЛ-B3)", "арсенид индия", "Степень черноты", "0.95"},
+        DeviceCase{"type=135", "Калентир-B2 2C(КЛ-B2 2C)", "кремний", "Отношение степеней черноты", "1.00"},
+        // Ratio devices by their emissivity word keep the name of their type.
+        DeviceCase{"type=0,settings=0:1000", "Калентир-A1 без индикации (КЛ-A1)", "кремний",
+                   "Отношение степеней черноты", "1.00"},
+        DeviceCase{"type=3,settings=0:1000", "Калентир-B3 (КЛ-B3)", "арсенид индия", "Отношение степеней черноты",
+                   "1.00"},
+        DeviceCase{"type=6,settings=0:1000", "Калентир-B2 (КЛ-B2)", "кремний", "Отношение степеней черноты", "1.00"}),
     [](const ::testing::TestParamInfo<DeviceCase>& info) {
         std::string name = info.param.keys;
         for (char& c : name)
@@ -240,217 +186,244 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
-TEST_F(MainWindowTest, AnEmissivityWordAbove100MakesARatioDevice)
-{
-    store.values["Log"] = 1;
-    store.values["LogFileName"] = QString::fromStdString(work.file("ratio.log"));
-    startAndConnect({"--device", "type=3,settings=0:1000"});
-    ASSERT_TRUE(waitForReadings(1));
-    EXPECT_EQ(window->findChild<QLabel*>("emissivityLabel")->text(), "Отношение степеней черноты");
-    EXPECT_EQ(text("emissivityEdit"), "1.00");
-    EXPECT_DOUBLE_EQ(window->series()->GetECoeff(), 1000.0);
-    QFile log(QString::fromStdString(work.file("ratio.log")));
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(log.readLine().trimmed().endsWith(" 1.00"));
-}
-
 TEST_F(MainWindowTest, ReadingsAtTheTopAndBottomShowHiAndLo)
 {
-    // A plain register device; its settings word 8 keeps the address 1.
-    startAndConnect({"--device", "address=1,regs=256:10000:10000:10000:10000:5/520:1"});
-    ASSERT_TRUE(waitForReadings(1));
-    EXPECT_EQ(text("temperatureEdit"), "Hi");
+    startAndConnect({"--device", registerPyrometer(0, "10000:0:0:0:5")});
+    ASSERT_TRUE(processUntil([&] { return text("temperatureEdit") == "Hi"; }));
     window.reset();
-    sim.reset();
-    KCClose();
-    startAndConnect({"--device", "address=1,regs=256:0:0:0:0:5/520:1"});
-    ASSERT_TRUE(waitForReadings(1));
-    EXPECT_EQ(text("temperatureEdit"), "Lo");
+    session = std::make_unique<DeviceSession>();
+    line.stop();
+    line.start({"--device", registerPyrometer(0, "0:0:0:0:5")});
+    openWindow();
+    click("connectButton");
+    ASSERT_TRUE(processUntil([&] { return text("temperatureEdit") == "Lo"; }));
 }
 
-TEST_F(MainWindowTest, ReadingsComeAtThePeriodAndTheQuantumIsShownWhenAskedFor)
+TEST_F(MainWindowTest, TheQuantumIsShownOnlyWhenAskedFor)
 {
-    store.values["Period"] = 100;
+    startAndConnect({"--device", registerPyrometer(0)});
+    ASSERT_TRUE(waitForTemperature());
+    EXPECT_FALSE(visible("quantumEdit"));
+    EXPECT_FALSE(visible("quantumButton"));
+    click("connectButton");
+    window.reset();
+
     store.values["Read Quant"] = 1;
-    startAndConnect({"--device", "type=6"});
-    ASSERT_TRUE(waitForReadings(2));
-    const v4TermData* first = window->series()->GetFirst(0);
-    v4TermData* cursor = window->series()->GetFirst(0);
-    const v4TermData* second = window->series()->GetNext(&cursor);
-    ASSERT_NE(second, nullptr);
-    EXPECT_GE(second->time - first->time, 90);
+    openWindow();
+    click("connectButton");
     EXPECT_TRUE(visible("quantumEdit"));
-    EXPECT_TRUE(processUntil([&] { return text("quantumEdit").toInt() > 0; }));
+    ASSERT_TRUE(processUntil([&] { return text("quantumEdit") == "30000"; }));
 }
 
-TEST_F(MainWindowTest, AStateReadThatNeverSucceedsWarnsOnceAndTheTemperatureIsStillRead)
-{
-    store.values["NumErrors"] = 2;
-    startAndConnect({"--device", "type=0,fault=mute:7"});
-    ASSERT_TRUE(waitForReadings(1));
-    EXPECT_EQ(boxesWithText("тайм-аут"), 1);
-    const auto shown = boxes.shown();
-    ASSERT_FALSE(shown.empty());
-    EXPECT_EQ(shown[0].caption, "Ошибка получения состояния");
-    EXPECT_EQ(shown[0].icon, platform::MessageIcon::Warning);
-    int stateRequests = 0;
-    for (const auto& r : tracedRequests())
-        stateRequests += r.function == 7;
-    EXPECT_EQ(stateRequests, 2) << "as many tries as the attempt count";
-    // No settled state was seen: the readings count from the first of them.
-    EXPECT_EQ(window->series()->GetFirst(0)->time, 0);
-}
-
-TEST_F(MainWindowTest, AModeAboveThreeReadsThePlainMeasurementNotTheQuantumCount)
-{
-    startAndConnect({"--device", "type=0,range=300:1700,settings=4"});
-    ASSERT_TRUE(waitForReadings(2));
-    EXPECT_EQ(window->link().snapshot().currentMode, 4);
-    const v4TermData* first = window->series()->GetFirst(0);
-    EXPECT_GE(first->temperature, 300);
-    EXPECT_LE(first->temperature, 1700);
-}
-
-TEST_F(MainWindowTest, AnUnsettledThermostatStopsTemperatureRequestsAndTheStateIsReadAgainAfterSixSeconds)
+TEST_F(MainWindowTest, AnUnsettledThermostatShowsItsValue)
 {
     startAndConnect({"--device", "type=0,thermostat=40:3600"});
     ASSERT_TRUE(processUntil([&] { return text("thermostatValueEdit").toInt() > 0; }));
     EXPECT_EQ(text("stateEdit"), "настройка");
     EXPECT_EQ(text("thermostatEdit"), "не в режиме");
     EXPECT_TRUE(visible("thermostatValueEdit"));
-    auto stateReads = [&] {
-        std::vector<long> at;
-        for (const auto& r : tracedRequests())
-            if (r.function == 7)
-                at.push_back(r.ms);
-        return at;
-    };
-    ASSERT_TRUE(processUntil([&] { return stateReads().size() >= 2; }, std::chrono::milliseconds(9000)));
-    const auto at = stateReads();
-    EXPECT_GE(at[1] - at[0], 5500);
-    EXPECT_LE(at[1] - at[0], 7500);
-    for (const auto& r : tracedRequests())
-        EXPECT_FALSE(r.function == 4 && r.start == 256) << "temperature read while the thermostat settles";
-    EXPECT_EQ(records(), 0);
 }
 
-struct WriteCase {
-    const char* type;
-    int words;
-};
-
-void PrintTo(const WriteCase& w, std::ostream* os)
-{
-    *os << "type=" << w.type;
-}
-
-class WriteWorkerTest : public MainWindowTest, public ::testing::WithParamInterface<WriteCase> {};
-
-TEST_P(WriteWorkerTest, WritesTheWordsOfTheTypeToTheOldAddressAndFollowsTheDevice)
-{
-    startAndConnect({"--device", std::string("type=") + GetParam().type});
-    ASSERT_TRUE(waitForReadings(2));
-
-    window->pauseWorkers();
-    window->link().update([](LinkFields& f) {
-        f.config.address = 9;
-        f.config.baudRate = 4;
-    });
-    const long before = records();
-    window->startWriteWorker(1);
-    ASSERT_TRUE(waitForReadings(before + 2));
-
-    int written = 0;
-    for (const auto& r : tracedRequests())
-        if (r.function == 16) {
-            EXPECT_EQ(r.address, 1);
-            written += r.count;
-        }
-    EXPECT_EQ(written, GetParam().words);
-    const auto requests = tracedRequests();
-    EXPECT_EQ(requests.back().address, 9) << "polling goes on at the new address";
-    platform::LineSettings line;
-    ASSERT_TRUE(platform::getLineSettings(window->port(), line));
-    EXPECT_EQ(line.baudRate, 9600u);
-    EXPECT_TRUE(boxes.shown().empty());
-}
-
-INSTANTIATE_TEST_SUITE_P(Types, WriteWorkerTest,
-                         ::testing::Values(WriteCase{"0", 9}, WriteCase{"6", 11}, WriteCase{"135", 13},
-                                           WriteCase{"3,variant=1", 11}),
-                         [](const ::testing::TestParamInfo<WriteCase>& info) {
-                             return "type" + std::to_string(std::atoi(info.param.type)) + "_"
-                                 + std::to_string(info.param.words) + "words";
-                         });
-
-TEST_F(MainWindowTest, DisconnectDuringARequestWaitsForItClosesThePortAndSavesTheSeries)
-{
-    startAndConnect({"--device", "type=0,fault=delay:300"});
-    ASSERT_TRUE(waitForReadings(2));
-    KCPortInfo* info = getKCPortInfo(window->port());
-    ASSERT_TRUE(processUntil([&] { return info->state == 2; }));
-    click("connectButton");
-    EXPECT_FALSE(window->isConnected());
-    EXPECT_EQ(window->findChild<QPushButton*>("connectButton")->text(), "Подключиться");
-    EXPECT_EQ(text("typeEdit"), "");
-    EXPECT_EQ(resultFileCount(), records());
-    EXPECT_TRUE(boxes.shown().empty());
-}
-
-TEST_F(MainWindowTest, QuitWhileConnectedAsksStoresTheSettingsClosesThePortAndSavesTheSeries)
+TEST_F(MainWindowTest, DisconnectEmptiesTheDeviceFields)
 {
     startAndConnect({"--device", "type=3"});
-    ASSERT_TRUE(waitForReadings(2));
-    boxes.answerNext(platform::MessageAnswer::No);
+    ASSERT_TRUE(waitForTemperature());
+    click("connectButton");
+    EXPECT_EQ(buttonText("connectButton"), "Подключиться");
+    for (const char* name : {"typeEdit", "serialEdit", "yearEdit", "sensorEdit", "stateEdit", "emissivityEdit"})
+        EXPECT_EQ(text(name), "") << name;
+    EXPECT_FALSE(visible("thermostatValueEdit"));
+}
+
+TEST_F(MainWindowTest, QuitAsksStoresTheSettingsAndLeavesTheDeviceAlone)
+{
+    store.values["Log"] = 1;
+    store.values["LogFileName"] = QString::fromStdString(line.work.file("log.txt"));
+    std::ofstream(line.work.file("log.txt")) << "old\n";
+    line.boxes.answerNext(platform::MessageAnswer::Cancel);
+    startAndConnect({"--device", "type=3"});
+    ASSERT_TRUE(waitForTemperature());
+    line.boxes.answerNext(platform::MessageAnswer::No);
     window->reject();
-    EXPECT_TRUE(window->isConnected()) << "No keeps the program running";
+    EXPECT_EQ(buttonText("connectButton"), "Отключиться") << "No keeps the program running";
     EXPECT_TRUE(store.written.isEmpty());
 
-    boxes.answerNext(platform::MessageAnswer::Yes);
+    line.boxes.answerNext(platform::MessageAnswer::Yes);
     window->reject();
-    EXPECT_FALSE(window->isConnected());
+    EXPECT_FALSE(session->isConnected());
     EXPECT_EQ(store.written.first(), "Port");
     EXPECT_EQ(store.written.size(), 12);
-    const auto quitBox = boxes.shown().back();
+    EXPECT_EQ(store.values["Log"].toInt(), 0) << "Cancel at the log question switched the log off";
+    const auto quitBox = line.boxes.shown().back();
     EXPECT_EQ(quitBox.text, "Вы действительно желаете завершить работу?");
     EXPECT_EQ(quitBox.caption, "Завершение работы");
-    const long saved = records();
-    window.reset();
-    EXPECT_EQ(resultFileCount(), saved);
 }
 
-TEST_F(MainWindowTest, AnExistingLogIsAppendedToWhenTheOperatorAnswersNo)
+TEST_F(MainWindowTest, CancellingTheSheetWhileConnectedResumesPollingWithoutWriting)
 {
-    const std::string logFile = work.file("old.log");
-    std::ofstream(logFile) << "earlier line\n";
-    store.values["Log"] = 1;
-    store.values["LogFileName"] = QString::fromStdString(logFile);
-    boxes.answerNext(platform::MessageAnswer::No);
-    startAndConnect({"--device", "type=0"});
-    ASSERT_TRUE(waitForReadings(2));
-    EXPECT_EQ(boxes.shown()[0].caption, "Открытие файла");
-    std::ifstream in(logFile);
-    std::string first;
-    std::getline(in, first);
-    EXPECT_EQ(first, "earlier line");
-    std::string second;
-    EXPECT_TRUE(static_cast<bool>(std::getline(in, second)));
+    store.values["Period"] = 50;
+    startAndConnect({"--device", "type=3"});
+    ASSERT_TRUE(waitForTemperature());
+    onSheet([this](QDialog& sheet) {
+        EXPECT_EQ(session->state(), DeviceSession::State::Paused) << "polling pauses under the sheet";
+        sheet.reject();
+    });
+    click("settingsButton");
+    EXPECT_EQ(session->state(), DeviceSession::State::Polling);
+    const int before = line.temperatureRequests();
+    ASSERT_TRUE(processUntil([&] { return line.temperatureRequests() >= before + 2; }));
+    for (const auto& r : line.requests())
+        EXPECT_NE(r.function, 16) << "nothing written";
 }
 
-TEST_F(MainWindowTest, CancellingTheLogQuestionTurnsTheLogOff)
+TEST_F(MainWindowTest, ANewAddressAndSpeedAreWrittenWhereTheDeviceWasAndPollingFollowsIt)
 {
-    const std::string logFile = work.file("old.log");
-    std::ofstream(logFile) << "keep me\n";
-    store.values["Log"] = 1;
-    store.values["LogFileName"] = QString::fromStdString(logFile);
-    boxes.answerNext(platform::MessageAnswer::Cancel);
-    startAndConnect({"--device", "type=0"});
-    ASSERT_TRUE(waitForReadings(2));
-    EXPECT_FALSE(window->storedSettings().log);
-    std::ifstream in(logFile);
-    std::stringstream all;
-    all << in.rdbuf();
-    EXPECT_EQ(all.str(), "keep me\n");
+    startAndConnect({"--device", "type=6"});
+    ASSERT_TRUE(waitForTemperature());
+    line.boxes.answerNext(platform::MessageAnswer::Yes);
+    onSheet([](QDialog& sheet) {
+        auto* tabs = sheet.findChild<QTabWidget*>();
+        ASSERT_NE(tabs, nullptr);
+        tabs->setCurrentIndex(1);
+        QLineEdit* address = sheet.findChild<QLineEdit*>("addressEdit");
+        ASSERT_NE(address, nullptr);
+        address->setText("7");
+        auto* speed = sheet.findChild<QComboBox*>("speedCombo");
+        ASSERT_NE(speed, nullptr);
+        speed->setCurrentIndex(4);  // 9600
+        sheet.accept();
+    });
+    click("settingsButton");
+    EXPECT_EQ(line.boxes.shown().back().text, "Записать измененные установки в прибор?");
+    ASSERT_TRUE(processUntil([&] {
+        const auto r = line.requests();
+        return !r.empty() && r.back().address == 7 && r.back().function == 4 && r.back().start == 256;
+    }));
+    int writes = 0;
+    for (const auto& r : line.requests())
+        if (r.function == 16) {
+            EXPECT_EQ(r.address, 1) << "written at the old address";
+            ++writes;
+        }
+    EXPECT_EQ(writes, 2) << "words 0-8 and the current output's words";
+    platform::LineSettings settings;
+    ASSERT_TRUE(platform::getLineSettings(session->port(), settings));
+    EXPECT_EQ(settings.baudRate, 9600u);
+}
+
+TEST_F(MainWindowTest, ThePortChosenInTheSheetIsShownUsedAtTheNextConnectAndStored)
+{
+    line.start({"--device", "type=3"});
+    openWindow();
+    onSheet([](QDialog& sheet) {
+        auto* port = sheet.findChild<QComboBox*>("portCombo");
+        ASSERT_NE(port, nullptr);
+        const int com1 = port->findText("\\\\.\\COM1");
+        ASSERT_GE(com1, 0);
+        port->setCurrentIndex(com1);
+        sheet.accept();
+    });
+    click("settingsButton");
+    EXPECT_EQ(text("portEdit"), "\\\\.\\COM1");
+    click("connectButton");
+    EXPECT_EQ(buttonText("connectButton"), "Отключиться");
+    ASSERT_TRUE(waitForTemperature());
+    line.boxes.answerNext(platform::MessageAnswer::Yes);
+    window->reject();
+    EXPECT_EQ(store.values["Port"].toString(), "\\\\.\\COM1");
+}
+
+TEST_F(MainWindowTest, TheGraphButtonWhileDisconnectedAsksForAFileAndCancelOpensNothing)
+{
+    line.start({});
+    openWindow();
+    int asked = 0;
+    setFileDialogService([&](const FileDialogRequest& request) -> std::optional<QString> {
+        ++asked;
+        EXPECT_EQ(request.kind, FileDialogRequest::Kind::Open);
+        EXPECT_EQ(request.defaultSuffix, "tdf");
+        EXPECT_EQ(request.filter, "ZodarAver Files (*.tdf)|*.tdf|All Files (*.*)|*.*||");
+        return std::nullopt;
+    });
+    click("graphButton");
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(graphWindow("-- График t, °C--"), nullptr);
+}
+
+TEST_F(MainWindowTest, ASavedSeriesOpensInTheGraphAndABadFileSaysSo)
+{
+    line.start({"--device", "type=3"});
+    openWindow();
+    click("connectButton");
+    ASSERT_TRUE(waitForTemperature());
+    ASSERT_TRUE(processUntil([&] { return session->series()->GetCount() >= 3; }));
+    click("connectButton");
+    ASSERT_EQ(line.resultFiles().size(), 1u);
+    const QString saved = QString::fromStdString(line.resultFiles().front().string());
+    const long count = session->series()->GetCount();
+    session->series()->Clear();
+
+    setFileDialogService([&](const FileDialogRequest&) -> std::optional<QString> { return saved; });
+    click("graphButton");
+    CGraphWnd* graph = graphWindow("-- График t, °C--");
+    ASSERT_NE(graph, nullptr);
+    EXPECT_TRUE(graph->isVisible());
+    EXPECT_EQ(session->series()->GetCount(), count);
+    EXPECT_EQ(graph->temperatureRuler()->GetMax(), session->series()->GetMax() + 10);
+
+    const std::string bad = line.work.file("bad.tdf");
+    std::ofstream(bad) << "PNG";
+    setFileDialogService([&](const FileDialogRequest&) -> std::optional<QString> { return QString::fromStdString(bad); });
+    click("graphButton");
+    EXPECT_EQ(line.boxes.shown().back().text, "Ошибка получения данных из файла");
+}
+
+TEST_F(MainWindowTest, TheLiveGraphFollowsTheReadingsAndIsTheSameWindowWhenOpenedAgain)
+{
+    store.values["Period"] = 100;
+    startAndConnect({"--device", "type=3"});
+    ASSERT_TRUE(waitForTemperature());
+    click("graphButton");
+    CGraphWnd* graph = graphWindow("-- График t, °C--");
+    ASSERT_NE(graph, nullptr);
+    EXPECT_EQ(graph->temperatureRuler()->GetMin(), 200 - 10);
+    EXPECT_EQ(graph->temperatureRuler()->GetMax(), 1000 + 10);
+    ASSERT_TRUE(processUntil([&] { return graph->cornerValue().has_value(); }));
+    EXPECT_EQ(QString::number(*graph->cornerValue()), text("temperatureEdit"));
+    ASSERT_TRUE(processUntil([&] { return graph->timeRuler()->GetMax() > 0; }));
+
+    graph->close();
+    EXPECT_FALSE(graph->isVisible()) << "closing only hides it";
+    click("graphButton");
+    EXPECT_EQ(graphWindow("-- График t, °C--"), graph);
+    EXPECT_TRUE(graph->isVisible());
+
+    click("connectButton");
+    EXPECT_FALSE(graph->isVisible()) << "disconnect hides the graphs";
+    EXPECT_EQ(graphWindow("-- График квантов --"), nullptr) << "no quantum graph without Read Quant";
+}
+
+TEST_F(MainWindowTest, TheQuantumGraphShowsTheCountsWhenAskedFor)
+{
+    store.values["Read Quant"] = 1;
+    startAndConnect({"--device", registerPyrometer(0)});
+    click("quantumButton");
+    CGraphWnd* graph = graphWindow("-- График квантов --");
+    ASSERT_NE(graph, nullptr);
+    EXPECT_EQ(graph->temperatureRuler()->GetMin(), -10);
+    EXPECT_EQ(graph->temperatureRuler()->GetMax(), 65545);
+    ASSERT_TRUE(processUntil([&] { return graph->cornerValue() == 30000; }));
+}
+
+TEST_F(MainWindowTest, ReconnectingMovesTheTimeRulerBackToTheStart)
+{
+    startAndConnect({"--device", "type=3"});
+    click("graphButton");
+    CGraphWnd* graph = graphWindow("-- График t, °C--");
+    ASSERT_TRUE(processUntil([&] { return graph->timeRuler()->GetMax() > 0; }));
+    click("connectButton");
+    click("connectButton");
+    EXPECT_EQ(graph->timeRuler()->GetMin(), -5000);
 }
 
 }  // namespace

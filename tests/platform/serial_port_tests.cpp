@@ -214,4 +214,40 @@ TEST(LineSettingsText, AnUnknownFieldLeavesTheSettingsAlone)
     EXPECT_EQ(s.baudRate, 1200u);
 }
 
+// The far end hangs up, as when an adapter is pulled out or the simulator is
+// killed: the read fails at once instead of waiting out its time-out, after
+// what the line still held.
+TEST(PosixPortHangUp, AReadFailsWhenTheFarEndHangsUp)
+{
+    TempDir dir;
+    auto peer = std::make_unique<PtyPeer>(dir.path(), 1);
+    const platform::Handle port = platform::openSerialPort(peer->terminalPath().c_str());
+    ASSERT_TRUE(platform::isUsableHandle(port));
+    platform::LineSettings s;
+    ASSERT_TRUE(platform::getLineSettings(port, s));
+    ASSERT_TRUE(platform::setLineSettings(port, s));
+    platform::Timeouts t;
+    t.readInterval = platform::kMaxTimeout;
+    t.readMultiplier = platform::kMaxTimeout;
+    t.readConstant = 5000;
+    ASSERT_TRUE(platform::setTimeouts(port, t));
+
+    peer->write("ab");
+    char buffer[2] = {};
+    std::uint32_t got = 0;
+    ASSERT_TRUE(platform::readPort(port, buffer, 2, got));
+    EXPECT_EQ(got, 2u);
+
+    std::thread hangUp([&] {
+        std::this_thread::sleep_for(milliseconds(50));
+        peer.reset();
+    });
+    const auto start = steady_clock::now();
+    EXPECT_FALSE(platform::readPort(port, buffer, 1, got));
+    EXPECT_LT(duration_cast<milliseconds>(steady_clock::now() - start).count(), 2500) << "not the whole time-out";
+    hangUp.join();
+    EXPECT_FALSE(platform::readPort(port, buffer, 1, got));
+    platform::closeHandle(port);
+}
+
 }  // namespace

@@ -61,7 +61,8 @@ bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds d
     return true;
 }
 
-SimProcess::SimProcess(const std::string& folder, const std::vector<std::string>& args, int comNumber)
+SimProcess::SimProcess(const std::string& folder, const std::vector<std::string>& args, int comNumber,
+                       const std::string& outputFile)
     : link_(folder + "/COM" + std::to_string(comNumber))
 {
     std::vector<std::string> argv = {KL_SIM_PATH, "--dir", folder, "--com", std::to_string(comNumber)};
@@ -72,7 +73,13 @@ SimProcess::SimProcess(const std::string& folder, const std::vector<std::string>
     raw.push_back(nullptr);
     std::error_code ec;
     fs::remove(link_, ec);
-    if (::posix_spawn(&pid_, KL_SIM_PATH, nullptr, nullptr, raw.data(), environ) != 0) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!outputFile.empty())
+        posix_spawn_file_actions_addopen(&actions, 1, outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int started = ::posix_spawn(&pid_, KL_SIM_PATH, &actions, nullptr, raw.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (started != 0) {
         pid_ = -1;
         throw std::runtime_error("cannot start kl_sim");
     }
@@ -91,6 +98,16 @@ SimProcess::~SimProcess()
     ::kill(pid_, SIGTERM);
     int status = 0;
     ::waitpid(pid_, &status, 0);
+}
+
+void SimProcess::kill()
+{
+    if (pid_ <= 0)
+        return;
+    ::kill(pid_, SIGKILL);
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+    pid_ = -1;
 }
 
 PtyPeer::PtyPeer(const std::string& folder, int comNumber)

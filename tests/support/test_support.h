@@ -51,16 +51,23 @@ bool waitFor(const std::function<bool()>& condition,
 
 // kl_sim running as a child process with the given arguments, publishing its
 // line in `folder`. The constructor returns once the line is published; the
-// destructor stops the simulator and waits for it.
+// destructor stops the simulator and waits for it. With `outputFile` the
+// simulator's standard output (what it says about its line and its faults)
+// goes to that file.
 class SimProcess {
 public:
-    SimProcess(const std::string& folder, const std::vector<std::string>& args, int comNumber = 1);
+    SimProcess(const std::string& folder, const std::vector<std::string>& args, int comNumber = 1,
+               const std::string& outputFile = {});
     ~SimProcess();
     SimProcess(const SimProcess&) = delete;
     SimProcess& operator=(const SimProcess&) = delete;
 
     bool running() const { return pid_ > 0; }
     const std::string& linkPath() const { return link_; }
+    // Ends the simulator at once with SIGKILL, as an adapter is pulled out:
+    // its line hangs up and the entry stays behind, naming a terminal that
+    // is gone, until a new simulator takes the name.
+    void kill();
 
 private:
     pid_t pid_ = -1;

@@ -43,6 +43,26 @@ TEST(PollOptions, EveryOptionIsTaken)
     EXPECT_EQ(options->csvPath, "-");
 }
 
+TEST(PollOptions, OneDeviceUnlessSeveralAreGiven)
+{
+    std::string error;
+    auto options = parsePollOptions({"--address", "7", "--baud", "3"}, error);
+    ASSERT_TRUE(options) << error;
+    EXPECT_EQ(options->devices, (std::vector<tools::PolledDevice>{{7, 3}}));
+    EXPECT_FALSE(options->severalDevices());
+    EXPECT_EQ(options->statsSeconds, 60);
+
+    // A speed is a baud code or the line speed it stands for; without one the
+    // device answers at the speed of --baud.
+    options = parsePollOptions({"--device", "2", "--baud", "6", "--device", "17@9600", "--device", "255@0",
+                                "--device", "3@115200", "--stats", "0", "--csv", "r.csv"},
+                               error);
+    ASSERT_TRUE(options) << error;
+    EXPECT_EQ(options->devices, (std::vector<tools::PolledDevice>{{2, 6}, {17, 4}, {255, 0}, {3, 8}}));
+    EXPECT_TRUE(options->severalDevices());
+    EXPECT_EQ(options->statsSeconds, 0);
+}
+
 TEST(PollOptions, APeriodBelow20MsPollsEvery20Ms)
 {
     std::string error;
@@ -68,6 +88,16 @@ TEST(PollOptions, WrongCommandLinesAreRefusedWithTheReason)
         {{"--period"}, "нет значения у --period"},
         {{"--tdf", ""}, "нет значения у --tdf"},
         {{"COM1", "COM2"}, "лишний параметр: COM2"},
+        {{"--device", "0"}, "неверное значение --device: 0"},
+        {{"--device", "256"}, "неверное значение --device: 256"},
+        {{"--device", "2@"}, "неверное значение --device: 2@"},
+        {{"--device", "2@9"}, "неверное значение --device: 2@9"},
+        {{"--device", "2@14400"}, "неверное значение --device: 2@14400"},
+        {{"--device", "a2"}, "неверное значение --device: a2"},
+        {{"--device", "2", "--device", "2@9600"}, "адрес 2 указан дважды"},
+        {{"--device", "1", "--address", "2"}, "--address и --device вместе не указываются"},
+        {{"--device", "1", "--device", "2", "--csv", "-"}, "--csv - только для одного прибора"},
+        {{"--stats", "-1"}, "неверное значение --stats"},
         {{"--verbose"}, "лишний параметр: --verbose"},
     };
     for (const Case& c : cases) {

@@ -20,6 +20,8 @@ struct MessageRequest {
     MessageIcon icon = MessageIcon::None;
     // The window the box belongs to, or null for none; opaque to this layer.
     void* owner = nullptr;
+    // Said below the text, when not empty: why, or what to do.
+    std::string detail;
 };
 
 using MessageBoxService = std::function<MessageAnswer(const MessageRequest&)>;

@@ -1,0 +1,149 @@
+// The link to one Modbus pyrometer, without a widget: the port, the workers
+// that do all device traffic, the measurement series, its result file, the
+// text log and the moment readings count from. Windows attach to it and show
+// what its signals carry; the settings sheet pauses it and has it write.
+//
+// Everything here runs on the thread that created the session (the program's
+// user-interface thread); the workers report to it by queued calls. Each
+// connection, pause and resume starts a new run, and a report of an earlier
+// run is dropped, so nothing queued before a disconnect, a pause or a quit
+// ever acts after it.
+#pragma once
+
+#include "link_state.h"
+#include "modbus_workers.h"
+#include "series_recorder.h"
+#include "worker_thread.h"
+
+#include <kcmb.h>
+
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+// How the session connects and polls, from the program's settings.
+struct LinkOptions {
+    QString portName = "com1";
+    // Automatic handling of the modem lines, or the four line states
+    // (0 drop, 1 raise, 255 leave) while sending and receiving.
+    bool automaticFlow = true;
+    std::uint8_t sendDTR = 255;
+    std::uint8_t sendRTS = 255;
+    std::uint8_t recvDTR = 255;
+    std::uint8_t recvRTS = 255;
+    int periodMs = 500;
+    bool log = false;
+    QString logFileName = "kl_s.log";
+};
+
+class DeviceSession : public QObject {
+    Q_OBJECT
+
+public:
+    enum class State { Disconnected, Identifying, Polling, Paused };
+
+    explicit DeviceSession(QObject* parent = nullptr);
+    // Stops the workers, closes the port, and saves the series when saving is
+    // on and it holds a reading.
+    ~DeviceSession() override;
+
+    // The window the workers' message boxes belong to (opaque; may be null).
+    void setBoxOwner(void* owner) { boxOwner_ = owner; }
+
+    // Opens the port at the configuration's speed and starts the
+    // identification. False when the port cannot be opened; `why` then says
+    // why. The series is cleared and the text log opened (which may ask).
+    bool connectDevice(const LinkOptions& options, KCOpenError* why = nullptr);
+    // Stops the workers, closes the port and the log, and saves the series
+    // when saving is on and it holds a reading.
+    void disconnectDevice();
+    // For quitting: stops the workers and closes the port and the log; the
+    // series is saved when the session ends.
+    void close();
+
+    // Stops polling and waits for the workers; polling resumes with
+    // resumePolling or after writeSettings. Only while connected.
+    void pausePolling();
+    // Polling again (after the settings sheet), as after the identification.
+    void resumePolling();
+    // Takes an edited configuration (the settings sheet's OK): its address
+    // and mode count from the next request, its speed from the next
+    // connection or settings write.
+    void setConfig(const KCConfig& config);
+    // While paused: writes the configuration to the device at `writeAddress`
+    // (its address when the sheet was opened) on the write worker. On success
+    // the port follows the device to its new speed; polling resumes in every
+    // outcome, once.
+    void writeSettings(std::uint8_t writeAddress);
+
+    State state() const { return state_; }
+    bool isConnected() const { return port_ != nullptr; }
+    void* port() const { return port_; }
+
+    // The device as the program works with it (the type code with its ratio
+    // bit), as identified.
+    v2DeviceInfo deviceInfo() const { return link_.snapshot().deviceInfo; }
+    KCConfig config() const { return link_.snapshot().config; }
+    LimitTable limits() const { return link_.snapshot().limits; }
+    std::uint16_t currentMode() const { return link_.snapshot().currentMode; }
+
+    // The series; null when it could not be allocated.
+    TermDataFile* series() { return recorder_.series(); }
+    bool savesResults() const { return recorder_.savesResults(); }
+    void setSaveResults(bool on) { recorder_.setSaveResults(on); }
+    bool logging() const { return options_.log; }
+    // Logging switched in the settings sheet: lines stop or go on at once;
+    // the log file is opened or closed at the next connection.
+    void setLogging(bool on);
+
+signals:
+    // The identification is done (the device as it gave it, the ratio flag,
+    // settings, limit table, mode); polling starts.
+    void identified(const IdentifiedDevice& device);
+    // A state byte: bit 7 setting up, low seven bits the thermostat.
+    void stateRead(std::uint8_t state);
+    // A reading, recorded in the series (when there is one) before this.
+    void reading(const SessionReading& reading);
+    // The settings were written; the configuration is the new one.
+    void settingsWritten();
+    // A request failed (each try); `caption` names the operation.
+    void requestFailed(const QString& text, const QString& caption);
+    // The series' result file could not be extended; saving is now off.
+    void resultSavingFailed();
+    void connectionChanged(bool connected);
+    // Polling paused or resumed.
+    void pollingChanged(bool polling);
+
+private:
+    WorkerContext contextFor(unsigned run);
+    void startIdentification();
+    void startPolling();
+    void stopWorkers();
+    void finishRun();
+
+    void onIdentifyAgain(unsigned run);
+    void onIdentified(unsigned run, const IdentifiedDevice& device);
+    void onStateRead(unsigned run, std::uint8_t state, std::uint32_t tick);
+    void onReading(unsigned run, const Reading& reading);
+    void onWritten(unsigned run);
+    void onWriteEnded(unsigned run);
+    void onRequestFailed(unsigned run, const kc::Result& result, const QString& caption);
+
+    void* boxOwner_ = nullptr;
+    platform::Handle stopEvent_;
+    void* port_ = nullptr;
+    State state_ = State::Disconnected;
+    // The run the workers' reports must belong to; a new one at every
+    // connection, pause, resume and disconnect.
+    unsigned run_ = 0;
+    LinkOptions options_;
+    LinkState link_;
+    SeriesRecorder recorder_;
+    std::atomic<bool> cancel_{false};
+    WorkerThread infoWorker_;
+    WorkerThread pollWorker_;
+    WorkerThread writeWorker_;
+};

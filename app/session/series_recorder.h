@@ -1,0 +1,55 @@
+// What a session does with each reading: the measurement series, its result
+// file, the text log, and the moment the readings' times count from.
+#pragma once
+
+#include "modbus_workers.h"
+#include "text_log.h"
+
+#include <kcmb.h>
+
+#include <cstdint>
+#include <memory>
+
+// A reading as the series records it.
+struct SessionReading {
+    std::uint32_t temperature = 0;
+    std::uint32_t quantum = 0;
+    std::uint16_t emissivity = 0;
+    // Milliseconds since the start tick, taken when the device answered.
+    long timeMs = 0;
+};
+
+class SeriesRecorder {
+public:
+    SeriesRecorder();
+
+    // The series; null when it could not be allocated.
+    TermDataFile* series() { return series_.get(); }
+    bool savesResults() const { return saveResults_; }
+    void setSaveResults(bool on) { saveResults_ = on; }
+    TextLog& log() { return log_; }
+    // Lines go to an open log only while logging is on.
+    void setLogging(bool on) { logging_ = on; }
+
+    // A new run of readings: an empty series, no start tick yet.
+    void begin();
+    // A settled state seen at `tick`: readings count from the first one.
+    void noteSettled(std::uint32_t tick);
+    // Adds the reading to the series, extends the result file while saving
+    // is on and writes the log line while the log is open; `divisor` is the
+    // emissivity's. False when the result file could not be extended: saving
+    // is then off.
+    bool record(const Reading& reading, double divisor, SessionReading& recorded);
+    // Writes the whole series when saving is on and it holds a reading.
+    void saveWhole();
+
+private:
+    std::unique_ptr<TermDataFile> series_;
+    bool saveResults_ = true;
+    TextLog log_;
+    bool logging_ = false;
+    // The first settled state after connecting, or the first reading when
+    // none was seen before it.
+    std::uint32_t startTick_ = 0;
+    bool startTickSet_ = false;
+};

@@ -1,0 +1,68 @@
+#include "reply_spoiler.h"
+
+namespace sim {
+
+namespace {
+
+int nibbleOf(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+}  // namespace
+
+char ReplySpoiler::randomChar()
+{
+    // A small linear congruential generator: the garbage is the same in every run.
+    seed_ = seed_ * 1103515245u + 12345u;
+    char c = static_cast<char>(0x20 + (seed_ >> 16) % 0x5F);
+    return c == ':' ? ';' : c;
+}
+
+std::string ReplySpoiler::spoil(const std::string& line, int function)
+{
+    std::string out = line;
+    const int kind = next_;
+    next_ = (next_ + 1) % 3;
+    ++counts_.byFunction[function];
+    switch (kind) {
+    case 0: {
+        // One bit of one character in the middle of the frame: a hex digit
+        // stays a hex digit, the byte it belongs to changes in one bit.
+        const std::size_t at = out.size() / 2;
+        const int nibble = at > 0 && at + 2 < out.size() ? nibbleOf(out[at]) : -1;
+        if (nibble >= 0)
+            out[at] = "0123456789ABCDEF"[nibble ^ 1];
+        ++counts_.bitErrors;
+        break;
+    }
+    case 1:
+        for (std::size_t i = 0; i + 2 < out.size(); ++i)
+            out[i] = randomChar();
+        ++counts_.garbage;
+        break;
+    default:
+        out.resize(out.size() / 2);
+        ++counts_.cutShort;
+        break;
+    }
+    return out;
+}
+
+std::string describeSpoils(const SpoilCounts& counts)
+{
+    std::string text = std::to_string(counts.total()) + " replies spoiled (bit error " + std::to_string(counts.bitErrors)
+        + ", garbage " + std::to_string(counts.garbage) + ", cut short " + std::to_string(counts.cutShort);
+    for (const auto& [function, n] : counts.byFunction)
+        text += (function == counts.byFunction.begin()->first ? "; " : ", ") + std::string("function ")
+            + std::to_string(function) + ": " + std::to_string(n);
+    return text + ")";
+}
+
+}  // namespace sim
