@@ -6,23 +6,51 @@
 
 namespace platform {
 
+namespace {
+
+std::string folderOf(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+// The folder of the shared library holding this code (libkcmb.so), where an
+// installation puts the suite's other libraries. Named by path rather than
+// left to libkcmb's RUNPATH, which dlopen consults only when called from
+// libkcmb directly, not through a sanitizer's interceptor.
+std::string ownLibraryDirectory()
+{
+    Dl_info info{};
+    if (::dladdr(reinterpret_cast<void*>(&ownLibraryDirectory), &info) == 0 || info.dli_fname == nullptr)
+        return {};
+    return folderOf(info.dli_fname);
+}
+
+void* openIn(const std::string& folder, const char* fileName)
+{
+    if (folder.empty())
+        return nullptr;
+    return ::dlopen((folder + "/" + fileName).c_str(), RTLD_NOW | RTLD_LOCAL);
+}
+
+}  // namespace
+
 std::string programDirectory()
 {
     char path[PATH_MAX];
     const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
     if (n <= 0)
         return {};
-    const std::string exe(path, static_cast<std::size_t>(n));
-    const auto slash = exe.rfind('/');
-    return slash == std::string::npos ? std::string() : exe.substr(0, slash);
+    return folderOf(std::string(path, static_cast<std::size_t>(n)));
 }
 
 void* loadLibrary(const char* fileName)
 {
     if (fileName == nullptr || *fileName == '\0')
         return nullptr;
-    const std::string beside = programDirectory() + "/" + fileName;
-    if (void* module = ::dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL))
+    if (void* module = openIn(programDirectory(), fileName))
+        return module;
+    if (void* module = openIn(ownLibraryDirectory(), fileName))
         return module;
     return ::dlopen(fileName, RTLD_NOW | RTLD_LOCAL);
 }

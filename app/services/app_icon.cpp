@@ -3,9 +3,7 @@
 #include <QPainter>
 #include <QPixmap>
 
-namespace {
-
-QPixmap drawIcon(int size)
+QPixmap applicationIconPixmap(int size)
 {
     QPixmap pixmap(size, size);
     pixmap.fill(Qt::transparent);
@@ -26,12 +24,10 @@ QPixmap drawIcon(int size)
     return pixmap;
 }
 
-}  // namespace
-
 QIcon applicationIcon()
 {
     QIcon icon;
     for (int size : {16, 32, 48})
-        icon.addPixmap(drawIcon(size));
+        icon.addPixmap(applicationIconPixmap(size));
     return icon;
 }

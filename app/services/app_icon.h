@@ -3,5 +3,11 @@
 #pragma once
 
 #include <QIcon>
+#include <QPixmap>
 
+// The icon of the windows, at 16, 32 and 48 pixels.
 QIcon applicationIcon();
+
+// The icon drawn at `size` pixels square, for the icon files of the desktop
+// entry.
+QPixmap applicationIconPixmap(int size);

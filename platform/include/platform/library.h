@@ -9,8 +9,9 @@ namespace platform {
 std::string programDirectory();
 
 // Loads the library `fileName` (e.g. "libqrvx.so"), looked for first beside
-// the program, then on the library search path; null when it is found nowhere
-// or cannot be loaded.
+// the program, then beside the library that holds this loader (libkcmb.so, in
+// an installed tree the folder of the suite's libraries), then on the library
+// search path; null when it is found nowhere or cannot be loaded.
 void* loadLibrary(const char* fileName);
 
 // The address of the function exported under `name`, or null.
