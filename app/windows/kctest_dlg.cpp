@@ -116,6 +116,8 @@ CKCTestDlg::CKCTestDlg(DeviceSession& session, SettingsBackend& store, QWidget* 
     setupStatusBar();
 
     ui_->portEdit->setText(stored_.port);
+    ui_->portEdit->setFocusPolicy(Qt::NoFocus);
+    ui_->connectButton->setFocus();
     ui_->saveResultsCheck->setChecked(session_.savesResults());
     clearDeviceDisplay();
     refreshParameterDisplay();
