@@ -12,9 +12,7 @@ std::uint8_t lrcOf(const Bytes& bytes)
     return static_cast<std::uint8_t>(0x100 - (sum & 0xFF));
 }
 
-namespace {
-
-int hexValue(char c)
+int hexDigitValue(char c)
 {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -25,8 +23,6 @@ int hexValue(char c)
     return -1;
 }
 
-}  // namespace
-
 std::optional<Bytes> decodeFrame(const std::string& line)
 {
     if (line.size() < 5 || line.front() != ':' || line.compare(line.size() - 2, 2, "\r\n") != 0)
@@ -36,8 +32,8 @@ std::optional<Bytes> decodeFrame(const std::string& line)
         return std::nullopt;
     Bytes bytes;
     for (std::size_t i = 0; i < hex.size(); i += 2) {
-        const int hi = hexValue(hex[i]);
-        const int lo = hexValue(hex[i + 1]);
+        const int hi = hexDigitValue(hex[i]);
+        const int lo = hexDigitValue(hex[i + 1]);
         if (hi < 0 || lo < 0)
             return std::nullopt;
         bytes.push_back(static_cast<std::uint8_t>(hi << 4 | lo));

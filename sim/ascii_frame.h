@@ -14,6 +14,9 @@ using Bytes = std::vector<std::uint8_t>;
 
 std::uint8_t lrcOf(const Bytes& bytes);
 
+// The value of a hexadecimal digit (either case), or -1 for any other character.
+int hexDigitValue(char c);
+
 // The bytes of a line ":" hex-pairs CR LF whose last byte is the right LRC of
 // the others, without that LRC; nothing for a malformed line or a wrong LRC.
 std::optional<Bytes> decodeFrame(const std::string& line);

@@ -1,21 +1,8 @@
 #include "reply_spoiler.h"
 
+#include "ascii_frame.h"
+
 namespace sim {
-
-namespace {
-
-int nibbleOf(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
-}  // namespace
 
 char ReplySpoiler::randomChar()
 {
@@ -36,7 +23,7 @@ std::string ReplySpoiler::spoil(const std::string& line, int function)
         // One bit of one character in the middle of the frame: a hex digit
         // stays a hex digit, the byte it belongs to changes in one bit.
         const std::size_t at = out.size() / 2;
-        const int nibble = at > 0 && at + 2 < out.size() ? nibbleOf(out[at]) : -1;
+        const int nibble = at > 0 && at + 2 < out.size() ? hexDigitValue(out[at]) : -1;
         if (nibble >= 0)
             out[at] = "0123456789ABCDEF"[nibble ^ 1];
         ++counts_.bitErrors;

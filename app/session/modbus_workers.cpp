@@ -267,32 +267,26 @@ void runWriteWorker(const WorkerContext& c, const KCConfig& config, std::uint8_t
     const unsigned type = now.deviceInfo.type;
     const int count = settingsWordsToWrite(type, now.deviceInfo.variant);
     const char address = static_cast<char>(writeAddress);
-    // writeWords turns the words it sends into line order: it gets a copy.
-    KCConfig words = config;
-    kc::Result r = kc::writeWords(c.port, address, kSettingsRegister, words.words, 9);
-    if (!r.ok()) {
-        noteFailure(c, r, "Ошибка внесения изменений");
-        if (portFailed(r)) {
+    // Writes words from `first` on; false after saying what failed.
+    const auto write = [&](std::uint16_t reg, int first, int n, const char* caption) {
+        // writeWords turns the words it sends into line order: it gets a copy.
+        KCConfig words = config;
+        const kc::Result r =
+            kc::writeWords(c.port, address, reg, words.words + first, static_cast<unsigned short>(n));
+        if (r.ok())
+            return true;
+        noteFailure(c, r, caption);
+        if (portFailed(r))
             c.reports.portLost();
-            return;
-        }
-        warn(c, r, "Ошибка внесения изменений");
+        else
+            warn(c, r, caption);
+        return false;
+    };
+    if (!write(kSettingsRegister, 0, 9, "Ошибка внесения изменений"))
         return;
-    }
-    if (hasCurrentOutput(type) && count > 9) {
-        words = config;
-        r = kc::writeWords(c.port, address, kSecondSettingsRegister, words.words + 9,
-                           static_cast<unsigned short>(count - 9));
-        if (!r.ok()) {
-            noteFailure(c, r, "Ошибка изменения настроек токового выхода.");
-            if (portFailed(r)) {
-                c.reports.portLost();
-                return;
-            }
-            warn(c, r, "Ошибка изменения настроек токового выхода.");
-            return;
-        }
-    }
+    if (hasCurrentOutput(type) && count > 9
+        && !write(kSecondSettingsRegister, 9, count - 9, "Ошибка изменения настроек токового выхода."))
+        return;
     c.reports.written();
 }
 
