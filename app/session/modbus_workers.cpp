@@ -66,6 +66,15 @@ Outcome withAttempts(const WorkerContext& c, bool (WorkerContext::*ended)() cons
     return (c.*ended)() ? Outcome::Stopped : Outcome::Failed;
 }
 
+// Whether the worker ends here: it was told to, or the port failed (which it
+// reports).
+bool endsWorker(const WorkerContext& c, Outcome outcome)
+{
+    if (outcome == Outcome::PortLost)
+        c.reports.portLost();
+    return outcome == Outcome::Stopped || outcome == Outcome::PortLost;
+}
+
 char addressOf(const KCConfig& config)
 {
     return static_cast<char>(config.address & 0xFF);
@@ -149,12 +158,8 @@ void runInformationWorker(const WorkerContext& c)
     kc::Result result;
     const Outcome settingsRead = readSettings(
         c, address, settingsWordsToRead(found.deviceInfo.type, found.deviceInfo.variant), found.config, result);
-    if (settingsRead == Outcome::Stopped)
+    if (endsWorker(c, settingsRead))
         return;
-    if (settingsRead == Outcome::PortLost) {
-        c.reports.portLost();
-        return;
-    }
     if (settingsRead == Outcome::Failed) {
         warn(c, result, "Ошибка получения уставок");
         KCSetDefaultConfig(&found.config);
@@ -167,12 +172,8 @@ void runInformationWorker(const WorkerContext& c)
     if (const auto layout = limitTableLayout(type, found.deviceInfo.variant)) {
         std::vector<std::uint16_t> words;
         const Outcome table = readLimitWords(c, address, *layout, words);
-        if (table == Outcome::Stopped)
+        if (endsWorker(c, table))
             return;
-        if (table == Outcome::PortLost) {
-            c.reports.portLost();
-            return;
-        }
         if (table == Outcome::Done)
             decodeLimitTable(*layout, words, found.deviceInfo.tempMin, found.deviceInfo.tempMax, found.limits);
         else
@@ -183,12 +184,8 @@ void runInformationWorker(const WorkerContext& c)
     const Outcome modeRead = withAttempts(c, &WorkerContext::cancelled, "Ошибка", result, [&] {
         return kc::readWords(c.port, address, kSettingsRegister, &mode, 1);
     });
-    if (modeRead == Outcome::Stopped)
+    if (endsWorker(c, modeRead))
         return;
-    if (modeRead == Outcome::PortLost) {
-        c.reports.portLost();
-        return;
-    }
     if (modeRead == Outcome::Done) {
         found.currentMode = mode;
         found.config.mode = mode;
@@ -219,12 +216,8 @@ void runPollingWorker(const WorkerContext& c, int periodMs)
             unsigned short status = 0;
             const Outcome read = withAttempts(c, &WorkerContext::stopRequested, kStateCaption, result,
                                               [&] { return kc::readException(c.port, address, &status); });
-            if (read == Outcome::Stopped)
+            if (endsWorker(c, read))
                 return;
-            if (read == Outcome::PortLost) {
-                c.reports.portLost();
-                return;
-            }
             if (read == Outcome::Done) {
                 lastState = static_cast<std::uint8_t>(status);
                 c.reports.stateRead(lastState, platform::tickCount());
@@ -239,12 +232,8 @@ void runPollingWorker(const WorkerContext& c, int periodMs)
             const Outcome read = withAttempts(c, &WorkerContext::stopRequested, kTemperatureCaption, result, [&] {
                 return kc::readWords(c.port, address, kMeasurementRegister, words, kMeasurementWords);
             });
-            if (read == Outcome::Stopped)
+            if (endsWorker(c, read))
                 return;
-            if (read == Outcome::PortLost) {
-                c.reports.portLost();
-                return;
-            }
             if (read == Outcome::Done) {
                 // Modes 0 to 3 have their own word; any other mode reads the
                 // plain measurement rather than a word outside the block.
