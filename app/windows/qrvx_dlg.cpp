@@ -53,6 +53,9 @@ CQRVXDlg::CQRVXDlg(SettingsBackend& top, SettingsBackend& qrvx, void* qrvxModule
     upperLimitItems_ = new QStringListModel(this);
     ui_->lowerLimitCombo->setModel(lowerLimitItems_);
     ui_->upperLimitCombo->setModel(upperLimitItems_);
+    // A typed limit stays as typed: no completion from the list.
+    ui_->lowerLimitCombo->setCompleter(nullptr);
+    ui_->upperLimitCombo->setCompleter(nullptr);
     ui_->lowerLimitCombo->installEventFilter(this);
     ui_->lowerLimitCombo->lineEdit()->installEventFilter(this);
 
