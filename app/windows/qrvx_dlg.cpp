@@ -87,7 +87,13 @@ CQRVXDlg::CQRVXDlg(SettingsBackend& top, SettingsBackend& qrvx, void* qrvxModule
     putValues();
 }
 
-CQRVXDlg::~CQRVXDlg() = default;
+// The graph and the session go while the window is whole: the session's last
+// save may still have something to say.
+CQRVXDlg::~CQRVXDlg()
+{
+    graph_.reset();
+    session_.reset();
+}
 
 bool CQRVXDlg::event(QEvent* e)
 {
