@@ -197,13 +197,6 @@ TEST(QrvxStoredSettings, SharedKeysAtTheTopLevelAndTheRestInTheGroupInOrder)
     EXPECT_EQ(back.lowerLimit, 1000);
 }
 
-TEST(QrvxStoredSettings, LogIsOnForAnyNonZeroValue)
-{
-    MemorySettings top, qrvx;
-    qrvx.values["Log"] = 7;
-    EXPECT_TRUE(readQrvxSettings(top, qrvx).log);
-}
-
 // Ports 1, 2 and 10 present, one of them held by another opener: all three
 // offered, in text order, and nothing else.
 TEST(PortProbe, OffersThePresentPortsBusyOrNotInTextOrder)

@@ -382,12 +382,4 @@ TEST_F(QrvxSessionTest, DestructionSavesTheSeriesOnlyWhenItHoldsAValue)
     EXPECT_EQ(back.GetCount(), count);
 }
 
-TEST_F(QrvxSessionTest, AFileThatCannotBeReadIsSaid)
-{
-    makeSession(bindQrvxFunctions(module));
-    EXPECT_FALSE(session->loadSeries(QString::fromStdString(work.file("missing.tdf"))));
-    ASSERT_FALSE(boxes.texts().empty());
-    EXPECT_EQ(boxes.texts().back(), "Ошибка получения данных из файла");
-}
-
 }  // namespace
