@@ -173,6 +173,17 @@ TEST_F(QrvxSessionTest, PeriodZeroTakesEveryFrame)
         EXPECT_EQ(received[i].value, received[i - 1].value + 1) << "a frame was skipped";
 }
 
+// The setup dialog takes a negative period; it would otherwise be a pause of
+// some fifty days after the first value.
+TEST_F(QrvxSessionTest, ANegativePeriodTakesEveryFrame)
+{
+    startSim({"--rate", "20", "--counter"});
+    makeSession(bindQrvxFunctions(module));
+    connectAndRead(options(-500));
+    ASSERT_TRUE(waitForValues(5, std::chrono::milliseconds(3000)));
+    EXPECT_EQ(received[4].value, received[0].value + 4);
+}
+
 // Frames that arrive during the pause are discarded by the next read: at most
 // about two values a second.
 TEST_F(QrvxSessionTest, HalfASecondPeriodTakesAboutTwoValuesASecond)
