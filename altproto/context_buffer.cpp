@@ -16,6 +16,8 @@ namespace qrvx {
 
 namespace {
 
+constexpr std::size_t kBufferSize = QRVX_BUFFER_SIZE;
+
 // Without a data event the consumer looks for bytes this often while it
 // sleeps on the stop event.
 constexpr std::uint32_t kPollWithoutDataEventMs = 1;
@@ -67,7 +69,7 @@ bool contextUsable(const QRVXContext* context)
     return context->buffer != nullptr;
 }
 
-bool storeByte(QRVXContext& context, char byte)
+bool storeBytes(QRVXContext& context, const char* bytes, std::size_t count)
 {
     bool wasEmpty = false;
     {
@@ -75,6 +77,8 @@ bool storeByte(QRVXContext& context, char byte)
         char* const start = context.buffer;
         if (start == nullptr)
             return false;
+        if (count == 0)
+            return true;
         char* const end = start + QRVX_BUFFER_SIZE;
         // Positions that left the buffer (a caller's slip) count as an empty
         // buffer rather than as a licence to write elsewhere.
@@ -82,18 +86,27 @@ bool storeByte(QRVXContext& context, char byte)
         if (!inside || context.readPos == context.writePos)
             context.readPos = context.writePos = start;
         wasEmpty = context.readPos == context.writePos;
-        if (context.writePos == end) {
-            if (context.readPos == start) {
-                std::memmove(start, start + 1, QRVX_BUFFER_SIZE - 1);
-                --context.writePos;
+        if (count <= static_cast<std::size_t>(end - context.writePos)) {
+            std::memcpy(context.writePos, bytes, count);
+            context.writePos += count;
+        } else {
+            // Byte by byte the buffer would fill up, move its unconsumed bytes
+            // to the front once (if some had been consumed) and from then on
+            // push out the oldest for every new byte: what remains is the
+            // newest QRVX_BUFFER_SIZE bytes of the unconsumed and the new ones
+            // together, from the start.
+            const std::size_t unconsumed = static_cast<std::size_t>(context.writePos - context.readPos);
+            if (count >= kBufferSize) {
+                std::memcpy(start, bytes + (count - kBufferSize), kBufferSize);
+                context.writePos = end;
             } else {
-                const std::size_t unconsumed = static_cast<std::size_t>(context.writePos - context.readPos);
-                std::memmove(start, context.readPos, unconsumed);
-                context.readPos = start;
-                context.writePos = start + unconsumed;
+                const std::size_t kept = std::min(unconsumed, kBufferSize - count);
+                std::memmove(start, context.writePos - kept, kept);
+                std::memcpy(start + kept, bytes, count);
+                context.writePos = start + kept + count;
             }
+            context.readPos = start;
         }
-        *context.writePos++ = byte;
     }
     if (wasEmpty && context.dataEvent != nullptr)
         platform::setEvent(context.dataEvent);

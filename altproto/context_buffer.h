@@ -5,6 +5,7 @@
 
 #include "qrvx.h"
 
+#include <cstddef>
 #include <cstdint>
 
 namespace qrvx {
@@ -41,12 +42,13 @@ private:
 // lock and stop event are handles and its buffer is present.
 bool contextUsable(const QRVXContext* context);
 
-// The receive loop's store: puts the byte behind the unconsumed ones, first
-// dropping the oldest unconsumed byte when the buffer is full and nothing has
-// been consumed, or moving the unconsumed bytes to the front when some have.
-// Signals the data event when the buffer was empty. False when the buffer is
-// gone (the stream is over).
-bool storeByte(QRVXContext& context, char byte);
+// The receive loop's store: puts the bytes behind the unconsumed ones, byte
+// by byte as if each came alone: a byte that finds the buffer full first
+// drops the oldest unconsumed byte when nothing has been consumed, or moves
+// the unconsumed bytes to the front when some have. Signals the data event
+// when the buffer was empty. False when the buffer is gone (the stream is
+// over).
+bool storeBytes(QRVXContext& context, const char* bytes, std::size_t count);
 
 // Sets both positions to the buffer start: what was received is dropped.
 void discardReceived(QRVXContext& context);

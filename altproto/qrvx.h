@@ -80,8 +80,10 @@ void* QRVXOpenPort(const char* name);
 
 /* The receive loop, the body of a worker thread: copies every byte of the
  * port into the context's buffer until the stop event is signalled or the
- * buffer is null, then returns 0. A full buffer drops its oldest unconsumed
- * byte for each new one. Returns 0xFFFFFFFF for a null context. */
+ * buffer is null, then returns 0. It sleeps until bytes or the stop request
+ * come (an idle line costs no processor time) and takes every byte waiting
+ * at once; a buffer set to null is noticed when it next wakes. A full buffer drops its oldest
+ * unconsumed byte for each new one. Returns 0xFFFFFFFF for a null context. */
 unsigned QRVXReadPort(QRVXContext* context);
 
 /* Discards what has been received and waits (without a time-out) for the next

@@ -5,17 +5,17 @@
 
 #include <kcmb.h>
 
+#include "platform/port_wait.h"
 #include "platform/serial.h"
 #include "platform/sync.h"
 
 #include <cstring>
-#include <thread>
 #include <vector>
 
 namespace {
 
-// A one-byte read returns at once when a byte is waiting and otherwise after
-// at most this long, which bounds how late the loop sees the stop event.
+// A one-byte read of the port returns at once when a byte is waiting and
+// otherwise after at most this long.
 constexpr std::uint32_t kReadTimeoutMs = 10;
 
 bool configure(platform::Handle port)
@@ -71,23 +71,25 @@ unsigned QRVXReadPort(QRVXContext* context)
     if (context == nullptr || !platform::isUsableHandle(context->lock)
         || !platform::isUsableHandle(context->stopEvent))
         return 0xFFFFFFFFu;
-    while (qrvx::contextUsable(context) && !platform::waitForEvent(context->stopEvent, 0)) {
-        char byte = 0;
+    // Everything waiting is taken in one read and stored under one hold of
+    // the lock, so that a loop woken late catches up with the line at once.
+    char chunk[QRVX_BUFFER_SIZE];
+    while (qrvx::contextUsable(context)) {
+        // An idle line costs nothing: the loop sleeps until bytes or the stop
+        // request come.
+        const int woke = platform::waitForPortOrEvents(context->port, &context->stopEvent, 1, platform::kInfinite);
+        if (woke == 0)
+            break;
         std::uint32_t got = 0;
-        if (!platform::readPort(context->port, &byte, 1, got)) {
-            // A failed line (adapter unplugged, bad handle) fails every read
-            // at once; waiting out the read time-out keeps the loop from
-            // spinning while it stays responsive to the stop event.
+        if (woke < 0 || !platform::readWaiting(context->port, chunk, sizeof chunk, got)) {
+            // A failed line (adapter unplugged, bad handle) fails every wait
+            // and read at once; waiting out the read time-out keeps the loop
+            // from spinning while it stays responsive to the stop event.
             platform::waitForEvent(context->stopEvent, kReadTimeoutMs);
             continue;
         }
-        if (got == 0)
-            continue;
-        if (!qrvx::storeByte(*context, byte))
+        if (got > 0 && !qrvx::storeBytes(*context, chunk, got))
             break;
-        // Lets a consumer on the same core take the byte at once; frames are
-        // lost when it comes back late (it discards what arrived before it).
-        std::this_thread::yield();
     }
     return 0;
 }

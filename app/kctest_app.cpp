@@ -2,6 +2,7 @@
 
 #include "device_session.h"
 #include "kctest_dlg.h"
+#include "qrvx_dlg.h"
 #include "qsettings_backend.h"
 
 #include "platform/library.h"
@@ -30,14 +31,8 @@ void CKCTestApp::offerQrvx()
     const auto answer = platform::showMessageBox(
         "Найдена библиотека QRVX.dll.\n\nИспользовать для взаимодействия протокол QRVX?", "KL_S",
         platform::MessageButtons::YesNo, platform::MessageIcon::Question);
-    if (answer != platform::MessageAnswer::Yes) {
+    if (answer != platform::MessageAnswer::Yes)
         unloadQrvx();
-        return;
-    }
-    // The main window of the QRVX protocol is not part of the program yet.
-    platform::showMessageBox("Библиотека QRVX.dll загружена, но окно протокола QRVX в этой версии программы "
-                             "отсутствует.\nПрограмма работает по протоколу Modbus.",
-                             "KL_S", platform::MessageButtons::Ok, platform::MessageIcon::Information);
 }
 
 CKCTestApp::~CKCTestApp()
@@ -60,7 +55,12 @@ int CKCTestApp::run(const QString& seriesFile)
         return 1;
     }
     offerQrvx();
-    {
+    if (qrvxModule_ != nullptr) {
+        QSettingsBackend top;
+        QSettingsBackend qrvx("QRVX");
+        CQRVXDlg window(top, qrvx, qrvxModule_);
+        window.exec();
+    } else {
         QSettingsBackend store;
         DeviceSession session;
         CKCTestDlg window(session, store);

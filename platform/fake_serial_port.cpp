@@ -233,18 +233,41 @@ std::uint32_t FakeSerialPort::lineTimeUs(std::uint32_t chars) const
 
 bool FakeSerialPort::read(void* buffer, std::uint32_t size, std::uint32_t& got)
 {
-    auto* out = static_cast<unsigned char*>(buffer);
-    std::unique_lock<std::mutex> lock(line_->mutex_);
-    ReadTimer timer(line_->timeouts_, size);
-    got = 0;
-    if (line_->failed_)
-        return false;
-    // The device answers after its turnaround, which ends when the port starts
-    // listening: a purge of the receive side before this read keeps the reply.
+    return readWithin(line_->timeouts(), buffer, size, got);
+}
+
+bool FakeSerialPort::readWaiting(void* buffer, std::uint32_t size, std::uint32_t& got)
+{
+    return readWithin(Timeouts{kMaxTimeout, 0, 0, 0, 0}, buffer, size, got);
+}
+
+bool FakeSerialPort::hasBufferedInput()
+{
+    std::lock_guard<std::mutex> lock(line_->mutex_);
+    takeAnswer();
+    return !line_->receive_.empty() || line_->failed_;
+}
+
+// The device answers after its turnaround, which ends when the port starts
+// listening: a purge of the receive side before the port listens keeps the
+// reply.
+void FakeSerialPort::takeAnswer()
+{
     if (!line_->unanswered_.empty()) {
         line_->receive_ += std::exchange(line_->echoed_, std::string());
         line_->receive_ += line_->responder_(line_->unanswered_);
     }
+}
+
+bool FakeSerialPort::readWithin(const Timeouts& timeouts, void* buffer, std::uint32_t size, std::uint32_t& got)
+{
+    auto* out = static_cast<unsigned char*>(buffer);
+    std::unique_lock<std::mutex> lock(line_->mutex_);
+    ReadTimer timer(timeouts, size);
+    got = 0;
+    if (line_->failed_)
+        return false;
+    takeAnswer();
     for (;;) {
         const std::uint32_t n = std::min<std::uint32_t>(size - got, static_cast<std::uint32_t>(line_->receive_.size()));
         std::memcpy(out + got, line_->receive_.data(), n);

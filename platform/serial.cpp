@@ -189,6 +189,13 @@ bool readPort(Handle port, void* buffer, std::uint32_t size, std::uint32_t& got)
     return p && (size == 0 || buffer != nullptr) && p->read(buffer, size, got);
 }
 
+bool readWaiting(Handle port, void* buffer, std::uint32_t size, std::uint32_t& got)
+{
+    got = 0;
+    const auto p = portOf(port);
+    return p && (size == 0 || buffer != nullptr) && p->readWaiting(buffer, size, got);
+}
+
 bool writePort(Handle port, const void* data, std::uint32_t size, std::uint32_t& written)
 {
     written = 0;

@@ -217,39 +217,23 @@ public:
         return baud == 0 ? 0 : static_cast<std::uint32_t>(chars * bits * 1000000 / baud);
     }
 
-    // Waits first and reads after: a byte that is waiting ends the wait at
-    // once, and a reply that arrives in one piece costs one wait and one read.
     bool read(void* buffer, std::uint32_t size, std::uint32_t& got) override
     {
-        auto* out = static_cast<unsigned char*>(buffer);
-        ReadTimer timer(timeouts_, size);
-        got = 0;
-        for (;;) {
-            {
-                std::lock_guard<std::mutex> lock(rxMutex_);
-                got += takeBuffered(out + got, size - got);
-                if (got == size)
-                    return true;
-            }
-            const std::int64_t wait = timer.waitMs(got);
-            bool hungUp = false;
-            if (wait != 0 && !waitReadable(wait, hungUp))
-                return false;
-            std::lock_guard<std::mutex> lock(rxMutex_);
-            const std::uint32_t before = rxTail_ - rxHead_;
-            if (!fillBuffer())
-                return false;
-            // A hung-up terminal (its adapter or far end gone) polls readable
-            // and then reads as empty: the line has failed once what it still
-            // held has been read.
-            if (hungUp && rxTail_ - rxHead_ == before)
-                return false;
-            if (wait == 0 && rxTail_ - rxHead_ == before) {
-                got += takeBuffered(out + got, size - got);
-                return true;
-            }
-        }
+        return readWithin(timeouts_, buffer, size, got);
     }
+
+    bool readWaiting(void* buffer, std::uint32_t size, std::uint32_t& got) override
+    {
+        return readWithin(Timeouts{kMaxTimeout, 0, 0, 0, 0}, buffer, size, got);
+    }
+
+    bool hasBufferedInput() override
+    {
+        std::lock_guard<std::mutex> lock(rxMutex_);
+        return rxHead_ != rxTail_;
+    }
+
+    int pollDescriptor() const override { return fd_; }
 
     bool write(const void* data, std::uint32_t size, std::uint32_t& written, std::uint32_t limitMs) override
     {
@@ -288,6 +272,40 @@ public:
     }
 
 private:
+    // Waits first and reads after: a byte that is waiting ends the wait at
+    // once, and a reply that arrives in one piece costs one wait and one read.
+    bool readWithin(const Timeouts& timeouts, void* buffer, std::uint32_t size, std::uint32_t& got)
+    {
+        auto* out = static_cast<unsigned char*>(buffer);
+        ReadTimer timer(timeouts, size);
+        got = 0;
+        for (;;) {
+            {
+                std::lock_guard<std::mutex> lock(rxMutex_);
+                got += takeBuffered(out + got, size - got);
+                if (got == size)
+                    return true;
+            }
+            const std::int64_t wait = timer.waitMs(got);
+            bool hungUp = false;
+            if (wait != 0 && !waitReadable(wait, hungUp))
+                return false;
+            std::lock_guard<std::mutex> lock(rxMutex_);
+            const std::uint32_t before = rxTail_ - rxHead_;
+            if (!fillBuffer())
+                return false;
+            // A hung-up terminal (its adapter or far end gone) polls readable
+            // and then reads as empty: the line has failed once what it still
+            // held has been read.
+            if (hungUp && rxTail_ - rxHead_ == before)
+                return false;
+            if (wait == 0 && rxTail_ - rxHead_ == before) {
+                got += takeBuffered(out + got, size - got);
+                return true;
+            }
+        }
+    }
+
     // Remembers when what was written will have left the line: its line time
     // after the write began, or after the end of what was still going out.
     void noteWritten(std::chrono::steady_clock::time_point start, std::uint32_t chars)

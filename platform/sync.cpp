@@ -1,7 +1,12 @@
 // Named objects live in one process-wide registry. Events share one condition
 // variable, which makes waiting for any of several events simple; they are
 // signalled seldom enough (stop requests, data notices) for that to be cheap.
+// An event that a wait on a port has watched also keeps a wake descriptor
+// raised exactly while it is signalled (held_events.h).
 #include "platform/sync.h"
+
+#include "held_events.h"
+#include "wake_descriptor.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -26,8 +31,29 @@ struct MutexState {
 };
 
 struct EventState {
+    EventState() = default;
+    EventState(const EventState&) = delete;
+    EventState& operator=(const EventState&) = delete;
+    ~EventState()
+    {
+        if (wake >= 0)
+            detail::closeWakeDescriptor(wake);
+    }
+
+    // Changes the state and keeps the wake descriptor in step; under eventGuard.
+    void set(bool on)
+    {
+        if (on == signalled)
+            return;
+        signalled = on;
+        if (wake >= 0)
+            (on ? detail::raiseWakeDescriptor : detail::lowerWakeDescriptor)(wake);
+    }
+
     bool manualReset = true;
     bool signalled = false;
+    // -1 until a wait on a port first watches the event.
+    int wake = -1;
 };
 
 // All event states are guarded by one mutex and share one condition variable.
@@ -97,18 +123,25 @@ Clock::time_point deadlineAfter(std::uint32_t ms)
     return Clock::now() + std::chrono::milliseconds(ms);
 }
 
-// Index of the first signalled event, consuming an auto-reset one; -1 if none.
-int takeSignalled(const std::shared_ptr<EventHandle>* list, int count)
+// Index of the first signalled of `count` events, consuming an auto-reset
+// one; -1 if none. `stateAt(i)` gives event i's state. Under eventGuard.
+template <class StateAt>
+int takeFirstSignalled(int count, StateAt stateAt)
 {
     for (int i = 0; i < count; ++i) {
-        EventState& s = *list[i]->state;
+        EventState& s = stateAt(i);
         if (s.signalled) {
             if (!s.manualReset)
-                s.signalled = false;
+                s.set(false);
             return i;
         }
     }
     return -1;
+}
+
+EventState& stateOf(const std::shared_ptr<HandleObject>& event)
+{
+    return *static_cast<EventHandle&>(*event).state;
 }
 
 }  // namespace
@@ -170,7 +203,7 @@ bool setEvent(Handle event)
         return false;
     {
         std::lock_guard<std::mutex> lock(eventGuard());
-        h->state->signalled = true;
+        h->state->set(true);
     }
     eventChanged().notify_all();
     return true;
@@ -182,7 +215,7 @@ bool resetEvent(Handle event)
     if (!h)
         return false;
     std::lock_guard<std::mutex> lock(eventGuard());
-    h->state->signalled = false;
+    h->state->set(false);
     return true;
 }
 
@@ -203,15 +236,53 @@ int waitForAnyEvent(const Handle* handles, int count, std::uint32_t ms)
     std::unique_lock<std::mutex> lock(eventGuard());
     // A test without waiting must not reach the timed wait: a deadline that
     // has already passed still costs a sleeping system call there.
+    auto stateAt = [&list](int i) -> EventState& { return *list[i]->state; };
     if (ms == 0)
-        return takeSignalled(list, count);
+        return takeFirstSignalled(count, stateAt);
     int index = -1;
-    auto ready = [&] { return (index = takeSignalled(list, count)) >= 0; };
+    auto ready = [&] { return (index = takeFirstSignalled(count, stateAt)) >= 0; };
     if (ms == kInfinite)
         eventChanged().wait(lock, ready);
     else
         eventChanged().wait_until(lock, deadlineAfter(ms), ready);
     return index;
 }
+
+namespace detail {
+
+bool HeldEvents::hold(const Handle* events, int count)
+{
+    count_ = 0;
+    if (events == nullptr || count <= 0 || count > kMax)
+        return false;
+    for (int i = 0; i < count; ++i) {
+        auto event = handleObject<EventHandle>(events[i]);
+        if (!event)
+            return false;
+        events_[i] = std::move(event);
+    }
+    count_ = count;
+    return true;
+}
+
+int HeldEvents::wakeDescriptor(int i) const
+{
+    EventState& s = stateOf(events_[i]);
+    std::lock_guard<std::mutex> lock(eventGuard());
+    if (s.wake < 0) {
+        s.wake = createWakeDescriptor();
+        if (s.wake >= 0 && s.signalled)
+            raiseWakeDescriptor(s.wake);
+    }
+    return s.wake;
+}
+
+int HeldEvents::takeSignalled() const
+{
+    std::lock_guard<std::mutex> lock(eventGuard());
+    return takeFirstSignalled(count_, [this](int i) -> EventState& { return stateOf(events_[i]); });
+}
+
+}  // namespace detail
 
 }  // namespace platform

@@ -35,11 +35,7 @@ protected:
             platform::closeHandle(context.dataEvent);
     }
 
-    void store(const std::string& bytes)
-    {
-        for (char c : bytes)
-            ASSERT_TRUE(qrvx::storeByte(context, c));
-    }
+    void store(const std::string& bytes) { ASSERT_TRUE(qrvx::storeBytes(context, bytes.data(), bytes.size())); }
     std::string unconsumed() const { return std::string(context.readPos, context.writePos); }
     std::string take(std::size_t count)
     {
@@ -101,14 +97,14 @@ TEST_P(ContextBuffer, PositionsOutsideTheBufferAreTakenAsEmpty)
 TEST_P(ContextBuffer, NoBufferEndsTheStore)
 {
     context.buffer = nullptr;
-    EXPECT_FALSE(qrvx::storeByte(context, 'x'));
+    EXPECT_FALSE(qrvx::storeBytes(context, "x", 1));
 }
 
 TEST_P(ContextBuffer, WaitingConsumerGetsAByteStoredLater)
 {
     std::thread producer([this] {
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
-        qrvx::storeByte(context, 'q');
+        qrvx::storeBytes(context, "q", 1);
     });
     char c = 0;
     EXPECT_EQ(qrvx::nextByte(context, c, qrvx::Deadline::never()), qrvx::Take::Byte);
@@ -157,6 +153,89 @@ TEST_P(ContextBuffer, WaitDoesNotSpinWhileTheBufferIsEmpty)
     const long long cpuMs = threadCpuMsOf([&] { qrvx::nextByte(context, c, qrvx::Deadline(500)); });
     EXPECT_LT(cpuMs, 50);
 }
+
+// The receive buffer as the rules describe it, one byte at a time: the
+// reference for stores of many bytes at once.
+struct ByteByByteBuffer {
+    std::string bytes = std::string(QRVX_BUFFER_SIZE, '\0');
+    std::size_t read = 0;
+    std::size_t write = 0;
+
+    void store(char c)
+    {
+        if (read >= write)
+            read = write = 0;
+        if (write == QRVX_BUFFER_SIZE) {
+            if (read == 0) {
+                bytes.erase(0, 1);
+                bytes.push_back('\0');
+                --write;
+            } else {
+                bytes = bytes.substr(read, write - read) + std::string(read, '\0');
+                write -= read;
+                read = 0;
+            }
+        }
+        bytes[write++] = c;
+    }
+};
+
+struct StoreCase {
+    std::size_t read;   // positions before the store
+    std::size_t write;
+    std::size_t count;  // bytes stored at once
+};
+
+class StoreAtOnce : public ::testing::TestWithParam<StoreCase> {};
+
+TEST_P(StoreAtOnce, LeavesWhatStoringByteByByteLeaves)
+{
+    const StoreCase c = GetParam();
+    std::vector<char> buffer(QRVX_BUFFER_SIZE);
+    const std::string before = pattern(QRVX_BUFFER_SIZE);
+    std::copy(before.begin(), before.end(), buffer.begin());
+    QRVXContext context{};
+    context.buffer = buffer.data();
+    context.readPos = buffer.data() + c.read;
+    context.writePos = buffer.data() + c.write;
+    context.stopEvent = platform::createEvent(nullptr, true, false);
+    context.lock = platform::createMutex(nullptr);
+    context.dataEvent = platform::createEvent(nullptr, false, false);
+    std::string lower = pattern(c.count, 7);
+    for (char& ch : lower)
+        ch = static_cast<char>(ch + 32);  // tell new bytes from old ones
+
+    ByteByByteBuffer reference;
+    reference.bytes = before;
+    reference.read = c.read;
+    reference.write = c.write;
+    for (char ch : lower)
+        reference.store(ch);
+
+    ASSERT_TRUE(qrvx::storeBytes(context, lower.data(), lower.size()));
+    EXPECT_EQ(static_cast<std::size_t>(context.readPos - context.buffer), reference.read);
+    EXPECT_EQ(static_cast<std::size_t>(context.writePos - context.buffer), reference.write);
+    EXPECT_EQ(std::string(context.readPos, context.writePos),
+              reference.bytes.substr(reference.read, reference.write - reference.read));
+    const bool wasEmpty = c.read >= c.write;
+    EXPECT_EQ(platform::waitForEvent(context.dataEvent, 0), wasEmpty && c.count > 0)
+        << "the data event tells a consumer that bytes came into an empty buffer";
+    platform::closeHandle(context.dataEvent);
+    platform::closeHandle(context.stopEvent);
+    platform::closeHandle(context.lock);
+}
+
+constexpr std::size_t kFull = QRVX_BUFFER_SIZE;
+
+INSTANTIATE_TEST_SUITE_P(
+    Positions, StoreAtOnce,
+    ::testing::Values(StoreCase{0, 0, 10}, StoreCase{0, 100, 50}, StoreCase{20, 100, 3996},
+                      StoreCase{20, 100, 3997}, StoreCase{0, kFull - 5, 5}, StoreCase{0, kFull - 5, 6},
+                      StoreCase{0, kFull, 1}, StoreCase{0, kFull, 700}, StoreCase{10, kFull, 1},
+                      StoreCase{10, kFull, 10}, StoreCase{10, kFull, 11}, StoreCase{10, kFull, 3000},
+                      StoreCase{4000, kFull, 200}, StoreCase{kFull, kFull, 5000}, StoreCase{0, 0, kFull},
+                      StoreCase{0, 0, kFull + 1}, StoreCase{100, 200, 2 * kFull}, StoreCase{5, 5, 0},
+                      StoreCase{50, 30, 4}));
 
 INSTANTIATE_TEST_SUITE_P(DataEvent, ContextBuffer, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "WithDataEvent" : "WithoutDataEvent"; });

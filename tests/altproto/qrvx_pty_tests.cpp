@@ -9,9 +9,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <future>
 #include <ostream>
 #include <regex>
+#include <thread>
 
 using qrvx_test::frameOf;
 using qrvx_test::millisecondsOf;
@@ -163,6 +166,34 @@ TEST_F(PtyStream, StopEndsReadValueAndTheReceiveLoopPromptly)
     EXPECT_TRUE(stream->loopEnded());
     EXPECT_EQ(stream->loopResult(), 0u);
     EXPECT_LT(ms, 150);
+}
+
+// The loop sleeps until bytes or the stop request come: a loop that looks at
+// the line on a timer switches context about a hundred times a second.
+TEST_F(PtyStream, AnIdleReceiveLoopDoesNotWakeUp)
+{
+    peer.write("~");
+    ASSERT_TRUE(stream->waitForStored(1));
+    rusage before{};
+    ::getrusage(RUSAGE_SELF, &before);
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    rusage after{};
+    ::getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_nvcsw - before.ru_nvcsw, 20);
+    peer.write("ab");
+    EXPECT_TRUE(stream->waitForStored(3)) << "still receiving after the idle second";
+}
+
+// A burst that arrived while the loop was busy is taken in one go: the bytes
+// are stored together, not one per wake-up.
+TEST_F(PtyStream, ABurstIsStoredWhole)
+{
+    std::string burst;
+    for (int i = 0; i < 40; ++i)
+        burst += frameOf(1000 + i);
+    peer.write(burst);
+    ASSERT_TRUE(stream->waitForStored(burst.size()));
+    EXPECT_EQ(stream->unconsumed(), burst);
 }
 
 TEST(QrvxContext, NullContextOrBufferIsRefused)

@@ -1,7 +1,9 @@
 // The program's shell: message boxes from workers, joining workers that wait
 // for a box, the About box, the second-protocol question and the settings file.
 #include "about_dlg.h"
+#include "graph_wnd.h"
 #include "kctest_app.h"
+#include "qrvx_dlg.h"
 #include "qsettings_backend.h"
 #include "qt_message_box.h"
 #include "stored_settings.h"
@@ -13,11 +15,14 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QLineEdit>
 #include <QSettings>
+#include <QTest>
 #include <QThread>
 #include <QTimer>
 
@@ -27,7 +32,9 @@
 
 using testing_support::ScopedEnv;
 using testing_support::ScriptedMessageBoxes;
+using testing_support::SimProcess;
 using testing_support::TempDir;
+using testing_support::waitFor;
 
 namespace {
 
@@ -166,15 +173,72 @@ TEST(QrvxQuestion, NoUnloadsTheLibraryAtOnce)
     EXPECT_EQ(boxes.shown()[0].icon, platform::MessageIcon::Question);
 }
 
-TEST(QrvxQuestion, YesKeepsTheLibraryAndSaysTheModbusWindowRuns)
+TEST(QrvxQuestion, YesKeepsTheLibrary)
 {
     ScriptedMessageBoxes boxes;
     boxes.answerNext(platform::MessageAnswer::Yes);
     CKCTestApp program(KL_QRVX_PATH);
     program.offerQrvx();
     EXPECT_NE(program.qrvxModule(), nullptr);
+    EXPECT_EQ(boxes.shown().size(), 1u);
+}
+
+// The program as started: the library found, Yes to the question, the QRVX
+// window connected to a simulated QRVX device, and the values everywhere.
+TEST(QrvxProgram, YesRunsTheQrvxWindowWhichShowsStoresLogsAndPlotsTheValues)
+{
+    TempDir dir;
+    ScopedEnv devices("KL_DEVICE_DIR", dir.path());
+    ScopedEnv settings("KL_SETTINGS_DIR", dir.path());
+    applySettingsLocation();
+    const QString previousDir = QDir::currentPath();
+    QDir::setCurrent(QString::fromStdString(dir.path()));
+    {
+        QSettingsBackend top;
+        top.setValue("Period", 0);
+        QSettingsBackend qrvx("QRVX");
+        qrvx.setValue("Log", 1);
+        qrvx.setValue("LogFileName", "e2e.log");
+    }
+    SimProcess sim(dir.path(), {"--qrvx", "--rate", "20", "--value", "1400", "--swing", "0"}, 1);
+    ScriptedMessageBoxes boxes;
+    boxes.answerNext(platform::MessageAnswer::Yes);
+    boxes.answerNext(platform::MessageAnswer::Yes);
+
+    bool drove = false;
+    QTimer::singleShot(0, [&] {
+        auto* window = qobject_cast<CQRVXDlg*>(QApplication::activeModalWidget());
+        ASSERT_NE(window, nullptr) << "the QRVX window runs";
+        QTest::mouseClick(window->findChild<QPushButton*>("connectButton"), Qt::LeftButton);
+        ASSERT_TRUE(window->session().isConnected());
+        QTest::mouseClick(window->findChild<QPushButton*>("graphButton"), Qt::LeftButton);
+        CGraphWnd* graph = window->graphWindow();
+        ASSERT_NE(graph, nullptr);
+        const bool values = waitFor([&] {
+            QCoreApplication::processEvents();
+            return window->session().series()->GetCount() >= 5 && graph->cornerValue() == 1400L;
+        });
+        EXPECT_TRUE(values);
+        EXPECT_EQ(window->findChild<QLineEdit*>("temperatureEdit")->text(), "1400");
+        EXPECT_TRUE(window->shownFrameText().startsWith(":41400"));
+        EXPECT_EQ(window->session().series()->GetTermData()[0].temperature, 1400);
+        EXPECT_TRUE(graph->isVisible());
+        drove = true;
+        window->reject();
+    });
+    CKCTestApp program(KL_QRVX_PATH);
+    EXPECT_EQ(program.run(), 0);
+    EXPECT_TRUE(drove);
     ASSERT_EQ(boxes.shown().size(), 2u);
-    EXPECT_EQ(boxes.shown()[1].icon, platform::MessageIcon::Information);
+    EXPECT_EQ(boxes.shown()[1].text, "Вы действительно желаете завершить работу?");
+
+    QFile log("e2e.log");
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QString logged = QString::fromUtf8(log.readAll());
+    EXPECT_GE(logged.count(" 1400 0.00\n"), 5);
+    QSettingsBackend qrvx("QRVX");
+    EXPECT_EQ(qrvx.value("LogFileName", QString()).toString(), "e2e.log") << "written at quit";
+    QDir::setCurrent(previousDir);
 }
 
 TEST(QrvxQuestion, AMissingLibraryIsNotMentioned)

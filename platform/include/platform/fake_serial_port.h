@@ -107,9 +107,18 @@ public:
     bool drain(std::uint32_t limitMs) override;
     std::uint32_t lineTimeUs(std::uint32_t chars) const override;
     bool read(void* buffer, std::uint32_t size, std::uint32_t& got) override;
+    bool readWaiting(void* buffer, std::uint32_t size, std::uint32_t& got) override;
+    bool hasBufferedInput() override;
+    // None: waits look at hasBufferedInput every millisecond.
+    int pollDescriptor() const override { return -1; }
     bool write(const void* data, std::uint32_t size, std::uint32_t& written, std::uint32_t limitMs) override;
 
 private:
+    bool readWithin(const Timeouts& timeouts, void* buffer, std::uint32_t size, std::uint32_t& got);
+    // The device's answer to what was written, once the port listens; under
+    // the line's lock.
+    void takeAnswer();
+
     std::shared_ptr<FakeLine> line_;
 };
 

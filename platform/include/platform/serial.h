@@ -83,6 +83,16 @@ public:
     // `got` 0 means the time-out passed without a byte; false means the line
     // failed (a vanished adapter, a hung-up line).
     virtual bool read(void* buffer, std::uint32_t size, std::uint32_t& got) = 0;
+    // Reads up to `size` bytes of what has arrived, without waiting, whatever
+    // the port's read time-outs; false means the line failed.
+    virtual bool readWaiting(void* buffer, std::uint32_t size, std::uint32_t& got) = 0;
+    // For waits on a port and events together (port_wait.h): true when bytes
+    // are ready for a read without asking the system, or the line failed.
+    virtual bool hasBufferedInput() = 0;
+    // A descriptor of the system that polls readable when bytes arrive (or
+    // the line fails); -1 when the port has none, and a wait then looks at
+    // hasBufferedInput every millisecond.
+    virtual int pollDescriptor() const = 0;
     // Writes within `limitMs` (kNoLimit: none); true with `written` below
     // `size` when the limit passed first; false when the line failed.
     virtual bool write(const void* data, std::uint32_t size, std::uint32_t& written, std::uint32_t limitMs) = 0;
@@ -115,6 +125,8 @@ bool drainPort(Handle port, std::uint32_t limitMs = kNoLimit);
 // Reads up to `size` bytes within the port's read time-outs; true with `got`
 // 0 means the time-out passed without a byte.
 bool readPort(Handle port, void* buffer, std::uint32_t size, std::uint32_t& got);
+// Reads up to `size` bytes of what has arrived, without waiting.
+bool readWaiting(Handle port, void* buffer, std::uint32_t size, std::uint32_t& got);
 // Writes within the port's write time-outs (none when both are 0).
 bool writePort(Handle port, const void* data, std::uint32_t size, std::uint32_t& written);
 

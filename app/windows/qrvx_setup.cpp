@@ -1,0 +1,70 @@
+#include "qrvx_setup.h"
+
+#include "port_probe.h"
+#include "qrvx_rules.h"
+
+#include "ui_qrvx_setup.h"
+
+#include "platform/message_box.h"
+
+#include <QPushButton>
+
+CQRVXSetup::CQRVXSetup(const QrvxSetupValues& values, QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::QRVXSetup>()), values_(values)
+{
+    ui_->setupUi(this);
+    ui_->buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
+    ui_->buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Отмена"));
+
+    ui_->periodEdit->setText(QString::asprintf("%0.2f", values_.periodSeconds));
+    ui_->logCheck->setChecked(values_.log);
+    ui_->logFileEdit->setText(values_.logFileName);
+    ui_->spanEdit->setText(QString::number(values_.spanSeconds));
+    ui_->listStartEdit->setText(QString::number(values_.listStart));
+    ui_->listEndEdit->setText(QString::number(values_.listEnd));
+    ui_->listStepEdit->setText(QString::number(values_.listStep));
+
+    ui_->portCombo->addItems(probeQrvxPorts());
+    ui_->portCombo->setCurrentIndex(ui_->portCombo->findText(values_.port, Qt::MatchExactly | Qt::MatchCaseSensitive));
+}
+
+CQRVXSetup::~CQRVXSetup() = default;
+
+void CQRVXSetup::refuse(QLineEdit* edit, const char* text)
+{
+    platform::showMessageBox(text, "Ошибка", platform::MessageButtons::Ok, platform::MessageIcon::Warning, this);
+    edit->setFocus();
+    edit->selectAll();
+}
+
+bool CQRVXSetup::takeWholeNumber(QLineEdit* edit, long& out)
+{
+    bool ok = false;
+    const long value = edit->text().trimmed().toLong(&ok);
+    if (!ok) {
+        refuse(edit, "Введите целое число.");
+        return false;
+    }
+    out = value;
+    return true;
+}
+
+void CQRVXSetup::accept()
+{
+    QrvxSetupValues taken = values_;
+    if (ui_->portCombo->currentIndex() >= 0)
+        taken.port = ui_->portCombo->currentText();
+    taken.periodSeconds = periodSecondsOf(ui_->periodEdit->text());
+    taken.log = ui_->logCheck->isChecked();
+    taken.logFileName = ui_->logFileEdit->text();
+    if (!takeWholeNumber(ui_->spanEdit, taken.spanSeconds) || !takeWholeNumber(ui_->listStartEdit, taken.listStart)
+        || !takeWholeNumber(ui_->listEndEdit, taken.listEnd) || !takeWholeNumber(ui_->listStepEdit, taken.listStep))
+        return;
+    // The limit lists count up in this step; one of 0 or below never ends.
+    if (taken.listStep <= 0) {
+        refuse(ui_->listStepEdit, "Шаг по температуре должен быть больше нуля.");
+        return;
+    }
+    values_ = taken;
+    QDialog::accept();
+}

@@ -1,0 +1,503 @@
+// The QRVX main window and its setup dialog driven as an operator would,
+// headless, against kl_sim --qrvx; message boxes and the file dialog
+// answered by scripts.
+#include "about_dlg.h"
+#include "file_dialogs.h"
+#include "graph_wnd.h"
+#include "qrvx_dlg.h"
+#include "qrvx_setup.h"
+#include "rangebar.h"
+
+#include "app_test_support.h"
+#include "test_support.h"
+
+#include "platform/library.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+
+#include <fstream>
+#include <functional>
+
+using testing_support::PtyPeer;
+using testing_support::ScopedEnv;
+using testing_support::ScriptedMessageBoxes;
+using testing_support::SimProcess;
+using testing_support::TempDir;
+
+namespace {
+
+QString frameOf(long value)
+{
+    const std::string digits = std::to_string(value);
+    unsigned sum = 0;
+    for (char c : digits)
+        sum += static_cast<unsigned char>(c);
+    return QString::fromStdString(":" + std::to_string(digits.size()) + digits
+                                  + std::to_string((0x100 - (sum & 0xFF)) & 0xFF) + "\r\n");
+}
+
+// Answers the next file dialogs with `answer` and records the requests.
+class ScriptedFileDialog {
+public:
+    explicit ScriptedFileDialog(std::optional<QString> answer)
+    {
+        previous_ = setFileDialogService([this, answer](const FileDialogRequest& request) {
+            requests.push_back(request);
+            return answer;
+        });
+    }
+    ~ScriptedFileDialog() { setFileDialogService(previous_); }
+
+    std::vector<FileDialogRequest> requests;
+
+private:
+    FileDialogService previous_;
+};
+
+// Runs `answer` on the modal dialog of type T once it shows, while `open`
+// runs; the dialog is cancelled afterwards if `answer` left it open.
+template <class T>
+bool whileModal(const std::function<void(T&)>& answer, const std::function<void()>& open)
+{
+    bool answered = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
+        if (dialog == nullptr)
+            return;
+        answer(*dialog);
+        answered = true;
+        if (dialog->isVisible())
+            dialog->reject();
+    });
+    open();
+    return answered;
+}
+
+class QrvxWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        previousDir = QDir::currentPath();
+        QDir::setCurrent(QString::fromStdString(work.path()));
+        module = platform::loadLibrary(KL_QRVX_PATH);
+        ASSERT_NE(module, nullptr);
+    }
+
+    void TearDown() override
+    {
+        window.reset();
+        sim.reset();
+        platform::freeLibrary(module);
+        QDir::setCurrent(previousDir);
+    }
+
+    void startSim(std::vector<std::string> args)
+    {
+        args.insert(args.begin(), "--qrvx");
+        sim = std::make_unique<SimProcess>(work.path(), args, 1);
+    }
+
+    void openWindow()
+    {
+        window = std::make_unique<CQRVXDlg>(top, qrvx, module);
+        window->show();
+    }
+
+    template <class W>
+    W* child(const char* name) const
+    {
+        return window->findChild<W*>(name);
+    }
+    void click(const char* name) { QTest::mouseClick(child<QPushButton>(name), Qt::LeftButton); }
+    QString text(const char* name) const { return child<QLineEdit>(name)->text(); }
+    QComboBox* combo(const char* name) const { return child<QComboBox>(name); }
+    long records() { return window->session().series()->GetCount(); }
+    bool waitForRecords(long n) { return processUntil([&] { return records() >= n; }); }
+
+    TempDir work;
+    ScopedEnv devices{"KL_DEVICE_DIR", work.path()};
+    QString previousDir;
+    ScriptedMessageBoxes boxes;
+    MemorySettings top;
+    MemorySettings qrvx;
+    void* module = nullptr;
+    std::unique_ptr<SimProcess> sim;
+    std::unique_ptr<CQRVXDlg> window;
+};
+
+TEST_F(QrvxWindowTest, OpensWithTheStoredSettingsAndTheLimitLists)
+{
+    openWindow();
+    EXPECT_EQ(window->windowTitle(), "KL_S");
+    EXPECT_EQ(text("portEdit"), "com1");
+    QComboBox* lower = combo("lowerLimitCombo");
+    ASSERT_EQ(lower->count(), 5000);
+    EXPECT_EQ(lower->itemText(0), "0");
+    EXPECT_EQ(lower->itemText(1), "100");
+    EXPECT_EQ(lower->itemText(4999), "499900");
+    EXPECT_EQ(lower->currentText(), "0");
+    QComboBox* upper = combo("upperLimitCombo");
+    ASSERT_EQ(upper->count(), 4999);
+    EXPECT_EQ(upper->itemText(0), "100");
+    EXPECT_EQ(upper->currentText(), "500000");
+    EXPECT_TRUE(child<QRadioButton>("frameRadio")->isChecked());
+    EXPECT_FALSE(child<QCheckBox>("saveResultsCheck")->isChecked());
+    EXPECT_EQ(child<QPushButton>("connectButton")->text(), "Подключиться");
+}
+
+TEST_F(QrvxWindowTest, WithLowerLimit1000TheUpperListStartsAt1100)
+{
+    qrvx.values["MinTerm"] = 1000;
+    qrvx.values["MaxTerm"] = 900;
+    openWindow();
+    EXPECT_EQ(combo("lowerLimitCombo")->currentText(), "1000");
+    EXPECT_EQ(combo("upperLimitCombo")->itemText(0), "1100");
+    EXPECT_EQ(combo("upperLimitCombo")->currentText(), "1000") << "an upper limit below the lower one rises to it";
+}
+
+TEST_F(QrvxWindowTest, LeavingTheLowerListRefillsTheUpperOne)
+{
+    openWindow();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QComboBox* lower = combo("lowerLimitCombo");
+    lower->setFocus();
+    lower->lineEdit()->clear();
+    QTest::keyClicks(lower->lineEdit(), "2050");
+    ASSERT_EQ(lower->currentText(), "2050");
+    EXPECT_EQ(combo("upperLimitCombo")->itemText(0), "100") << "not before the list is left";
+    child<QPlainTextEdit>("frameText")->setFocus();
+    ASSERT_TRUE(processUntil([&] { return combo("upperLimitCombo")->itemText(0) == "2100"; }));
+}
+
+TEST_F(QrvxWindowTest, ConnectedValuesReachTheFieldTheBoxTheSeriesTheLogAndTheGraph)
+{
+    startSim({"--rate", "20", "--value", "1500", "--swing", "0"});
+    top.values["Period"] = 0;
+    qrvx.values["Log"] = 1;
+    qrvx.values["LogFileName"] = "window.log";
+    openWindow();
+    click("connectButton");
+    ASSERT_TRUE(window->session().isConnected());
+    EXPECT_EQ(child<QPushButton>("connectButton")->text(), "Отключиться");
+    click("graphButton");
+    CGraphWnd* graph = window->graphWindow();
+    ASSERT_NE(graph, nullptr);
+    EXPECT_EQ(graph->windowTitle(), "-- График --");
+    EXPECT_TRUE(graph->isVisible());
+    ASSERT_TRUE(waitForRecords(5));
+    ASSERT_TRUE(processUntil([&] { return graph->cornerValue() == 1500L; }));
+
+    EXPECT_EQ(text("temperatureEdit"), "1500");
+    EXPECT_TRUE(window->shownFrameText().startsWith(frameOf(1500) + frameOf(1500)));
+    EXPECT_TRUE(child<QPlainTextEdit>("frameText")->toPlainText().startsWith(frameOf(1500).remove('\r')));
+    EXPECT_EQ(window->session().series()->GetTermData()[0].temperature, 1500);
+    EXPECT_GE(graph->timeRuler()->GetMax(), window->session().series()->GetTermData()[0].time);
+    click("connectButton");
+    EXPECT_FALSE(window->session().isConnected());
+    EXPECT_EQ(child<QPushButton>("connectButton")->text(), "Подключиться");
+    std::ifstream log(work.file("window.log"));
+    std::string line;
+    ASSERT_TRUE(std::getline(log, line));
+    EXPECT_EQ(line.substr(12), " 1500 0.00");
+}
+
+TEST_F(QrvxWindowTest, ValuesOnlyShowsEachValueOnALine)
+{
+    startSim({"--rate", "20", "--value", "1234", "--swing", "0"});
+    top.values["Period"] = 0;
+    openWindow();
+    QTest::mouseClick(child<QRadioButton>("valuesRadio"), Qt::LeftButton);
+    click("connectButton");
+    ASSERT_TRUE(processUntil([&] { return window->shownFrameText().size() >= 18; }));
+    EXPECT_TRUE(window->shownFrameText().startsWith("1234\r\n1234\r\n1234\r\n"));
+    EXPECT_TRUE(child<QPlainTextEdit>("frameText")->toPlainText().startsWith("1234\n1234\n"));
+}
+
+// 990 characters shown and a 20-character frame arriving: the field keeps
+// what follows the first line feed at position 12 or later.
+TEST_F(QrvxWindowTest, TheFieldDropsWholeLinesFromItsTopAtAThousandCharacters)
+{
+    openWindow();
+    QrvxSession& session = window->session();
+    for (int i = 0; i < 99; ++i)
+        emit session.valueReceived(QString("%1\r\n").arg(10000000 + i), 10000000 + i, i);
+    ASSERT_EQ(window->shownFrameText().size(), 990);
+    const QString frame = ":9123456789123\r\n   ";
+    ASSERT_EQ(frame.size(), 19);
+    emit session.valueReceived(frame + "\n", 123456789, 100);
+    // Line feeds at 9, 19, ...: the first at 12 or later is at 19.
+    QString expected;
+    for (int i = 2; i < 99; ++i)
+        expected += QString("%1\r\n").arg(10000000 + i);
+    expected += frame + "\n";
+    EXPECT_EQ(window->shownFrameText(), expected);
+    QPlainTextEdit* field = child<QPlainTextEdit>("frameText");
+    EXPECT_EQ(field->toPlainText(), QString(expected).remove('\r'));
+    EXPECT_EQ(field->textCursor().selectedText(), QString(":9123456789123") + QChar::ParagraphSeparator + "   "
+                                                      + QChar::ParagraphSeparator)
+        << "the added text is selected";
+    EXPECT_EQ(text("temperatureEdit"), "123456789");
+
+    click("clearButton");
+    EXPECT_TRUE(window->shownFrameText().isEmpty());
+    EXPECT_TRUE(field->toPlainText().isEmpty());
+}
+
+TEST_F(QrvxWindowTest, CancellingTheSetupChangesNothing)
+{
+    top.values["TimeCoeff"] = 1500;
+    top.values["Period"] = 250;
+    openWindow();
+    const bool answered = whileModal<CQRVXSetup>(
+        [](CQRVXSetup& setup) {
+            EXPECT_EQ(setup.findChild<QLineEdit*>("spanEdit")->text(), "1");
+            EXPECT_EQ(setup.findChild<QLineEdit*>("periodEdit")->text(), "0.25");
+            setup.findChild<QLineEdit*>("spanEdit")->setText("9");
+            setup.findChild<QLineEdit*>("listStepEdit")->setText("7");
+            QTest::mouseClick(setup.findChild<QDialogButtonBox*>("buttons")->button(QDialogButtonBox::Cancel),
+                              Qt::LeftButton);
+        },
+        [&] { click("setupButton"); });
+    EXPECT_TRUE(answered);
+    EXPECT_EQ(window->settings().timeCoeffMs, 1500) << "the graph span keeps its milliseconds";
+    EXPECT_EQ(window->settings().periodMs, 250);
+    EXPECT_EQ(window->settings().listStep, 100);
+    EXPECT_EQ(combo("lowerLimitCombo")->count(), 5000);
+}
+
+TEST_F(QrvxWindowTest, SetupOkTakesTheValuesAndRefillsTheLists)
+{
+    PtyPeer port2(work.path(), 2);
+    openWindow();
+    const bool answered = whileModal<CQRVXSetup>(
+        [](CQRVXSetup& setup) {
+            QComboBox* ports = setup.findChild<QComboBox*>("portCombo");
+            ports->setCurrentIndex(ports->findText("\\\\.\\com2"));
+            setup.findChild<QLineEdit*>("periodEdit")->setText("0,5");
+            setup.findChild<QCheckBox*>("logCheck")->setChecked(true);
+            setup.findChild<QLineEdit*>("logFileEdit")->setText("other.log");
+            setup.findChild<QLineEdit*>("spanEdit")->setText("3");
+            setup.findChild<QLineEdit*>("listStartEdit")->setText("500");
+            setup.findChild<QLineEdit*>("listEndEdit")->setText("1000");
+            setup.findChild<QLineEdit*>("listStepEdit")->setText("50");
+            QTest::mouseClick(setup.findChild<QDialogButtonBox*>("buttons")->button(QDialogButtonBox::Ok),
+                              Qt::LeftButton);
+        },
+        [&] { click("setupButton"); });
+    EXPECT_TRUE(answered);
+    const QrvxSettings& s = window->settings();
+    EXPECT_EQ(s.port, "\\\\.\\com2");
+    EXPECT_EQ(text("portEdit"), "\\\\.\\com2");
+    EXPECT_EQ(s.periodMs, 0) << "\"0,5\" reads as 0";
+    EXPECT_TRUE(s.log);
+    EXPECT_EQ(s.logFileName, "other.log");
+    EXPECT_EQ(s.timeCoeffMs, 3000);
+    QComboBox* lower = combo("lowerLimitCombo");
+    ASSERT_EQ(lower->count(), 10);
+    EXPECT_EQ(lower->itemText(0), "500");
+    EXPECT_EQ(lower->itemText(9), "950");
+}
+
+TEST_F(QrvxWindowTest, QuitAsksThenWritesTheSettingsAndStopsBothThreadsFirst)
+{
+    startSim({"--rate", "20"});
+    top.values["Period"] = 0;
+    openWindow();
+    click("connectButton");
+    click("graphButton");
+    ASSERT_TRUE(waitForRecords(2));
+    boxes.answerNext(platform::MessageAnswer::No);
+    window->reject();
+    EXPECT_TRUE(window->session().isConnected()) << "No: nothing happens";
+    EXPECT_TRUE(top.written.isEmpty());
+
+    QComboBox* lower = combo("lowerLimitCombo");
+    lower->setEditText("1200");
+    boxes.answerNext(platform::MessageAnswer::Yes);
+    window->reject();
+    ASSERT_EQ(boxes.shown().size(), 2u);
+    EXPECT_EQ(boxes.shown()[1].text, "Вы действительно желаете завершить работу?");
+    EXPECT_EQ(boxes.shown()[1].caption, "Завершение работы");
+    EXPECT_EQ(top.written, (QStringList{"Port", "Period", "TimeCoeff"}));
+    EXPECT_EQ(qrvx.written,
+              (QStringList{"Log", "LogFileName", "defMinTerm", "defMaxTerm", "Step", "MinTerm", "MaxTerm"}));
+    EXPECT_EQ(qrvx.values["MinTerm"].toLongLong(), 1200);
+    EXPECT_FALSE(window->session().threadsRunning());
+    EXPECT_FALSE(window->session().isConnected());
+    EXPECT_EQ(window->graphWindow(), nullptr) << "the graph window is destroyed at quit";
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(QrvxWindowTest, TheGraphWhileDisconnectedShowsASeriesFromAFile)
+{
+    const std::string path = work.file("stored.tdf");
+    {
+        TermDataFile series;
+        series.SetMin(1000);
+        series.SetMax(1400);
+        for (long i = 0; i < 10; ++i)
+            series.Add(i * 100, 1200 + i, 0);
+        series.SetFilePath(path.c_str());
+        ASSERT_TRUE(series.Save());
+    }
+    qrvx.values["MinTerm"] = 1100;
+    qrvx.values["MaxTerm"] = 1300;
+    openWindow();
+    {
+        ScriptedFileDialog cancelled(std::nullopt);
+        click("graphButton");
+        ASSERT_EQ(cancelled.requests.size(), 1u);
+        EXPECT_EQ(cancelled.requests[0].kind, FileDialogRequest::Kind::Open);
+        EXPECT_EQ(cancelled.requests[0].defaultSuffix, "tdf");
+        EXPECT_EQ(cancelled.requests[0].filter, "ZodarAver Files (*.tdf)|*.tdf|All Files (*.*)|*.*||");
+        EXPECT_EQ(window->graphWindow(), nullptr);
+    }
+    {
+        ScriptedFileDialog missing(QString::fromStdString(work.file("missing.tdf")));
+        click("graphButton");
+        EXPECT_EQ(window->graphWindow(), nullptr);
+        EXPECT_EQ(boxes.texts().back(), "Ошибка получения данных из файла");
+    }
+    ScriptedFileDialog stored(QString::fromStdString(path));
+    click("graphButton");
+    CGraphWnd* graph = window->graphWindow();
+    ASSERT_NE(graph, nullptr);
+    EXPECT_EQ(window->session().series()->GetCount(), 10);
+    EXPECT_EQ(graph->timeRuler()->GetMax(), 900);
+    EXPECT_EQ(graph->temperatureRuler()->GetWinMin(), 1100) << "the window from the lists";
+    EXPECT_EQ(graph->temperatureRuler()->GetWinMax(), 1300);
+    graph->close();
+    EXPECT_TRUE(graph->isHidden()) << "closing hides it";
+    click("graphButton");
+    EXPECT_EQ(window->graphWindow(), graph) << "the same window comes back";
+    EXPECT_TRUE(graph->isVisible());
+}
+
+TEST_F(QrvxWindowTest, TheLimitListsMoveTheGraphsTemperatureRuler)
+{
+    startSim({"--rate", "20"});
+    openWindow();
+    click("connectButton");
+    click("graphButton");
+    CRangeBar* ruler = window->graphWindow()->temperatureRuler();
+    QComboBox* upper = combo("upperLimitCombo");
+    upper->setCurrentIndex(upper->findText("3000"));
+    QTest::keyClick(upper, Qt::Key_Down);
+    EXPECT_EQ(upper->currentText(), "3100");
+    EXPECT_EQ(ruler->GetMax(), 3100) << "choosing from the list";
+    QComboBox* lower = combo("lowerLimitCombo");
+    lower->lineEdit()->clear();
+    QTest::keyClicks(lower->lineEdit(), "1500");
+    EXPECT_EQ(ruler->GetMin(), 1500) << "typing";
+    QTest::keyClick(upper->lineEdit(), Qt::Key_Backspace);
+    EXPECT_EQ(upper->currentText(), "310");
+    EXPECT_EQ(ruler->GetMax(), 3100) << "an upper limit below the lower one is not applied";
+}
+
+TEST_F(QrvxWindowTest, TheAboutButtonOpensTheAboutBox)
+{
+    openWindow();
+    EXPECT_TRUE(whileModal<CAboutDlg>([](CAboutDlg&) {}, [&] { click("aboutButton"); }));
+}
+
+// The setup dialog on its own, with ports 1, 2 and 10 present.
+class QrvxSetupTest : public ::testing::Test {
+protected:
+    QrvxSetupValues values()
+    {
+        QrvxSetupValues v;
+        v.port = "com1";
+        v.periodSeconds = 0.5;
+        v.logFileName = "qrvx.log";
+        v.listEnd = 500000;
+        v.listStep = 100;
+        return v;
+    }
+    QLineEdit* edit(CQRVXSetup& setup, const char* name) { return setup.findChild<QLineEdit*>(name); }
+
+    TempDir dir;
+    ScopedEnv devices{"KL_DEVICE_DIR", dir.path()};
+    PtyPeer one{dir.path(), 1}, two{dir.path(), 2}, ten{dir.path(), 10};
+    ScriptedMessageBoxes boxes;
+};
+
+TEST_F(QrvxSetupTest, ListsThePortsInTextOrderAndSelectsOnlyAnExactMatch)
+{
+    CQRVXSetup setup(values());
+    EXPECT_EQ(setup.windowTitle(), "Насторйки QRVX");
+    QComboBox* ports = setup.findChild<QComboBox*>("portCombo");
+    ASSERT_EQ(ports->count(), 3);
+    EXPECT_EQ(ports->itemText(0), "\\\\.\\com1");
+    EXPECT_EQ(ports->itemText(1), "\\\\.\\com10");
+    EXPECT_EQ(ports->itemText(2), "\\\\.\\com2");
+    EXPECT_EQ(ports->currentIndex(), -1) << "com1 matches no entry";
+    EXPECT_EQ(edit(setup, "periodEdit")->text(), "0.50");
+    setup.accept();
+    EXPECT_EQ(setup.result(), QDialog::Accepted);
+    EXPECT_EQ(setup.values().port, "com1") << "kept without a choice";
+
+    QrvxSetupValues exact = values();
+    exact.port = "\\\\.\\com10";
+    CQRVXSetup again(exact);
+    EXPECT_EQ(again.findChild<QComboBox*>("portCombo")->currentText(), "\\\\.\\com10");
+}
+
+TEST_F(QrvxSetupTest, APeriodWithACommaReadsAsZero)
+{
+    CQRVXSetup setup(values());
+    edit(setup, "periodEdit")->setText("0,5");
+    setup.accept();
+    EXPECT_EQ(setup.result(), QDialog::Accepted);
+    EXPECT_EQ(setup.values().periodSeconds, 0.0);
+}
+
+TEST_F(QrvxSetupTest, AStepOfZeroOrBelowIsRefusedAndTheDialogStaysOpen)
+{
+    CQRVXSetup setup(values());
+    setup.show();
+    setup.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&setup));
+    for (const char* step : {"0", "-5"}) {
+        edit(setup, "listStepEdit")->setText(step);
+        setup.accept();
+        EXPECT_TRUE(setup.isVisible());
+        EXPECT_EQ(boxes.texts().back(), "Шаг по температуре должен быть больше нуля.");
+        EXPECT_EQ(boxes.shown().back().icon, platform::MessageIcon::Warning);
+        EXPECT_TRUE(edit(setup, "listStepEdit")->hasFocus());
+        EXPECT_EQ(edit(setup, "listStepEdit")->selectedText(), step);
+    }
+    EXPECT_EQ(setup.values().listStep, 100) << "nothing taken";
+    edit(setup, "listStepEdit")->setText("10");
+    setup.accept();
+    EXPECT_FALSE(setup.isVisible());
+    EXPECT_EQ(setup.values().listStep, 10);
+}
+
+TEST_F(QrvxSetupTest, ANumberFieldThatIsNoWholeNumberIsRefused)
+{
+    CQRVXSetup setup(values());
+    setup.show();
+    edit(setup, "spanEdit")->setText("1.5");
+    setup.accept();
+    EXPECT_TRUE(setup.isVisible());
+    EXPECT_EQ(boxes.texts().back(), "Введите целое число.");
+    edit(setup, "spanEdit")->setText("-2");
+    setup.accept();
+    EXPECT_FALSE(setup.isVisible());
+    EXPECT_EQ(setup.values().spanSeconds, -2) << "no range is enforced";
+}
+
+}  // namespace
