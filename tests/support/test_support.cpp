@@ -104,6 +104,15 @@ void SimProcess::kill()
 {
     if (pid_ <= 0)
         return;
+    // The device node goes first, as when an adapter is pulled out: the
+    // entry names nothing any more. Left naming the terminal, it could lead a
+    // program waiting for the port to the next pseudo-terminal of that
+    // number, which another test may well open.
+    const std::string gone = link_ + ".gone";
+    std::error_code ec;
+    fs::remove(gone, ec);
+    fs::create_symlink(link_ + ".unplugged", gone, ec);
+    fs::rename(gone, link_, ec);
     ::kill(pid_, SIGKILL);
     int status = 0;
     ::waitpid(pid_, &status, 0);

@@ -65,7 +65,7 @@ public:
     bool running() const { return pid_ > 0; }
     const std::string& linkPath() const { return link_; }
     // Ends the simulator at once with SIGKILL, as an adapter is pulled out:
-    // its line hangs up and the entry stays behind, naming a terminal that
+    // its line hangs up and the entry stays behind naming a device node that
     // is gone, until a new simulator takes the name.
     void kill();
 
