@@ -73,9 +73,3 @@ bool Staleness::isStale(std::uint32_t now) const
     const auto age = ageMs(now);
     return age && *age > 3 * std::max(static_cast<double>(periodMs_), interval_);
 }
-
-void Staleness::reset()
-{
-    last_.reset();
-    interval_ = 0;
-}

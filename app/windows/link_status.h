@@ -40,7 +40,6 @@ public:
     // How long ago the last reading came, or none before the first one.
     std::optional<std::uint32_t> ageMs(std::uint32_t now) const;
     bool isStale(std::uint32_t now) const;
-    void reset();
 
 private:
     int periodMs_;
