@@ -457,6 +457,27 @@ TEST_F(MainWindowTest, ASavedSeriesOpensInTheGraphAndABadFileSaysSo)
     EXPECT_EQ(line.boxes.shown().back().text, "Ошибка получения данных из файла");
 }
 
+TEST_F(MainWindowTest, ASeriesFileNamedAtStartOpensInTheGraphWithoutADevice)
+{
+    // What `kl_s FILE.tdf` does once the window is up.
+    TermDataFile written;
+    written.Clear();
+    for (long t = 0; t < 5; ++t)
+        written.Add(t * 500, 800 + t, 95);
+    ASSERT_TRUE(written.Save());
+    ASSERT_EQ(line.resultFiles().size(), 1u);
+    openWindow();
+    ASSERT_TRUE(window->showSeriesFile(QString::fromStdString(line.resultFiles().front().string())));
+    CGraphWnd* graph = graphWindow("-- График t, °C--");
+    ASSERT_NE(graph, nullptr);
+    EXPECT_TRUE(graph->isVisible());
+    EXPECT_EQ(session->series()->GetCount(), 5);
+    EXPECT_EQ(graph->timeRuler()->GetMax(), 2000);
+    EXPECT_EQ(buttonText("connectButton"), "Подключиться");
+    EXPECT_FALSE(window->showSeriesFile("no-such-file.tdf"));
+    EXPECT_EQ(line.boxes.shown().back().text, "Ошибка получения данных из файла");
+}
+
 TEST_F(MainWindowTest, TheLiveGraphFollowsTheReadingsAndIsTheSameWindowWhenOpenedAgain)
 {
     store.values["Period"] = 100;
