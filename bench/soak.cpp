@@ -65,7 +65,7 @@ public:
         std::ofstream created(control());
         startSim();
         KCInit();
-        QObject::connect(&session_, &DeviceSession::reading, [this](const SessionReading&) { onReading(); });
+        QObject::connect(&session_, &DeviceSession::reading, [this](const SessionReading& r) { onReading(r); });
         QObject::connect(&session_, &DeviceSession::requestFailed, [this](const kc::Result& r) {
             ++failures_;
             corrupt_ += r.fault == kc::Fault::BadChecksum || r.fault == kc::Fault::BadLength
@@ -151,7 +151,7 @@ private:
         return false;
     }
 
-    void onReading()
+    void onReading(const SessionReading& reading)
     {
         const auto now = Clock::now();
         ++readings_;
@@ -160,9 +160,15 @@ private:
             returnToReading_.push_back({std::chrono::duration<double, std::milli>(backAt_ - returnedAt_).count(),
                                         std::chrono::duration<double, std::milli>(now - returnedAt_).count()});
         }
-        if (last_ != Clock::time_point() && !inFault(last_) && !inFault(now))
-            longestGap_ = std::max(longestGap_, std::chrono::duration<double, std::milli>(now - last_).count());
+        // A gap is measured on the times the series records (when the device
+        // answered); the fault windows on this process's clock.
+        if (last_ != Clock::time_point() && !inFault(last_) && !inFault(now)) {
+            const long gap = reading.timeMs - lastTimeMs_;
+            longestGap_ = std::max(longestGap_, gap);
+            gapsOverTwoPeriods_ += gap > 2 * kPeriodMs;
+        }
         last_ = now;
+        lastTimeMs_ = reading.timeMs;
     }
 
     void report() const
@@ -187,7 +193,8 @@ private:
                     rssEnd_ - rssStart_);
         std::printf("  series: %ld records; result file %ld bytes (66 + 16 x count = %ld)\n", count, fileBytes,
                     66 + 16 * count);
-        std::printf("  longest gap between readings outside the faults: %.0f ms\n", longestGap_);
+        std::printf("  longest gap between readings outside the faults: %ld ms; gaps over two periods: %ld\n",
+                    longestGap_, gapsOverTwoPeriods_);
         for (const auto& [reopened, reading] : returnToReading_)
             std::printf("  the port returned: reopened after %.0f ms, first reading after %.0f ms\n", reopened,
                         reading);
@@ -209,7 +216,9 @@ private:
     long rssStart_ = 0;
     long rssEnd_ = 0;
     Clock::time_point last_;
-    double longestGap_ = 0;
+    long lastTimeMs_ = 0;
+    long longestGap_ = 0;
+    long gapsOverTwoPeriods_ = 0;
     bool waitingForReturn_ = false;
     Clock::time_point returnedAt_;
     Clock::time_point backAt_;
