@@ -3,6 +3,7 @@
 #include "platform/fake_serial_port.h"
 #include "platform/port_wait.h"
 #include "platform/serial.h"
+#include "pty_port_fixture.h"
 #include "platform/sync.h"
 #include "test_support.h"
 
@@ -14,8 +15,6 @@
 #include <thread>
 
 using namespace std::chrono;
-using testing_support::PtyPeer;
-using testing_support::TempDir;
 
 namespace {
 
@@ -38,23 +37,10 @@ double threadCpuMs()
     return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) * 1e-6;
 }
 
-class PortWaitTest : public ::testing::Test {
+class PortWaitTest : public PtyPortTest {
 protected:
-    void SetUp() override
-    {
-        port = platform::openSerialPort(peer.terminalPath().c_str());
-        ASSERT_TRUE(platform::isUsableHandle(port));
-        platform::LineSettings s;
-        ASSERT_TRUE(platform::getLineSettings(port, s));
-        ASSERT_TRUE(platform::setLineSettings(port, s));
-    }
-    void TearDown() override { platform::closeHandle(port); }
-
     int wait(std::uint32_t ms) { return platform::waitForPortOrEvents(port, events, 2, ms); }
 
-    TempDir dir;
-    PtyPeer peer{dir.path(), 1};
-    platform::Handle port = nullptr;
     Closer stop{platform::createEvent(nullptr, true, false)};
     Closer notice{platform::createEvent(nullptr, false, false)};
     platform::Handle events[2] = {stop.h, notice.h};

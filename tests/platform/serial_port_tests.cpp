@@ -1,5 +1,6 @@
 // The termios port against a pseudo-terminal played by the test.
 #include "platform/serial.h"
+#include "pty_port_fixture.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -13,18 +14,8 @@ using testing_support::TempDir;
 
 namespace {
 
-class PosixPortTest : public ::testing::Test {
+class PosixPortTest : public PtyPortTest {
 protected:
-    void SetUp() override
-    {
-        port = platform::openSerialPort(peer.terminalPath().c_str());
-        ASSERT_TRUE(platform::isUsableHandle(port));
-        platform::LineSettings s;
-        ASSERT_TRUE(platform::getLineSettings(port, s));
-        ASSERT_TRUE(platform::setLineSettings(port, s));
-    }
-    void TearDown() override { platform::closeHandle(port); }
-
     void setTimeouts(std::uint32_t interval, std::uint32_t multiplier, std::uint32_t constant)
     {
         platform::Timeouts t;
@@ -41,10 +32,6 @@ protected:
         EXPECT_TRUE(platform::readPort(port, &c, 1, got));
         return duration_cast<milliseconds>(steady_clock::now() - start);
     }
-
-    TempDir dir;
-    PtyPeer peer{dir.path(), 1};
-    platform::Handle port = nullptr;
 };
 
 TEST_F(PosixPortTest, FirstByteReadWaitsItsTimeOutWhenNothingComes)
