@@ -16,12 +16,12 @@
 #include <thread>
 
 using platform::FakeLine;
-using qrvx_test::frameOf;
 using qrvx_test::millisecondsOf;
 using qrvx_test::readFile;
 using qrvx_test::RunningStream;
 using qrvx_test::ScopedCurrentDirectory;
 using qrvx_test::TuningFile;
+using testing_support::qrvxFrameOf;
 using testing_support::TempDir;
 
 namespace {
@@ -112,7 +112,7 @@ protected:
         });
         feeder = std::thread([this] {
             while (!stopFeeding) {
-                line->feed(frameOf(1234));
+                line->feed(qrvxFrameOf(1234));
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
             }
         });

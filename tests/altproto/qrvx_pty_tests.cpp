@@ -16,12 +16,12 @@
 #include <regex>
 #include <thread>
 
-using qrvx_test::frameOf;
 using qrvx_test::millisecondsOf;
 using qrvx_test::readFile;
 using qrvx_test::RunningStream;
 using qrvx_test::ScopedCurrentDirectory;
 using qrvx_test::TuningFile;
+using testing_support::qrvxFrameOf;
 using testing_support::PtyPeer;
 using testing_support::ScopedEnv;
 using testing_support::SimProcess;
@@ -79,8 +79,8 @@ protected:
 
 TEST_F(PtyStream, ValueTravelsAsColonCountDigitsChecksumAndReadsBack)
 {
-    ASSERT_EQ(frameOf(1234), ":41234" "54" "\r\n");
-    const ReadResult r = readValue("", frameOf(1234));
+    ASSERT_EQ(qrvxFrameOf(1234), ":41234" "54" "\r\n");
+    const ReadResult r = readValue("", qrvxFrameOf(1234));
     EXPECT_EQ(r.value, 1234);
     EXPECT_EQ(r.text, ":4123454\r\n");
 }
@@ -111,12 +111,12 @@ TEST_P(PtyStreamCases, ReadsTheRightFrame)
 INSTANTIATE_TEST_SUITE_P(
     Streams, PtyStreamCases,
     ::testing::Values(
-        StreamCase{"ColonMidLineIsOrdinary", "", "abc" + frameOf(1234) + frameOf(5678), 5678, frameOf(5678)},
-        StreamCase{"ColonAfterCrStartsAFrame", "", "abc\r" + frameOf(1234), 1234, frameOf(1234)},
-        StreamCase{"ColonAfterLfStartsAFrame", "", "abc\n" + frameOf(1234), 1234, frameOf(1234)},
-        StreamCase{"WrongChecksum", "", frameOf(1234, true), QRVX_BAD_FRAME, ":4123455 LRC error \r\n"},
-        StreamCase{"EarlierFrameIsNeverUsed", frameOf(1111), frameOf(2222), 2222, frameOf(2222)},
-        StreamCase{"EarlierFrameStartIsNeverUsed", ":41", "23454\r\n" + frameOf(2222), 2222, frameOf(2222)},
+        StreamCase{"ColonMidLineIsOrdinary", "", "abc" + qrvxFrameOf(1234) + qrvxFrameOf(5678), 5678, qrvxFrameOf(5678)},
+        StreamCase{"ColonAfterCrStartsAFrame", "", "abc\r" + qrvxFrameOf(1234), 1234, qrvxFrameOf(1234)},
+        StreamCase{"ColonAfterLfStartsAFrame", "", "abc\n" + qrvxFrameOf(1234), 1234, qrvxFrameOf(1234)},
+        StreamCase{"WrongChecksum", "", qrvxFrameOf(1234, true), QRVX_BAD_FRAME, ":4123455 LRC error \r\n"},
+        StreamCase{"EarlierFrameIsNeverUsed", qrvxFrameOf(1111), qrvxFrameOf(2222), 2222, qrvxFrameOf(2222)},
+        StreamCase{"EarlierFrameStartIsNeverUsed", ":41", "23454\r\n" + qrvxFrameOf(2222), 2222, qrvxFrameOf(2222)},
         StreamCase{"CountNotADigit", "", ":x1234\r\n", QRVX_BAD_FRAME, ":x1234 LRC error \r\n"},
         StreamCase{"LineEndsWithinTheValue", "", ":9123\r\n", QRVX_BAD_FRAME, ":9123 LRC error \r\n"},
         StreamCase{"LfOnlyEndsAFrame", "", ":4123454\n", 1234, ":4123454\r\n"}),
@@ -143,7 +143,7 @@ TEST_F(PtyStream, TextIsCutToTheCallersSize)
         return std::make_pair(value, std::string(text, 8));
     });
     ASSERT_TRUE(stream->waitForDiscard());
-    peer.write(frameOf(1234));
+    peer.write(qrvxFrameOf(1234));
     ASSERT_EQ(result.wait_for(std::chrono::seconds(3)), std::future_status::ready);
     const auto [value, text] = result.get();
     EXPECT_EQ(value, 1234);
@@ -190,7 +190,7 @@ TEST_F(PtyStream, ABurstIsStoredWhole)
 {
     std::string burst;
     for (int i = 0; i < 40; ++i)
-        burst += frameOf(1000 + i);
+        burst += qrvxFrameOf(1000 + i);
     peer.write(burst);
     ASSERT_TRUE(stream->waitForStored(burst.size()));
     EXPECT_EQ(stream->unconsumed(), burst);

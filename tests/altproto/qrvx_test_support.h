@@ -83,8 +83,4 @@ long long millisecondsOf(const std::function<void()>& action);
 
 std::string readFile(const std::string& path);
 
-// The frame the devices send for `value`: ":" D value LRC CR LF, the LRC
-// counted here independently of the library.
-std::string frameOf(long value, bool wrongChecksum = false);
-
 }  // namespace qrvx_test

@@ -3,14 +3,13 @@
 #include "qrvx_session.h"
 
 #include "app_test_support.h"
+#include "qrvx_front_end_fixture.h"
 #include "test_support.h"
 
-#include "platform/library.h"
 #include "platform/serial.h"
 
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 
@@ -20,10 +19,6 @@
 #include <thread>
 
 namespace fs = std::filesystem;
-using testing_support::ScopedEnv;
-using testing_support::ScriptedMessageBoxes;
-using testing_support::SimProcess;
-using testing_support::TempDir;
 
 namespace {
 
@@ -32,17 +27,6 @@ struct Received {
     int value;
     long timeMs;
 };
-
-// The frame a device sends for `value`, its checksum counted here.
-QString frameOf(long value)
-{
-    const std::string digits = std::to_string(value);
-    unsigned sum = 0;
-    for (char c : digits)
-        sum += static_cast<unsigned char>(c);
-    return QString::fromStdString(":" + std::to_string(digits.size()) + digits
-                                  + std::to_string((0x100 - (sum & 0xFF)) & 0xFF) + "\r\n");
-}
 
 std::string fileText(const std::string& path)
 {
@@ -59,28 +43,12 @@ std::vector<std::string> tdfFilesIn(const std::string& folder)
     return files;
 }
 
-class QrvxSessionTest : public ::testing::Test {
+class QrvxSessionTest : public QrvxFrontEndTest {
 protected:
-    void SetUp() override
-    {
-        previousDir = QDir::currentPath();
-        QDir::setCurrent(QString::fromStdString(work.path()));
-        module = platform::loadLibrary(KL_QRVX_PATH);
-        ASSERT_NE(module, nullptr);
-    }
-
     void TearDown() override
     {
         session.reset();
-        sim.reset();
-        platform::freeLibrary(module);
-        QDir::setCurrent(previousDir);
-    }
-
-    void startSim(std::vector<std::string> args)
-    {
-        args.insert(args.begin(), "--qrvx");
-        sim = std::make_unique<SimProcess>(work.path(), args, 1);
+        QrvxFrontEndTest::TearDown();
     }
 
     void makeSession(const QrvxFunctions& functions)
@@ -115,12 +83,6 @@ protected:
         return processUntil([&] { return received.size() >= n; }, deadline);
     }
 
-    TempDir work;
-    ScopedEnv devices{"KL_DEVICE_DIR", work.path()};
-    QString previousDir;
-    ScriptedMessageBoxes boxes;
-    void* module = nullptr;
-    std::unique_ptr<SimProcess> sim;
     std::unique_ptr<QrvxSession> session;
     std::vector<Received> received;
 };
@@ -141,7 +103,7 @@ TEST_F(QrvxSessionTest, ValuesComeWithTheirFramesTimesSeriesRecordsAndLogLines)
 
     long previous = -1;
     for (const Received& r : received) {
-        EXPECT_EQ(r.frame, frameOf(1500));
+        EXPECT_EQ(r.frame, QString::fromStdString(testing_support::qrvxFrameOf(1500)));
         EXPECT_EQ(r.value, 1500);
         EXPECT_GE(r.timeMs, previous);
         previous = r.timeMs;

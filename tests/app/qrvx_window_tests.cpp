@@ -9,9 +9,9 @@
 #include "rangebar.h"
 
 #include "app_test_support.h"
+#include "qrvx_front_end_fixture.h"
 #include "test_support.h"
 
-#include "platform/library.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +19,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QDir>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -33,19 +32,13 @@
 using testing_support::PtyPeer;
 using testing_support::ScopedEnv;
 using testing_support::ScriptedMessageBoxes;
-using testing_support::SimProcess;
 using testing_support::TempDir;
 
 namespace {
 
-QString frameOf(long value)
+QString qrvxFrame(long value)
 {
-    const std::string digits = std::to_string(value);
-    unsigned sum = 0;
-    for (char c : digits)
-        sum += static_cast<unsigned char>(c);
-    return QString::fromStdString(":" + std::to_string(digits.size()) + digits
-                                  + std::to_string((0x100 - (sum & 0xFF)) & 0xFF) + "\r\n");
+    return QString::fromStdString(testing_support::qrvxFrameOf(value));
 }
 
 // Answers the next file dialogs with `answer` and records the requests.
@@ -85,28 +78,12 @@ bool whileModal(const std::function<void(T&)>& answer, const std::function<void(
     return answered;
 }
 
-class QrvxWindowTest : public ::testing::Test {
+class QrvxWindowTest : public QrvxFrontEndTest {
 protected:
-    void SetUp() override
-    {
-        previousDir = QDir::currentPath();
-        QDir::setCurrent(QString::fromStdString(work.path()));
-        module = platform::loadLibrary(KL_QRVX_PATH);
-        ASSERT_NE(module, nullptr);
-    }
-
     void TearDown() override
     {
         window.reset();
-        sim.reset();
-        platform::freeLibrary(module);
-        QDir::setCurrent(previousDir);
-    }
-
-    void startSim(std::vector<std::string> args)
-    {
-        args.insert(args.begin(), "--qrvx");
-        sim = std::make_unique<SimProcess>(work.path(), args, 1);
+        QrvxFrontEndTest::TearDown();
     }
 
     void openWindow()
@@ -126,14 +103,8 @@ protected:
     long records() { return window->session().series()->GetCount(); }
     bool waitForRecords(long n) { return processUntil([&] { return records() >= n; }); }
 
-    TempDir work;
-    ScopedEnv devices{"KL_DEVICE_DIR", work.path()};
-    QString previousDir;
-    ScriptedMessageBoxes boxes;
     MemorySettings top;
     MemorySettings qrvx;
-    void* module = nullptr;
-    std::unique_ptr<SimProcess> sim;
     std::unique_ptr<CQRVXDlg> window;
 };
 
@@ -201,8 +172,8 @@ TEST_F(QrvxWindowTest, ConnectedValuesReachTheFieldTheBoxTheSeriesTheLogAndTheGr
     ASSERT_TRUE(processUntil([&] { return graph->cornerValue() == 1500L; }));
 
     EXPECT_EQ(text("temperatureEdit"), "1500");
-    EXPECT_TRUE(window->shownFrameText().startsWith(frameOf(1500) + frameOf(1500)));
-    EXPECT_TRUE(child<QPlainTextEdit>("frameText")->toPlainText().startsWith(frameOf(1500).remove('\r')));
+    EXPECT_TRUE(window->shownFrameText().startsWith(qrvxFrame(1500) + qrvxFrame(1500)));
+    EXPECT_TRUE(child<QPlainTextEdit>("frameText")->toPlainText().startsWith(qrvxFrame(1500).remove('\r')));
     EXPECT_EQ(window->session().series()->GetTermData()[0].temperature, 1500);
     EXPECT_GE(graph->timeRuler()->GetMax(), window->session().series()->GetTermData()[0].time);
     click("connectButton");

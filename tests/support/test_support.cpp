@@ -214,4 +214,16 @@ std::vector<std::string> ScriptedMessageBoxes::texts() const
     return texts;
 }
 
+std::string qrvxFrameOf(long value, bool wrongChecksum)
+{
+    const std::string digits = std::to_string(value);
+    unsigned sum = 0;
+    for (char c : digits)
+        sum += static_cast<unsigned char>(c);
+    unsigned lrc = (0x100 - (sum & 0xFF)) & 0xFF;
+    if (wrongChecksum)
+        lrc = (lrc + 1) & 0xFF;
+    return ":" + std::to_string(digits.size()) + digits + std::to_string(lrc) + "\r\n";
+}
+
 }  // namespace testing_support

@@ -116,4 +116,8 @@ private:
     platform::MessageBoxService previous_;
 };
 
+// The frame a QRVX device sends for `value`: ":" D value LRC CR LF, the LRC
+// counted here independently of the library.
+std::string qrvxFrameOf(long value, bool wrongChecksum = false);
+
 }  // namespace testing_support
