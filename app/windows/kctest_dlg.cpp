@@ -7,6 +7,7 @@
 #include "display_format.h"
 #include "file_dialogs.h"
 #include "graph_wnd.h"
+#include "quit_question.h"
 #include "rangebar.h"
 #include "window_messages.h"
 
@@ -458,9 +459,7 @@ void CKCTestDlg::showAbout()
 
 void CKCTestDlg::reject()
 {
-    const auto answer = platform::showMessageBox("Вы действительно желаете завершить работу?", "Завершение работы",
-                                                 platform::MessageButtons::YesNo, platform::MessageIcon::Question, this);
-    if (answer != platform::MessageAnswer::Yes)
+    if (!operatorConfirmsQuit(this))
         return;
     writeStoredSettings(store_, stored_);
     session_.close();

@@ -6,11 +6,10 @@
 #include "graph_wnd.h"
 #include "qrvx_rules.h"
 #include "qrvx_setup.h"
+#include "quit_question.h"
 #include "rangebar.h"
 
 #include "ui_qrvx_dlg.h"
-
-#include "platform/message_box.h"
 
 #include <QDir>
 #include <QFocusEvent>
@@ -363,9 +362,7 @@ void CQRVXDlg::showAbout()
 
 void CQRVXDlg::reject()
 {
-    const auto answer = platform::showMessageBox("Вы действительно желаете завершить работу?", "Завершение работы",
-                                                 platform::MessageButtons::YesNo, platform::MessageIcon::Question, this);
-    if (answer != platform::MessageAnswer::Yes)
+    if (!operatorConfirmsQuit(this))
         return;
     // The limits as the lists show them, typed or chosen.
     takeValues();
