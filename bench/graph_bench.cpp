@@ -8,7 +8,6 @@
 
 #include <rangebar.h>
 
-#include <QApplication>
 #include <QImage>
 #include <QPainter>
 #include <QPolygon>
@@ -148,16 +147,3 @@ BENCHMARK(BM_ReadingWithAutoLimits)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecon
 BENCHMARK(BM_DragTimeRuler)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
-
-int main(int argc, char** argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -11,7 +11,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QMap>
 #include <QPushButton>
@@ -128,12 +128,3 @@ BENCHMARK(BM_Poll20ms_19200Baud)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK(BM_Poll20ms_115200Baud)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
-
-int main(int argc, char** argv)
-{
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    return 0;
-}

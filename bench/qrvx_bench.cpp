@@ -30,7 +30,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QEventLoop>
@@ -440,17 +439,3 @@ BENCHMARK(BM_IdleConnectedWindow)->Unit(benchmark::kMillisecond)->Iterations(1)-
 BENCHMARK(BM_WindowAtFastestLine)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
 }  // namespace
-
-// The window benchmarks need a QApplication; headless unless told otherwise.
-int main(int argc, char** argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

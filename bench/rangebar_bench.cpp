@@ -4,7 +4,6 @@
 // moved into the window's backing store).
 #include "rangebar.h"
 
-#include <QApplication>
 #include <QImage>
 #include <QTest>
 
@@ -100,16 +99,3 @@ BENCHMARK(BM_DragStep_WithRepaint)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DragStep_HandlerOnly)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
-
-int main(int argc, char** argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
