@@ -126,6 +126,26 @@ TEST_F(SimLinkTest, AHolderKeepingThePortLongerThan3000MsMakesTheOtherGetSeven)
     EXPECT_EQ(slowResult, 0);
 }
 
+TEST_F(SimLinkTest, TheTimeOutChangesFromAnotherThreadWhileExchangesRun)
+{
+    start({"--turnaround-ms", "0", "--no-line-time", "--device", "address=1,regs=0:7"});
+    std::atomic<bool> done{false};
+    std::atomic<int> failures{0};
+    std::thread exchanges([&] {
+        std::vector<unsigned> words;
+        for (int i = 0; i < 200; ++i)
+            if (readRegisters(port, 1, 0, 1, words) != 0 || words != std::vector<unsigned>{7})
+                ++failures;
+        done = true;
+    });
+    int ms = 1000;
+    while (!done)
+        KCSetTimeOut(port, ms = ms == 1000 ? 1500 : 1000);
+    exchanges.join();
+    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(KCGetTimeOut(port), ms);
+}
+
 // A device that answers the instant the request is in: no reply may be lost
 // to the clearing of stale input, and no echo taken for a reply.
 class InstantDeviceTest : public SimLinkTest, public ::testing::WithParamInterface<bool> {};
