@@ -279,7 +279,8 @@ Result Exchange::send()
     // the exchange within the port's time-out and the request's line time.
     using Clock = std::chrono::steady_clock;
     const auto lineTime = std::chrono::microseconds(port_.lineTimeUs(static_cast<std::uint32_t>(lineLength_)));
-    const std::uint32_t timeoutMs = readTimeoutMs() == platform::kMaxTimeout ? 0 : readTimeoutMs();
+    const std::uint32_t readMs = readTimeoutMs();
+    const std::uint32_t timeoutMs = readMs == platform::kMaxTimeout ? 0 : readMs;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs + kWriteSlackMs)
         + std::chrono::duration_cast<Clock::duration>(lineTime);
     auto msLeft = [&] {

@@ -96,6 +96,12 @@ FakeLine::Clock::time_point FakeLine::nowLocked() const
     return std::max(Clock::now(), lastArrival_);
 }
 
+std::uint32_t FakeLine::lineTimeUsLocked(std::uint32_t chars) const
+{
+    const std::uint32_t baud = settings_.baudRate == 0 ? 9600 : settings_.baudRate;
+    return static_cast<std::uint32_t>(std::uint64_t{chars} * 10 * 1000000 / baud);
+}
+
 void FakeLine::record(Event event)
 {
     event.at = nowLocked();
@@ -106,12 +112,11 @@ void FakeLine::delivered(const unsigned char* chars, std::uint32_t count)
 {
     if (count == 0)
         return;
-    const std::uint32_t baud = settings_.baudRate == 0 ? 9600 : settings_.baudRate;
-    lastArrival_ = nowLocked() + std::chrono::microseconds(std::uint64_t{count} * 10 * 1000000 / baud);
+    lastArrival_ = nowLocked() + std::chrono::microseconds(lineTimeUsLocked(count));
     const std::string bytes(reinterpret_cast<const char*>(chars), count);
     if (!events_.empty() && events_.back().kind == EventKind::Read) {
         events_.back().bytes += bytes;
-        events_.back().at = lastArrival_;
+        events_.back().at = nowLocked();
     } else {
         record({EventKind::Read, bytes, 0, LineFunction::SetDtr});
     }
@@ -260,8 +265,7 @@ bool FakeSerialPort::drain(std::uint32_t limitMs)
 std::uint32_t FakeSerialPort::lineTimeUs(std::uint32_t chars) const
 {
     std::lock_guard<std::mutex> lock(line_->mutex_);
-    const std::uint32_t baud = line_->settings_.baudRate == 0 ? 9600 : line_->settings_.baudRate;
-    return static_cast<std::uint32_t>(std::uint64_t{chars} * 10 * 1000000 / baud);
+    return line_->lineTimeUsLocked(chars);
 }
 
 bool FakeSerialPort::read(void* buffer, std::uint32_t size, std::uint32_t& got, std::uint32_t limitMs)

@@ -86,6 +86,8 @@ private:
     // Under the lock: the clock, and an event stamped with it.
     Clock::time_point nowLocked() const;
     void record(Event event);
+    // Under the lock: the line time of `chars` characters of 10 bits.
+    std::uint32_t lineTimeUsLocked(std::uint32_t chars) const;
     // Under the lock: `count` characters taken by the port.
     void delivered(const unsigned char* chars, std::uint32_t count);
 
