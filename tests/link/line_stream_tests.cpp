@@ -131,6 +131,16 @@ INSTANTIATE_TEST_SUITE_P(
         StreamCase{"UnendedFrames", ":0104", 3}),
     [](const ::testing::TestParamInfo<StreamCase>& info) { return std::string(info.param.name); });
 
+TEST_F(LineStreamTest, TheIdentificationInAStreamEndsAfterItsFirstExchange)
+{
+    Stream stream(*line, std::string(20, ':'), std::chrono::milliseconds(10));
+    DeviceInfo info{};
+    const kc::Result result = kc::getDeviceInfo(port, 1, &info);
+    stream.stop();
+    EXPECT_EQ(result.fault, kc::Fault::EndlessInput);
+    EXPECT_EQ(requests().size(), 1u) << "every further request costs another deadline";
+}
+
 TEST_F(LineStreamTest, SilenceIsStillAPlainTimeOut)
 {
     const kc::Result result = exchange(kReadRequest);
