@@ -23,6 +23,14 @@ file(RELATIVE_PATH kl_bin_to_lib "${CMAKE_INSTALL_FULL_BINDIR}" "${CMAKE_INSTALL
 set(kl_programs kl_s kl_sim kl_poll kl_tdf)
 set_target_properties(${kl_programs} PROPERTIES INSTALL_RPATH "$ORIGIN/${kl_bin_to_lib}")
 set_target_properties(qrvx PROPERTIES INSTALL_RPATH "$ORIGIN")
+# The build tree uses the same relative paths, its programs being one folder
+# below it as the installed ones are below the prefix: the libraries go to
+# the build tree's own library folder. (A build path that CMake rewrites at
+# install time would end with an empty entry, which searches the current
+# folder.)
+get_filename_component(kl_build_libdir "${CMAKE_BINARY_DIR}/tools/${kl_bin_to_lib}" ABSOLUTE)
+set_target_properties(kcmb qrvx kl_ctrl PROPERTIES LIBRARY_OUTPUT_DIRECTORY "${kl_build_libdir}")
+set_target_properties(${kl_programs} qrvx PROPERTIES BUILD_WITH_INSTALL_RPATH ON)
 
 install(TARGETS ${kl_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 

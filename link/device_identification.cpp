@@ -68,7 +68,12 @@ Result getDeviceInfo(void* port, char address, DeviceInfo* info)
     if (info == nullptr)
         return Result::failure(Fault::BadArgument);
     unsigned short typeByte = 0;
-    const bool typeRead = readTypeID(port, address, &typeByte).ok();
+    const Result typeResult = readTypeID(port, address, &typeByte);
+    // A stream on the line or a failed port spoils the register reads as
+    // well: each would cost another exchange's deadline.
+    if (typeResult.fault == Fault::EndlessInput || typeResult.fault == Fault::PortFailed)
+        return typeResult;
+    const bool typeRead = typeResult.ok();
 
     unsigned short regs[kRegisterCount] = {};
     Result result = readWords(port, address, 0, regs, 10);

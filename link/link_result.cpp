@@ -16,6 +16,7 @@ int Result::code() const
     case Fault::WrongAddress: return KC_WRONG_ADDRESS;
     case Fault::BadArgument: return KC_ILLEGAL_DATA;
     case Fault::Timeout:
+    case Fault::EndlessInput:
     case Fault::PortBusy:
     case Fault::WriteFailed:
     case Fault::PortFailed: return KC_TIMEOUT;
@@ -31,6 +32,7 @@ const char* KCGetErrorTxt(const kc::Result& result)
     switch (result.fault) {
     case Fault::WrongFunction: return "неверный код функции в ответе";
     case Fault::BadLength: return "неверная длина ответа";
+    case Fault::EndlessInput: return "на линии поток данных без ответа";
     case Fault::PortBusy: return "порт занят";
     case Fault::WriteFailed: return "ошибка передачи запроса";
     case Fault::PortFailed: return "порт недоступен";

@@ -21,6 +21,9 @@ enum class Fault {
     BadLength,
     // No complete reply within the read time-out.
     Timeout,
+    // Characters kept coming until the exchange's deadline without a reply
+    // among them: another talker streams on the line.
+    EndlessInput,
     // The port's mutex stayed busy for 3000 ms.
     PortBusy,
     // The request could not be sent within the port's time-out and its line
@@ -40,7 +43,7 @@ struct Result {
     // The code of the exported functions: 0; the device's exception code;
     // 3 for a request the library refuses; 5 for a reply that is corrupt
     // (checksum, function or length); 6 for a reply from another address;
-    // 7 for no reply, a busy, wedged or failed port.
+    // 7 for no reply, a stream without a reply, a busy, wedged or failed port.
     int code() const;
 
     static Result success() { return {}; }

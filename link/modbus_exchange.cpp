@@ -17,6 +17,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -60,22 +61,65 @@ int encodeLine(const unsigned char* frame, int frameLength, char* line)
     return n;
 }
 
-enum class Received { Frame, Timeout, Failed };
+enum class Received { Frame, Timeout, Endless, Failed };
+
+// The end of an exchange on the port's own clock: the read time-out from the
+// moment the request has gone, plus the line time of the request's echo and
+// the longest reply. Every character counts against it, whether it is
+// skipped before a ':' or belongs to a frame started afresh, so that a stream
+// on the line cannot hold the exchange. A port without a read time-out has
+// none.
+class Deadline {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    Deadline(platform::SerialPort& port, std::uint32_t readTimeoutMs, int requestChars) : port_(port)
+    {
+        if (readTimeoutMs == platform::kMaxTimeout)
+            return;
+        const auto lineTime = std::chrono::microseconds(
+            port.lineTimeUs(static_cast<std::uint32_t>(requestChars + kFrameSize)));
+        at_ = port.lineClock() + std::chrono::milliseconds(readTimeoutMs)
+            + std::chrono::duration_cast<Clock::duration>(lineTime);
+    }
+
+    bool passed() const { return at_ && port_.lineClock() >= *at_; }
+
+    // What a read may still wait, rounded up to whole milliseconds.
+    std::uint32_t msLeft() const
+    {
+        if (!at_)
+            return platform::kNoLimit;
+        const auto left = *at_ - port_.lineClock();
+        if (left <= Clock::duration::zero())
+            return 0;
+        return static_cast<std::uint32_t>(std::chrono::ceil<std::chrono::milliseconds>(left).count());
+    }
+
+private:
+    platform::SerialPort& port_;
+    std::optional<Clock::time_point> at_;
+};
 
 // Collects the characters from ':' to LF into `frame`, bit 7 cleared. A ':'
 // starts the frame afresh, so that the rest of a cut-off frame before it is
 // dropped; a frame longer than the buffer ends the exchange as a time-out.
-Received receiveFrame(platform::SerialPort& port, KCPortInfo* info, unsigned char* frame, int& stored)
+// `heard` is set once any character has come.
+Received receiveFrame(platform::SerialPort& port, KCPortInfo* info, const Deadline& deadline, unsigned char* frame,
+                      int& stored, bool& heard)
 {
     stored = 0;
     bool started = false;
     for (;;) {
+        if (deadline.passed())
+            return heard ? Received::Endless : Received::Timeout;
         unsigned char c = 0;
         std::uint32_t got = 0;
-        if (!port.read(&c, 1, got))
+        if (!port.read(&c, 1, got, deadline.msLeft()))
             return Received::Failed;
         if (got == 0)
-            return Received::Timeout;
+            return heard && deadline.passed() ? Received::Endless : Received::Timeout;
+        heard = true;
         c &= 0x7F;
         if (c == ':') {
             if (info != nullptr)
@@ -198,7 +242,7 @@ public:
 
 private:
     Result send();
-    Result receive(unsigned char* frame, int& stored);
+    Result receive(const Deadline& deadline, unsigned char* frame, int& stored);
     Fault check(const unsigned char* frame, int stored, char* reply, int replyLength, int* replyCount) const;
     bool isEcho(const unsigned char* frame, int stored) const
     {
@@ -220,10 +264,11 @@ private:
     EchoPolicy echo_;
 };
 
+// The port's read time-out; kMaxTimeout when it waits for ever.
 std::uint32_t Exchange::readTimeoutMs() const
 {
     platform::Timeouts t;
-    if (!port_.getTimeouts(t) || t.readConstant == platform::kMaxTimeout)
+    if (!port_.getTimeouts(t))
         return 0;
     return t.readConstant;
 }
@@ -234,7 +279,9 @@ Result Exchange::send()
     // the exchange within the port's time-out and the request's line time.
     using Clock = std::chrono::steady_clock;
     const auto lineTime = std::chrono::microseconds(port_.lineTimeUs(static_cast<std::uint32_t>(lineLength_)));
-    const auto deadline = Clock::now() + std::chrono::milliseconds(readTimeoutMs() + kWriteSlackMs)
+    const std::uint32_t readMs = readTimeoutMs();
+    const std::uint32_t timeoutMs = readMs == platform::kMaxTimeout ? 0 : readMs;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs + kWriteSlackMs)
         + std::chrono::duration_cast<Clock::duration>(lineTime);
     auto msLeft = [&] {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
@@ -262,18 +309,19 @@ Result Exchange::send()
 // equal to the request is skipped; in automatic mode it is skipped unless the
 // line has shown that it does not echo and the frame is a valid reply, and
 // taken as the reply after all when nothing follows it.
-Result Exchange::receive(unsigned char* frame, int& stored)
+Result Exchange::receive(const Deadline& deadline, unsigned char* frame, int& stored)
 {
     unsigned char candidate[kFrameSize];
     int candidateLength = 0;
     bool first = true;
+    bool heard = false;
     for (;;) {
-        const Received got = receiveFrame(port_, info_, frame, stored);
+        const Received got = receiveFrame(port_, info_, deadline, frame, stored, heard);
         if (got == Received::Failed)
             return Result::failure(Fault::PortFailed);
-        if (got == Received::Timeout) {
+        if (got == Received::Timeout || got == Received::Endless) {
             if (candidateLength == 0 || echo_.mode == KC_ECHO_ON)
-                return Result::failure(Fault::Timeout);
+                return Result::failure(got == Received::Endless ? Fault::EndlessInput : Fault::Timeout);
             std::memcpy(frame, candidate, static_cast<std::size_t>(candidateLength));
             stored = candidateLength;
             return Result::success();
@@ -332,9 +380,10 @@ Result Exchange::run(char* reply, int replyLength, int* replyCount)
     if (const Result sent = send(); !sent.ok())
         return sent;
 
+    const Deadline deadline(port_, readTimeoutMs(), lineLength_);
     unsigned char frame[kFrameSize];
     int stored = 0;
-    if (const Result received = receive(frame, stored); !received.ok())
+    if (const Result received = receive(deadline, frame, stored); !received.ok())
         return received;
     if (info_ != nullptr && info_->recvRTS == 1)
         port_.lineFunction(platform::LineFunction::ClearRts);

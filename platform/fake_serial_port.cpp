@@ -3,6 +3,7 @@
 #include "platform/device_names.h"
 #include "read_timer.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <map>
@@ -82,6 +83,43 @@ void FakeLine::setFailed(bool on)
         failed_ = on;
     }
     arrived_.notify_all();
+}
+
+FakeLine::Clock::time_point FakeLine::now() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return nowLocked();
+}
+
+FakeLine::Clock::time_point FakeLine::nowLocked() const
+{
+    return std::max(Clock::now(), lastArrival_);
+}
+
+std::uint32_t FakeLine::lineTimeUsLocked(std::uint32_t chars) const
+{
+    const std::uint32_t baud = settings_.baudRate == 0 ? 9600 : settings_.baudRate;
+    return static_cast<std::uint32_t>(std::uint64_t{chars} * 10 * 1000000 / baud);
+}
+
+void FakeLine::record(Event event)
+{
+    event.at = nowLocked();
+    events_.push_back(std::move(event));
+}
+
+void FakeLine::delivered(const unsigned char* chars, std::uint32_t count)
+{
+    if (count == 0)
+        return;
+    lastArrival_ = nowLocked() + std::chrono::microseconds(lineTimeUsLocked(count));
+    const std::string bytes(reinterpret_cast<const char*>(chars), count);
+    if (!events_.empty() && events_.back().kind == EventKind::Read) {
+        events_.back().bytes += bytes;
+        events_.back().at = nowLocked();
+    } else {
+        record({EventKind::Read, bytes, 0, LineFunction::SetDtr});
+    }
 }
 
 std::string FakeLine::written() const
@@ -166,7 +204,7 @@ bool FakeSerialPort::setLineSettings(const LineSettings& settings)
         line_->dtr_ = settings.dtrControl == LineControl::Enable;
     if (settings.rtsControl != LineControl::Handshake)
         line_->rts_ = settings.rtsControl == LineControl::Enable;
-    line_->events_.push_back({FakeLine::EventKind::ApplySettings, {}, 0, LineFunction::SetDtr});
+    line_->record({FakeLine::EventKind::ApplySettings, {}, 0, LineFunction::SetDtr});
     return true;
 }
 
@@ -189,7 +227,7 @@ bool FakeSerialPort::purge(unsigned flags)
     std::lock_guard<std::mutex> lock(line_->mutex_);
     if (flags & (kPurgeRxAbort | kPurgeRxClear))
         line_->receive_.clear();
-    line_->events_.push_back({FakeLine::EventKind::Purge, {}, flags, LineFunction::SetDtr});
+    line_->record({FakeLine::EventKind::Purge, {}, flags, LineFunction::SetDtr});
     return true;
 }
 
@@ -204,14 +242,14 @@ bool FakeSerialPort::lineFunction(LineFunction function)
     case LineFunction::SetBreak: line_->break_ = true; break;
     case LineFunction::ClearBreak: line_->break_ = false; break;
     }
-    line_->events_.push_back({FakeLine::EventKind::LineFunction, {}, 0, function});
+    line_->record({FakeLine::EventKind::LineFunction, {}, 0, function});
     return true;
 }
 
 bool FakeSerialPort::drain(std::uint32_t limitMs)
 {
     std::unique_lock<std::mutex> lock(line_->mutex_);
-    line_->events_.push_back({FakeLine::EventKind::Drain, {}, 0, LineFunction::SetDtr});
+    line_->record({FakeLine::EventKind::Drain, {}, 0, LineFunction::SetDtr});
     if (line_->failed_)
         return false;
     if (!line_->stalled_)
@@ -227,18 +265,17 @@ bool FakeSerialPort::drain(std::uint32_t limitMs)
 std::uint32_t FakeSerialPort::lineTimeUs(std::uint32_t chars) const
 {
     std::lock_guard<std::mutex> lock(line_->mutex_);
-    const std::uint32_t baud = line_->settings_.baudRate == 0 ? 9600 : line_->settings_.baudRate;
-    return static_cast<std::uint32_t>(std::uint64_t{chars} * 10 * 1000000 / baud);
+    return line_->lineTimeUsLocked(chars);
 }
 
-bool FakeSerialPort::read(void* buffer, std::uint32_t size, std::uint32_t& got)
+bool FakeSerialPort::read(void* buffer, std::uint32_t size, std::uint32_t& got, std::uint32_t limitMs)
 {
-    return readWithin(line_->timeouts(), buffer, size, got);
+    return readWithin(line_->timeouts(), limitMs, buffer, size, got);
 }
 
 bool FakeSerialPort::readWaiting(void* buffer, std::uint32_t size, std::uint32_t& got)
 {
-    return readWithin(Timeouts{kMaxTimeout, 0, 0, 0, 0}, buffer, size, got);
+    return readWithin(Timeouts{kMaxTimeout, 0, 0, 0, 0}, kNoLimit, buffer, size, got);
 }
 
 bool FakeSerialPort::hasBufferedInput()
@@ -259,11 +296,14 @@ void FakeSerialPort::takeAnswer()
     }
 }
 
-bool FakeSerialPort::readWithin(const Timeouts& timeouts, void* buffer, std::uint32_t size, std::uint32_t& got)
+bool FakeSerialPort::readWithin(const Timeouts& timeouts, std::uint32_t limitMs, void* buffer, std::uint32_t size,
+                                std::uint32_t& got)
 {
     auto* out = static_cast<unsigned char*>(buffer);
     std::unique_lock<std::mutex> lock(line_->mutex_);
-    ReadTimer timer(timeouts, size);
+    // The read's time passes on the line's clock, which may run ahead of the
+    // machine's while characters come faster than real time delivers them.
+    ReadTimer timer(timeouts, size, limitMs, line_->nowLocked());
     got = 0;
     if (line_->failed_)
         return false;
@@ -272,10 +312,11 @@ bool FakeSerialPort::readWithin(const Timeouts& timeouts, void* buffer, std::uin
         const std::uint32_t n = std::min<std::uint32_t>(size - got, static_cast<std::uint32_t>(line_->receive_.size()));
         std::memcpy(out + got, line_->receive_.data(), n);
         line_->receive_.erase(0, n);
+        line_->delivered(out + got, n);
         got += n;
         if (got == size)
             return true;
-        const std::int64_t wait = timer.waitMs(got);
+        const std::int64_t wait = timer.waitMs(got, line_->nowLocked());
         if (wait == 0)
             return true;
         if (wait == ReadTimer::kForever)
@@ -305,7 +346,7 @@ bool FakeSerialPort::write(const void* data, std::uint32_t size, std::uint32_t& 
     const std::string bytes(static_cast<const char*>(data), size);
     line_->written_ += bytes;
     line_->unanswered_ += bytes;
-    line_->events_.push_back({FakeLine::EventKind::Write, bytes, 0, LineFunction::SetDtr});
+    line_->record({FakeLine::EventKind::Write, bytes, 0, LineFunction::SetDtr});
     if (line_->echo_)
         line_->echoed_ += bytes;
     if (line_->answerWhileWriting_) {

@@ -4,8 +4,8 @@
 
 namespace platform {
 
-ReadTimer::ReadTimer(const Timeouts& t, std::uint32_t size)
-    : start_(Clock::now()), lastByte_(start_)
+ReadTimer::ReadTimer(const Timeouts& t, std::uint32_t size, std::uint32_t limitMs, Clock::time_point start)
+    : start_(start), lastByte_(start_)
 {
     if (t.readInterval == kMaxTimeout && t.readMultiplier == 0 && t.readConstant == 0) {
         mode_ = Mode::AtOnce;
@@ -21,11 +21,12 @@ ReadTimer::ReadTimer(const Timeouts& t, std::uint32_t size)
         if (t.readInterval != 0 && t.readInterval != kMaxTimeout)
             intervalMs_ = t.readInterval;
     }
+    if (mode_ != Mode::AtOnce && limitMs != kNoLimit)
+        totalMs_ = totalMs_ == kForever ? limitMs : std::min<std::int64_t>(totalMs_, limitMs);
 }
 
-std::int64_t ReadTimer::waitMs(std::uint32_t got)
+std::int64_t ReadTimer::waitMs(std::uint32_t got, Clock::time_point now)
 {
-    const auto now = Clock::now();
     if (got != lastGot_) {
         lastGot_ = got;
         lastByte_ = now;

@@ -186,7 +186,7 @@ bool readPort(Handle port, void* buffer, std::uint32_t size, std::uint32_t& got)
 {
     got = 0;
     const auto p = portOf(port);
-    return p && (size == 0 || buffer != nullptr) && p->read(buffer, size, got);
+    return p && (size == 0 || buffer != nullptr) && p->read(buffer, size, got, kNoLimit);
 }
 
 bool readWaiting(Handle port, void* buffer, std::uint32_t size, std::uint32_t& got)

@@ -145,12 +145,13 @@ public:
 
     bool getTimeouts(Timeouts& out) override
     {
-        out = timeouts_;
+        out = timeouts();
         return true;
     }
 
     bool setTimeouts(const Timeouts& t) override
     {
+        std::lock_guard<std::mutex> lock(timeoutsMutex_);
         timeouts_ = t;
         return true;
     }
@@ -217,14 +218,14 @@ public:
         return baud == 0 ? 0 : static_cast<std::uint32_t>(chars * bits * 1000000 / baud);
     }
 
-    bool read(void* buffer, std::uint32_t size, std::uint32_t& got) override
+    bool read(void* buffer, std::uint32_t size, std::uint32_t& got, std::uint32_t limitMs) override
     {
-        return readWithin(timeouts_, buffer, size, got);
+        return readWithin(ReadTimer(timeouts(), size, limitMs), buffer, size, got);
     }
 
     bool readWaiting(void* buffer, std::uint32_t size, std::uint32_t& got) override
     {
-        return readWithin(Timeouts{kMaxTimeout, 0, 0, 0, 0}, buffer, size, got);
+        return readWithin(ReadTimer(Timeouts{kMaxTimeout, 0, 0, 0, 0}, size), buffer, size, got);
     }
 
     bool hasBufferedInput() override
@@ -272,12 +273,19 @@ public:
     }
 
 private:
+    // The time-outs may be changed from any thread while a read on another
+    // one takes them.
+    Timeouts timeouts() const
+    {
+        std::lock_guard<std::mutex> lock(timeoutsMutex_);
+        return timeouts_;
+    }
+
     // Waits first and reads after: a byte that is waiting ends the wait at
     // once, and a reply that arrives in one piece costs one wait and one read.
-    bool readWithin(const Timeouts& timeouts, void* buffer, std::uint32_t size, std::uint32_t& got)
+    bool readWithin(ReadTimer timer, void* buffer, std::uint32_t size, std::uint32_t& got)
     {
         auto* out = static_cast<unsigned char*>(buffer);
-        ReadTimer timer(timeouts, size);
         got = 0;
         for (;;) {
             {
@@ -386,7 +394,8 @@ private:
     std::atomic<std::uint32_t> baud_{0};
     std::atomic<std::uint32_t> bitsPerChar_{10};
     std::atomic<std::chrono::steady_clock::rep> lastWriteEnd_{0};
-    Timeouts timeouts_{};
+    mutable std::mutex timeoutsMutex_;
+    Timeouts timeouts_{};  // guarded by timeoutsMutex_
     LineControl dtrControl_ = LineControl::Enable;
     LineControl rtsControl_ = LineControl::Enable;
     std::uint16_t xonLimit_ = 0;

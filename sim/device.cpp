@@ -32,7 +32,7 @@ Device::Device(std::uint8_t address, int baudCode) : address_(address), baudCode
 
 std::optional<Bytes> Device::answer(const Bytes& request)
 {
-    if (faults_.silence || request.size() < 2 || faults_.muted.test(request[1]))
+    if (faults_.silence || faults_.stream != StreamKind::None || request.size() < 2 || faults_.muted.test(request[1]))
         return std::nullopt;
     const std::uint8_t function = request[1];
     if (faults_.exception != 0)

@@ -14,6 +14,9 @@
 
 namespace sim {
 
+// What a talker streams on the line while a device has the fault "stream".
+enum class StreamKind { None, Text, Colons };
+
 struct Faults {
     bool silence = false;      // never answers
     bool badLrc = false;       // answers with a wrong LRC
@@ -24,6 +27,7 @@ struct Faults {
     std::bitset<256> muted;    // functions it never answers
     int refusedRegister = -1;  // a register whose reads are refused with exception 2
     bool garble = false;       // its replies come spoiled (ReplySpoiler)
+    StreamKind stream = StreamKind::None;  // a stream drowns the line; it never answers
 };
 
 class Device {

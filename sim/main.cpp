@@ -1,6 +1,7 @@
 // kl_sim: simulated devices on a pseudo-terminal, for the program, the tests
 // and anyone without hardware at hand.
 #include "fault_control.h"
+#include "line_stream.h"
 #include "modbus_bus.h"
 #include "pty_line.h"
 #include "qrvx_streamer.h"
@@ -48,10 +49,19 @@ int run(const sim::SimOptions& options)
         std::this_thread::sleep_until(due);
         line.write(reply);
     };
+    sim::LineStream stream;
+    // While a stream runs the line is looked at every 5 ms, and the stream
+    // waits while the program's side holds what it has not read, so that a
+    // full terminal never blocks the simulator.
+    constexpr std::size_t kStreamBacklog = 256;
     while (!g_stop) {
-        const std::string chars = line.read(readTimeout);
+        const bool wasStreaming = sim::LineStream::of(devices) != sim::StreamKind::None;
+        const std::string chars = line.read(wasStreaming ? std::chrono::milliseconds(5) : readTimeout);
         if (control)
             control->poll(std::chrono::steady_clock::now());
+        const sim::StreamKind streaming = sim::LineStream::of(devices);
+        if (streaming != sim::StreamKind::None && line.unreadByTerminal() < kStreamBacklog)
+            line.write(stream.due(streaming, std::chrono::steady_clock::now(), line.lineBaud()));
         if (chars.empty())
             continue;
         if (options.timing.echo)

@@ -60,6 +60,8 @@ void applyFaults(const std::string& text, Faults& faults)
         else if (name == "noise") faults.noise = true;
         else if (name == "high-bit") faults.highBit = true;
         else if (name == "garble") faults.garble = true;
+        else if (name == "stream" && arg == "text") faults.stream = StreamKind::Text;
+        else if (name == "stream" && arg == "colons") faults.stream = StreamKind::Colons;
         else if (name == "exception") faults.exception = static_cast<int>(bounded(arg, "exception code", 1, 255));
         else if (name == "delay") faults.delayMs = static_cast<int>(bounded(arg, "delay", 0, 600000));
         else if (name == "mute") faults.muted.set(static_cast<std::size_t>(bounded(arg, "muted function", 0, 255)));

@@ -44,6 +44,9 @@ KEYS is a comma-separated list of key=value:
                        | refuse:REGISTER (reads that cover it get exception 2)
                        | garble (replies in turn with a bit error, as garbage
                        without a frame, cut short after half)
+                       | stream:text | stream:colons (a talker streams on the
+                       line: a GPS sentence every 50 ms, or ':' at line speed;
+                       the device never answers)
 
 KEYS with type=CODE plays a pyrometer of that model instead:
   type=CODE            0, 1, 2 (A1), 3 (B3), 6 (B2), 131 (B3 2C), 135 (B2 2C)

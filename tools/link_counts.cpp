@@ -13,6 +13,7 @@ TryOutcome outcomeOf(const kc::Result& result)
     case Fault::WrongFunction:
     case Fault::BadLength: return TryOutcome::Corrupt;
     case Fault::Timeout:
+    case Fault::EndlessInput:
     case Fault::PortBusy:
     case Fault::WriteFailed: return TryOutcome::NoReply;
     case Fault::PortFailed: return TryOutcome::PortLost;

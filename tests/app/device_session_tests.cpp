@@ -14,6 +14,7 @@
 #include <QRegularExpression>
 #include <QThread>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <fstream>
@@ -555,6 +556,29 @@ TEST_F(ResilienceTest, AnotherDeviceOnTheReturningPortIsRecordedOnlyAsTheOperato
     EXPECT_NE(line.boxes.shown()[0].text.find("2222"), std::string::npos);
     EXPECT_EQ(line.resultFiles().size(), 2u) << "No: a new series in a file of its own";
     EXPECT_EQ(std::string(session->series()->GetDeviceInfo()->serial, 4), "2222");
+}
+
+TEST_F(ResilienceTest, AStreamOnTheLineFailsTheRequestsAndADisconnectEndsWithinOneExchange)
+{
+    options.periodMs = 20;
+    connectTo({"--device", "type=0"});
+    ASSERT_TRUE(waitForReadings(2));
+    constexpr int kTimeoutMs = 200;
+    KCSetTimeOut(session->port(), kTimeoutMs);
+    // A steady run of ':' for 10 s: a session held by it fails the test
+    // without hanging it.
+    line.control("1 stream:colons 10000");
+    ASSERT_TRUE(processUntil(
+        [&] { return std::count(failures.begin(), failures.end(), kc::Fault::EndlessInput) >= 2; },
+        std::chrono::milliseconds(5000)));
+    const auto start = std::chrono::steady_clock::now();
+    session->disconnectDevice();
+    const auto tookMs
+        = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_FALSE(session->isConnected());
+    // One exchange's deadline: the time-out and the line time of the request
+    // and the longest reply at 19200 baud; and the saving of the series.
+    EXPECT_LT(tookMs, kTimeoutMs + 143 + 200);
 }
 
 TEST_F(ResilienceTest, ANoiseBurstNeverBecomesAReadingAndIsCounted)

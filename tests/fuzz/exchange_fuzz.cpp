@@ -1,6 +1,8 @@
 // The Modbus ASCII reply path with arbitrary bytes from the device: the
 // exchange and the register services over the in-memory port. The first byte
 // picks the service and the echo setting; the rest is what the device sends.
+// Every exchange must end by its deadline on the in-memory line's clock,
+// however many characters come.
 #include <kcmb.h>
 
 #include "platform/fake_serial_port.h"
@@ -9,10 +11,12 @@
 #include <unistd.h>
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -23,6 +27,29 @@ void require(bool condition)
 {
     if (!condition)
         std::abort();
+}
+
+// The port's speed (baud code 5) and read time-out (none: what has come is
+// all there is), as set up below.
+constexpr std::uint64_t kBaud = 19200;
+constexpr int kLongestReplyChars = 256;
+
+// Each exchange's reading ended by the read time-out (0 here) plus the line
+// time of its request's echo and the longest reply, counted from the request;
+// one character's time more for the last character taken.
+void requireDeadlinesKept(const std::vector<platform::FakeLine::Event>& events)
+{
+    using Kind = platform::FakeLine::EventKind;
+    const platform::FakeLine::Event* request = nullptr;
+    for (const auto& e : events) {
+        if (e.kind == Kind::Write)
+            request = &e;
+        if (e.kind != Kind::Read || request == nullptr)
+            continue;
+        const std::uint64_t chars = request->bytes.size() + kLongestReplyChars + 1;
+        const auto deadline = std::chrono::microseconds(chars * 10 * 1000000 / kBaud) + std::chrono::milliseconds(1);
+        require(e.at - request->at <= deadline);
+    }
 }
 
 void readWordsCase(unsigned short count)
@@ -99,7 +126,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         break;
     }
     }
-    // A reply that no request took must not answer the next input's request.
+    requireDeadlinesKept(g_line->events());
+    // A reply that no request took must not answer the next input's request,
+    // and the line's record starts afresh, so that memory stays flat.
     g_line->clearReplies();
+    g_line->clearEvents();
     return 0;
 }

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
 using testing_support::PtyPeer;
@@ -124,6 +126,26 @@ TEST_F(SimLinkTest, AHolderKeepingThePortLongerThan3000MsMakesTheOtherGetSeven)
     EXPECT_EQ(slowResult, 0);
 }
 
+TEST_F(SimLinkTest, TheTimeOutChangesFromAnotherThreadWhileExchangesRun)
+{
+    start({"--turnaround-ms", "0", "--no-line-time", "--device", "address=1,regs=0:7"});
+    std::atomic<bool> done{false};
+    std::atomic<int> failures{0};
+    std::thread exchanges([&] {
+        std::vector<unsigned> words;
+        for (int i = 0; i < 200; ++i)
+            if (readRegisters(port, 1, 0, 1, words) != 0 || words != std::vector<unsigned>{7})
+                ++failures;
+        done = true;
+    });
+    int ms = 1000;
+    while (!done)
+        KCSetTimeOut(port, ms = ms == 1000 ? 1500 : 1000);
+    exchanges.join();
+    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(KCGetTimeOut(port), ms);
+}
+
 // A device that answers the instant the request is in: no reply may be lost
 // to the clearing of stale input, and no echo taken for a reply.
 class InstantDeviceTest : public SimLinkTest, public ::testing::WithParamInterface<bool> {};
@@ -151,6 +173,57 @@ TEST_P(InstantDeviceTest, TenThousandReadsGiveEveryValueRight)
 
 INSTANTIATE_TEST_SUITE_P(Lines, InstantDeviceTest, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? std::string("TwoWireEcho") : std::string("NoEcho"); });
+
+// A talker streaming on the line for 2.5 s (the simulator's fault "stream"):
+// the exchange ends with 7 by its deadline, not when the stream does, and the
+// first exchange after the stream works.
+class StreamOnLineTest : public SimLinkTest, public ::testing::WithParamInterface<const char*> {
+protected:
+    std::string output() const
+    {
+        std::ifstream in(dir.file("sim.out"));
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+};
+
+TEST_P(StreamOnLineTest, EndsTheExchangeWithSevenByItsDeadlineAndTheNextOneWorks)
+{
+    const std::string control = dir.file("sim.control");
+    std::ofstream(control) << "1 stream:" << GetParam() << " 2500\n";
+    sim = std::make_unique<SimProcess>(dir.path(), std::vector<std::string>{"--control", control, "--device",
+                                                                            "address=1,regs=0:42"},
+                                       1, dir.file("sim.out"));
+    ASSERT_TRUE(KCInit());
+    HandleGuard guard = KCOpenPort("COM1", 5);
+    ASSERT_TRUE(platform::isUsableHandle(guard.get()));
+    port = guard.release();
+    ASSERT_TRUE(testing_support::waitFor([&] { return output().find("faults stream:") != std::string::npos; }));
+
+    constexpr int kTimeoutMs = 200;
+    KCSetTimeOut(port, kTimeoutMs);
+    char request[6] = {1, 4, 0, 0, 0, 1};
+    char reply[64];
+    int count = 0;
+    const auto start = std::chrono::steady_clock::now();
+    const kc::Result result = kc::exchange(port, request, 6, reply, sizeof reply, &count);
+    const auto tookMs
+        = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(result.fault, kc::Fault::EndlessInput) << KCGetErrorTxt(result);
+    // The read time-out and the line time of the request and the longest
+    // reply (17 + 256 characters at 19200 baud), and some room for the
+    // request's own way out.
+    EXPECT_LT(tookMs, kTimeoutMs + 143 + 100);
+
+    ASSERT_TRUE(testing_support::waitFor(
+        [&] { return output().find("faults of the command line again") != std::string::npos; },
+        std::chrono::milliseconds(10000)));
+    std::vector<unsigned> words;
+    EXPECT_EQ(readRegisters(port, 1, 0, 1, words), 0);
+    EXPECT_EQ(words, std::vector<unsigned>{42});
+}
+
+INSTANTIATE_TEST_SUITE_P(Streams, StreamOnLineTest, ::testing::Values("text", "colons"),
+                         [](const auto& info) { return std::string(info.param); });
 
 TEST(PtyLink, TheRequestLeavesTheRealPortAsExactCharacters)
 {

@@ -70,6 +70,41 @@ TEST_F(KlPollTest, ALineThatFailsIsReportedAndPollingGoesOn)
     expectEveryReadingLogged();
 }
 
+TEST_F(KlPollTest, AStopDuringAStreamOnTheLineEndsWithinOneExchangeAndCountsTheStreamAsNoReply)
+{
+    const std::string control = work.file("control");
+    SimProcess sim(devices.path(), {"--control", control, "--device", "type=3,serial=2417"});
+    constexpr int kTimeoutMs = 200;
+    ChildProcess logger(poll({"--period", "20", "--timeout", std::to_string(kTimeoutMs), "--tdf",
+                              work.file("r.tdf"), "--csv", work.file("r.csv")}),
+                        work.file("out"), work.file("err"));
+    ASSERT_TRUE(waitFor([&] { return printedReadings(out()).size() >= 5; }, std::chrono::seconds(20))) << err();
+    // A GPS receiver on the line for 10 s: long enough that a logger held
+    // by it fails the test, short enough that it does not hang it.
+    poll_testing::writeControl(control, "1 stream:text 10000\n");
+    ASSERT_TRUE(waitFor([&] { return err().find("на линии поток данных без ответа (7)") != std::string::npos; },
+                        std::chrono::seconds(5)))
+        << err();
+    const auto stopped = std::chrono::steady_clock::now();
+    ASSERT_TRUE(logger.signal(SIGTERM));
+    EXPECT_EQ(logger.wait(std::chrono::seconds(15)).value_or(-1), 0) << err();
+    const auto tookMs
+        = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - stopped).count();
+    // One exchange's deadline (the time-out and the line time of the request
+    // and the longest reply at 19200 baud), and the saving of the files.
+    EXPECT_LT(tookMs, kTimeoutMs + 143 + 300);
+    const std::string summary = err().substr(err().rfind("kl_poll: показаний: "));
+    int readings = -1, failures = -1, corrupt = -1, noReply = -1;
+    ASSERT_EQ(std::sscanf(summary.c_str(),
+                          "kl_poll: показаний: %d, ошибок обмена: %d, искажённых ответов: %d, без ответа: %d",
+                          &readings, &failures, &corrupt, &noReply),
+              4)
+        << summary;
+    EXPECT_GT(noReply, 0) << summary;
+    EXPECT_GT(failures, 0) << summary;
+    expectEveryReadingLogged();
+}
+
 TEST_F(KlPollTest, WrongCommandLinesAndPortsAreRefused)
 {
     const auto wrong = runProgram(poll({"--period", "soon"}));

@@ -240,6 +240,19 @@ TEST_F(KlTdfTest, InfoDescribesEachFileAndNamesTheBadOnes)
                           "Максимум, °C: —\n");
 }
 
+TEST_F(KlTdfTest, LibrariesOfTheSameNamesInTheWorkingFolderAreNeverLoaded)
+{
+    // Files that are no libraries at all: loading one ends the program at start.
+    for (const char* name : {"libstdc++.so.6", "libkcmb.so.1", "libm.so.6"})
+        writeAll(work.file(name), "not a library");
+    const fs::path previous = fs::current_path();
+    fs::current_path(work.path());
+    const auto help = tdf({"--help"});
+    fs::current_path(previous);
+    EXPECT_EQ(help.status, 0) << help.err;
+    EXPECT_NE(help.out.find("kl_tdf csv"), std::string::npos);
+}
+
 TEST_F(KlTdfTest, WrongUsageShowsHowToUse)
 {
     const std::string file = librarySeries({});

@@ -1,11 +1,15 @@
 // The in-memory port of the unit tests. A FakeLine is the far end of the line:
 // it records what the port writes, purges and does to its modem lines, and
-// serves scripted replies. Registering a line under a device name (COM5) puts
+// serves scripted replies. It delivers characters no faster than the port's
+// speed allows: its clock (now()) is the machine's steady clock, or the moment
+// the last character read would have arrived, whichever is later; the
+// exchange's deadlines are measured by it. Registering a line under a device name (COM5) puts
 // it in the namespace, so that openSerialPort("COM5") opens a port onto it.
 #pragma once
 
 #include "platform/serial.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -18,13 +22,17 @@ namespace platform {
 
 class FakeLine {
 public:
-    enum class EventKind { Write, Purge, LineFunction, Drain, ApplySettings };
+    // Reads in a row make one Read event: what they took, stamped with the
+    // line's clock after the last of them.
+    enum class EventKind { Write, Purge, LineFunction, Drain, ApplySettings, Read };
+    using Clock = std::chrono::steady_clock;
 
     struct Event {
         EventKind kind;
-        std::string bytes;                     // Write: the bytes written
+        std::string bytes;                     // Write, Read: the bytes
         unsigned purgeFlags = 0;               // Purge: the flags
         LineFunction function = LineFunction::SetDtr;  // LineFunction: which one
+        Clock::time_point at{};                // the line's clock when it happened
     };
 
     // Called with everything written so far that has not yet been answered;
@@ -59,6 +67,9 @@ public:
     // The line has failed (an adapter pulled out): every transfer fails.
     void setFailed(bool on);
 
+    // The line's clock.
+    Clock::time_point now() const;
+
     std::string written() const;
     std::vector<Event> events() const;
     void clearEvents();
@@ -71,6 +82,14 @@ public:
 
 private:
     friend class FakeSerialPort;
+
+    // Under the lock: the clock, and an event stamped with it.
+    Clock::time_point nowLocked() const;
+    void record(Event event);
+    // Under the lock: the line time of `chars` characters of 10 bits.
+    std::uint32_t lineTimeUsLocked(std::uint32_t chars) const;
+    // Under the lock: `count` characters taken by the port.
+    void delivered(const unsigned char* chars, std::uint32_t count);
 
     mutable std::mutex mutex_;
     std::condition_variable arrived_;
@@ -91,6 +110,7 @@ private:
     bool open_ = false;
     LineSettings settings_{};
     Timeouts timeouts_{};
+    Clock::time_point lastArrival_{};
 };
 
 class FakeSerialPort final : public SerialPort {
@@ -106,15 +126,16 @@ public:
     bool lineFunction(LineFunction function) override;
     bool drain(std::uint32_t limitMs) override;
     std::uint32_t lineTimeUs(std::uint32_t chars) const override;
-    bool read(void* buffer, std::uint32_t size, std::uint32_t& got) override;
+    bool read(void* buffer, std::uint32_t size, std::uint32_t& got, std::uint32_t limitMs) override;
     bool readWaiting(void* buffer, std::uint32_t size, std::uint32_t& got) override;
     bool hasBufferedInput() override;
     // None: waits look at hasBufferedInput every millisecond.
     int pollDescriptor() const override { return -1; }
     bool write(const void* data, std::uint32_t size, std::uint32_t& written, std::uint32_t limitMs) override;
+    std::chrono::steady_clock::time_point lineClock() const override { return line_->now(); }
 
 private:
-    bool readWithin(const Timeouts& timeouts, void* buffer, std::uint32_t size, std::uint32_t& got);
+    bool readWithin(const Timeouts& timeouts, std::uint32_t limitMs, void* buffer, std::uint32_t size, std::uint32_t& got);
     // The device's answer to what was written, once the port listens; under
     // the line's lock.
     void takeAnswer();

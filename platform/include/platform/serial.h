@@ -5,6 +5,7 @@
 
 #include "platform/handle.h"
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 
@@ -79,10 +80,11 @@ public:
     // The time `chars` characters take on the line at the port's speed and
     // character format, in microseconds; known without a system call.
     virtual std::uint32_t lineTimeUs(std::uint32_t chars) const = 0;
-    // Reads up to `size` bytes within the port's read time-outs; true with
-    // `got` 0 means the time-out passed without a byte; false means the line
-    // failed (a vanished adapter, a hung-up line).
-    virtual bool read(void* buffer, std::uint32_t size, std::uint32_t& got) = 0;
+    // Reads up to `size` bytes within the port's read time-outs, and within
+    // `limitMs` when it is not kNoLimit; true with `got` 0 means the time
+    // passed without a byte; false means the line failed (a vanished adapter,
+    // a hung-up line).
+    virtual bool read(void* buffer, std::uint32_t size, std::uint32_t& got, std::uint32_t limitMs) = 0;
     // Reads up to `size` bytes of what has arrived, without waiting, whatever
     // the port's read time-outs; false means the line failed.
     virtual bool readWaiting(void* buffer, std::uint32_t size, std::uint32_t& got) = 0;
@@ -96,6 +98,10 @@ public:
     // Writes within `limitMs` (kNoLimit: none); true with `written` below
     // `size` when the limit passed first; false when the line failed.
     virtual bool write(const void* data, std::uint32_t size, std::uint32_t& written, std::uint32_t limitMs) = 0;
+    // The clock that deadlines on this port's line are measured by: the
+    // machine's steady clock, or the in-memory line's own (which never runs
+    // behind it).
+    virtual std::chrono::steady_clock::time_point lineClock() const { return std::chrono::steady_clock::now(); }
 };
 
 // Why a port could not be opened.
