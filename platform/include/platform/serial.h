@@ -98,8 +98,9 @@ public:
     virtual bool write(const void* data, std::uint32_t size, std::uint32_t& written, std::uint32_t limitMs) = 0;
 };
 
-// Why a port could not be opened.
-enum class OpenError { None, NotFound, Busy, NoPermission, Other };
+// Why a port could not be opened: NotSerial for a name that leads to
+// something other than a terminal (a file, a folder, a pipe, /dev/null).
+enum class OpenError { None, NotFound, Busy, NoPermission, NotSerial, Other };
 
 // Opens a port exclusively. `name` is a device name of the namespace (COM3,
 // \\.\com3, any case) or a path such as /dev/ttyUSB0. Returns the
