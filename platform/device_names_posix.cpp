@@ -230,9 +230,4 @@ std::optional<std::string> findDevicePath(const std::string& name)
     return it->second;
 }
 
-std::string resolveDevicePath(const std::string& name)
-{
-    return findDevicePath(name).value_or(name);
-}
-
 }  // namespace platform

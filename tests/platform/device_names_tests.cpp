@@ -23,10 +23,10 @@ TEST(DeviceNames, FolderEntriesOfAnyCaseAreTheNames)
     ScopedEnv env("KL_DEVICE_DIR", dir.path());
 
     EXPECT_EQ(platform::listDeviceNames(), (std::vector<std::string>{"COM1", "COM7"}));
-    EXPECT_EQ(platform::resolveDevicePath("\\\\.\\com7"), dir.file("com7"));
-    EXPECT_EQ(platform::resolveDevicePath("COM1"), dir.file("COM1"));
-    EXPECT_EQ(platform::resolveDevicePath("COM2"), "COM2");
-    EXPECT_EQ(platform::resolveDevicePath("/dev/ttyUSB0"), "/dev/ttyUSB0");
+    EXPECT_EQ(platform::findDevicePath("\\\\.\\com7"), dir.file("com7"));
+    EXPECT_EQ(platform::findDevicePath("COM1"), dir.file("COM1"));
+    EXPECT_EQ(platform::findDevicePath("COM2"), std::nullopt) << "no entry: no port, never a file COM2";
+    EXPECT_EQ(platform::findDevicePath("/dev/ttyUSB0"), "/dev/ttyUSB0");
 }
 
 TEST(DeviceNames, TheFolderDefaultsToTheUsersConfiguration)

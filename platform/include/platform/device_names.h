@@ -48,8 +48,6 @@ std::vector<std::string> listDeviceNames();
 // entry COM3; nothing for a COM name that is no entry of the namespace; any
 // other name comes back unchanged.
 std::optional<std::string> findDevicePath(const std::string& name);
-// findDevicePath, or the name itself when the namespace has no such entry.
-std::string resolveDevicePath(const std::string& name);
 
 // The automatic name of a fixed serial port of /dev ("ttyS2" gives "COM3"),
 // or an empty string for a file that gets none.
