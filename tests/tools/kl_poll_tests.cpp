@@ -192,6 +192,25 @@ TEST_F(KlPollTest, AnExistingFileIsReplacedOnlyByTheFirstReading)
     EXPECT_FALSE(std::filesystem::exists(work.file("keep.csv.tmp")));
 }
 
+// The result file is saved whole through a file renamed over it: a pipe or a
+// device there would be replaced by a plain file.
+TEST_F(KlPollTest, AResultFileThatIsNoRegularFileIsRefusedAndLeftAlone)
+{
+    SimProcess sim(devices.path(), {"--device", "type=3,serial=2417"});
+    ASSERT_EQ(::mkfifo(work.file("fifo.tdf").c_str(), 0600), 0);
+    std::filesystem::create_directory(work.file("folder.tdf"));
+    for (const char* name : {"fifo.tdf", "folder.tdf"}) {
+        SCOPED_TRACE(name);
+        const auto run = runProgram(poll({"--count", "1", "--tdf", work.file(name)}));
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.err.find("не удаётся создать файл результатов " + work.file(name)), std::string::npos)
+            << run.err;
+        EXPECT_TRUE(printedReadings(run.out).empty());
+    }
+    EXPECT_TRUE(std::filesystem::is_fifo(work.file("fifo.tdf")));
+    EXPECT_TRUE(std::filesystem::is_directory(work.file("folder.tdf")));
+}
+
 TEST_F(KlPollTest, AnOutputThatNeverTookAWriteIsNeverSaidToWriteAgain)
 {
     SimProcess sim(devices.path(), {"--device", "type=3,serial=2417"});
