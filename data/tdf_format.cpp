@@ -16,6 +16,7 @@
 #include "port_table.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
@@ -406,11 +407,26 @@ bool TermDataFile::ReadV3(void* file, TdfReadReport& report)
     const std::int32_t wanted = recordsToTake(part.count, file, kV1RecordsOffset, kV3RecordSize, report);
     if (wanted < 0)
         return false;
+    // A stamp before the begin, or too late for a record's milliseconds,
+    // would wrap: such a file is refused before the series is touched.
+    bool stampsFit = true;
+    readRecords(file, wanted, kV3RecordSize, [begin, &stampsFit](std::int32_t, const unsigned char* p) {
+        const std::uint64_t stamp = getU64(p);
+        stampsFit = stampsFit && stamp >= begin && (stamp - begin) / kFileTimeUnitsPerMs <= INT32_MAX;
+    });
+    if (!stampsFit) {
+        report.fault = TdfReadReport::Fault::Stamp;
+        return false;
+    }
+    if (!platform::setFilePosition(file, kV1RecordsOffset)) {
+        report.fault = TdfReadReport::Fault::FixedPart;
+        return false;
+    }
     count.store(0, std::memory_order_release);
     const std::int32_t got =
         readRecords(file, wanted, kV3RecordSize, [this, begin](std::int32_t i, const unsigned char* p) {
             const std::uint64_t ms = (getU64(p) - begin) / kFileTimeUnitsPerMs;
-            termData[i].time = static_cast<std::int32_t>(static_cast<std::uint32_t>(ms));
+            termData[i].time = static_cast<std::int32_t>(ms);
             termData[i].temperature = getU16(p + 8);
             termData[i].emissivity = getU16(p + 10);
             clearPadding(termData[i]);

@@ -36,6 +36,7 @@ struct TdfReadReport {
         FixedPart,  // ends before its count
         Count,      // count negative or above the capacity of a series
         BeginTime,  // version 3: a begin time outside the calendar
+        Stamp,      // version 3: a time stamp before the begin, or 2^31 ms or more after it
         Short,      // holds fewer records than its count; those it holds were read
     };
     Fault fault = Fault::None;

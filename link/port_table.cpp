@@ -69,6 +69,7 @@ KCOpenError openErrorOf(platform::OpenError error)
     case platform::OpenError::NotFound: return KC_OPEN_NOT_FOUND;
     case platform::OpenError::Busy: return KC_OPEN_BUSY;
     case platform::OpenError::NoPermission: return KC_OPEN_NO_PERMISSION;
+    case platform::OpenError::NotSerial: return KC_OPEN_NOT_SERIAL;
     case platform::OpenError::Other: return KC_OPEN_FAILED;
     }
     return KC_OPEN_FAILED;
@@ -124,18 +125,19 @@ bool KCInit()
 {
     // A table that exists already is replaced; its ports lose their records.
     freeTable();
-    long highest = 0;
+    bool anyPort = false;
     for (const std::string& name : platform::listDeviceNames()) {
         const long number = comNumber(name);
-        if (number >= 1 && number <= kHighestPort && number > highest)
-            highest = number;
+        anyPort = anyPort || (number >= 1 && number <= kHighestPort);
     }
-    if (highest == 0)
+    if (!anyPort)
         return false;
-    g_ports = new (std::nothrow) KCPortInfo[highest];
+    // Every number has its entry, so that an adapter plugged in later opens
+    // like one that was there at the start.
+    g_ports = new (std::nothrow) KCPortInfo[kHighestPort];
     if (g_ports == nullptr)
         return false;
-    g_portCount = static_cast<std::uint16_t>(highest);
+    g_portCount = kHighestPort;
     return true;
 }
 
@@ -197,6 +199,19 @@ HandleGuard KCOpenPortWhy(const char* name, char baudCode, KCOpenError* why)
     if (why != nullptr)
         *why = KC_OPEN_OK;
     return guard;
+}
+
+const char* KCGetOpenErrorTxt(KCOpenError why)
+{
+    switch (why) {
+    case KC_OPEN_OK: return "";
+    case KC_OPEN_NOT_FOUND: return "Порт не найден.";
+    case KC_OPEN_BUSY: return "Порт занят другой программой.";
+    case KC_OPEN_NO_PERMISSION: return "Нет доступа к порту: пользователь должен входить в группу dialout.";
+    case KC_OPEN_NOT_SERIAL: return "Это не последовательный порт.";
+    case KC_OPEN_FAILED: break;
+    }
+    return "Порт не удалось настроить.";
 }
 
 void KCClosePort(void* port)

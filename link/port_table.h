@@ -75,8 +75,9 @@ private:
     void* handle_;
 };
 
-// Builds the port table from the device names of the machine; false when there
-// is no COM port numbered 1 to 254. A second call builds a new table.
+// Builds the port table, an entry for every number from 1 to 254, so that a
+// port that appears later opens too; false when the machine has no COM port
+// numbered 1 to 254 at the time. A second call builds a new table.
 bool KCInit();
 // Frees the table and the mutexes of its entries; ports stay open. Always true.
 bool KCClose();
@@ -112,7 +113,12 @@ enum KCOpenError : int {
     // The port opened but its line settings could not be applied, or another
     // failure of the system.
     KC_OPEN_FAILED,
+    // The name leads to something other than a serial device: a file, a
+    // folder, a pipe, /dev/null.
+    KC_OPEN_NOT_SERIAL,
 };
+// What the operator is told of a KCOpenError: "Порт не найден." and so on.
+const char* KCGetOpenErrorTxt(KCOpenError why);
 // KCOpenPort that also says why it failed.
 HandleGuard KCOpenPortWhy(const char* name, char baudCode, KCOpenError* why);
 

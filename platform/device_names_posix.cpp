@@ -1,13 +1,13 @@
 #include "platform/device_names.h"
 
 #include "platform/fake_serial_port.h"
+#include "usb_adapters.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
-#include <set>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -33,12 +33,35 @@ bool isDigits(const std::string& s)
     return true;
 }
 
-// Entries of the device folder, by canonical name.
-std::map<std::string, std::string> folderEntries()
+constexpr int kFirstAdapterNumber = 101;
+constexpr int kLastAdapterNumber = 254;
+
+std::string fromEnvironment(const char* name, const char* fallback)
 {
-    std::map<std::string, std::string> entries;
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0' ? value : fallback;
+}
+
+int numberOf(const std::string& canonical)
+{
+    return std::atoi(canonical.c_str() + 3);
+}
+
+// Entries by canonical name, in the order of their numbers.
+struct ByNumber {
+    bool operator()(const std::string& a, const std::string& b) const
+    {
+        return numberOf(a) < numberOf(b);
+    }
+};
+using Entries = std::map<std::string, std::string, ByNumber>;
+
+// Entries of the device folder.
+Entries folderEntries(const std::string& folder)
+{
+    Entries entries;
     std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(deviceDirectory(), ec)) {
+    for (const auto& entry : fs::directory_iterator(folder, ec)) {
         const std::string name = canonicalDeviceName(entry.path().filename().string());
         if (!name.empty())
             entries[name] = entry.path().string();
@@ -47,22 +70,71 @@ std::map<std::string, std::string> folderEntries()
 }
 
 // The machine's serial devices under their automatic names.
-std::map<std::string, std::string> automaticEntries()
+Entries automaticEntries()
 {
-    std::map<std::string, std::string> entries;
+    Entries entries;
+    const std::string dev = deviceRoot();
+    std::vector<int> taken;
     std::error_code ec;
-    for (const auto& entry : fs::directory_iterator("/dev", ec)) {
+    for (const auto& entry : fs::directory_iterator(dev, ec)) {
         const std::string name = automaticDeviceName(entry.path().filename().string());
-        if (!name.empty())
+        if (!name.empty()) {
             entries[name] = entry.path().string();
+            taken.push_back(numberOf(name));
+        }
+    }
+    const std::vector<UsbAdapter> adapters = usbAdapters(dev);
+    std::vector<std::string> identities;
+    for (const UsbAdapter& adapter : adapters)
+        if (!adapter.identity.empty())
+            identities.push_back(adapter.identity);
+    const auto numbers = identities.empty()
+        ? std::map<std::string, int>{}
+        : adapterNumbers(adapterNamesFile(), identities, taken, kFirstAdapterNumber, kLastAdapterNumber);
+    for (const UsbAdapter& adapter : adapters)
+        if (const auto it = numbers.find(adapter.identity); it != numbers.end())
+            entries["COM" + std::to_string(it->second)] = dev + "/" + adapter.file;
+    // An adapter without an identity has nothing to be known by again: it
+    // takes the first number free now.
+    int next = kFirstAdapterNumber;
+    for (const UsbAdapter& adapter : adapters) {
+        if (!adapter.identity.empty())
+            continue;
+        while (next <= kLastAdapterNumber && entries.count("COM" + std::to_string(next)) != 0)
+            ++next;
+        if (next <= kLastAdapterNumber)
+            entries["COM" + std::to_string(next)] = dev + "/" + adapter.file;
     }
     return entries;
 }
 
-std::map<std::string, std::string> namespaceEntries()
+// The namespace as it is now: the device folder when it exists, else the
+// machine's devices.
+Entries namespaceEntries()
 {
-    auto entries = folderEntries();
-    return entries.empty() ? automaticEntries() : entries;
+    const std::string folder = deviceDirectory();
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(folder, ec)))
+        return folderEntries(folder);
+    return automaticEntries();
+}
+
+// The device an entry of the device folder leads to; the entry itself when
+// it leads nowhere.
+std::string deviceOf(const std::string& path)
+{
+    std::error_code ec;
+    const fs::path target = fs::canonical(path, ec);
+    return ec ? path : target.string();
+}
+
+// What sysfs says of the device at `path`, named by the path's own last part
+// (ttyUSB0 under the /dev root) or by that of the device it leads to.
+std::string descriptionOf(const std::string& path)
+{
+    const std::string sys = systemRoot();
+    const std::string own = adapterDescription(sys, fs::path(path).filename().string());
+    return own.empty() ? adapterDescription(sys, fs::path(deviceOf(path)).filename().string()) : own;
 }
 
 }  // namespace
@@ -77,24 +149,33 @@ std::string deviceDirectory()
     return std::string(home ? home : "") + "/.config/OSTRELAN/devices";
 }
 
+std::string deviceRoot()
+{
+    return fromEnvironment("KL_DEV_ROOT", "/dev");
+}
+
+std::string systemRoot()
+{
+    return fromEnvironment("KL_SYS_ROOT", "/sys");
+}
+
+std::string adapterNamesFile()
+{
+    std::string base = fromEnvironment("KL_SETTINGS_DIR", "");
+    if (base.empty())
+        base = fromEnvironment("XDG_CONFIG_HOME", "");
+    if (base.empty())
+        base = fromEnvironment("HOME", "") + "/.config";
+    return base + "/OSTRELAN/com-ports";
+}
+
 std::string automaticDeviceName(const std::string& file)
 {
-    struct Family {
-        const char* prefix;
-        unsigned first;
-        unsigned count;
-    };
-    static constexpr Family kFamilies[] = {{"ttyS", 1, 100}, {"ttyUSB", 101, 50}, {"ttyACM", 151, 50}};
-    for (const auto& family : kFamilies) {
-        const std::string prefix = family.prefix;
-        const std::string digits = file.substr(std::min(prefix.size(), file.size()));
-        if (file.compare(0, prefix.size(), prefix) != 0 || !isDigits(digits) || digits.size() > 3)
-            continue;
-        const unsigned long k = std::strtoul(digits.c_str(), nullptr, 10);
-        if (k < family.count)
-            return "COM" + std::to_string(family.first + k);
-    }
-    return {};
+    const std::string prefix = "ttyS";
+    const std::string digits = file.substr(std::min(prefix.size(), file.size()));
+    if (file.compare(0, prefix.size(), prefix) != 0 || !isDigits(digits) || digits.size() > 2)
+        return {};
+    return "COM" + std::to_string(std::strtoul(digits.c_str(), nullptr, 10) + 1);
 }
 
 std::string canonicalDeviceName(const std::string& name)
@@ -112,24 +193,41 @@ std::string canonicalDeviceName(const std::string& name)
     return "COM" + std::to_string(number);
 }
 
-std::vector<std::string> listDeviceNames()
+std::vector<DevicePort> listDevicePorts()
 {
-    std::set<std::string> names;
-    for (const auto& [name, path] : namespaceEntries())
-        names.insert(name);
+    std::map<std::string, DevicePort, ByNumber> ports;
+    const std::string folder = fs::path(deviceDirectory()).lexically_normal().string();
+    for (const auto& [name, path] : namespaceEntries()) {
+        const bool inFolder = fs::path(path).parent_path().lexically_normal().string() == folder;
+        ports[name] = {name, inFolder ? deviceOf(path) : path, descriptionOf(path)};
+    }
     for (const auto& name : fakeDeviceNames())
-        names.insert(name);
-    return {names.begin(), names.end()};
+        if (const std::string canonical = canonicalDeviceName(name); !canonical.empty())
+            ports.emplace(canonical, DevicePort{canonical, {}, {}});
+    std::vector<DevicePort> list;
+    for (auto& entry : ports)
+        list.push_back(std::move(entry.second));
+    return list;
 }
 
-std::string resolveDevicePath(const std::string& name)
+std::vector<std::string> listDeviceNames()
+{
+    std::vector<std::string> names;
+    for (const DevicePort& port : listDevicePorts())
+        names.push_back(port.name);
+    return names;
+}
+
+std::optional<std::string> findDevicePath(const std::string& name)
 {
     const std::string canonical = canonicalDeviceName(name);
     if (canonical.empty())
         return name;
     const auto entries = namespaceEntries();
     const auto it = entries.find(canonical);
-    return it == entries.end() ? name : it->second;
+    if (it == entries.end())
+        return std::nullopt;
+    return it->second;
 }
 
 }  // namespace platform

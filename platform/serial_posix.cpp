@@ -21,6 +21,7 @@
 #include <chrono>
 #include <cstring>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace platform {
@@ -417,6 +418,7 @@ OpenError openErrorOf(int error)
     case EWOULDBLOCK: return OpenError::Busy;
     case EACCES:
     case EPERM: return OpenError::NoPermission;
+    case EISDIR: return OpenError::NotSerial;
     default: return OpenError::Other;
     }
 }
@@ -425,10 +427,21 @@ OpenError openErrorOf(int error)
 
 Handle openSystemPort(const char* name, OpenError& why)
 {
-    const std::string path = resolveDevicePath(name);
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    // A COM name without an entry names no port; it is never opened as a
+    // file of the working folder.
+    const std::optional<std::string> path = findDevicePath(name);
+    if (!path) {
+        why = OpenError::NotFound;
+        return invalidHandle();
+    }
+    const int fd = ::open(path->c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         why = openErrorOf(errno);
+        return invalidHandle();
+    }
+    if (::isatty(fd) == 0) {
+        why = OpenError::NotSerial;
+        ::close(fd);
         return invalidHandle();
     }
     // Ports are not shared: the advisory lock keeps out every other opener that

@@ -86,6 +86,7 @@ DevicePoller::Step DevicePoller::afterFailure(Asked asked, const char* caption, 
 DevicePoller::TurnEnd DevicePoller::turn(void* port, std::uint32_t now)
 {
     port_ = port;
+    identifyFailed_ = false;
     silentTurn_ = false;
     answeredTurn_ = false;
     const Step step = requests(now);
@@ -98,7 +99,7 @@ DevicePoller::TurnEnd DevicePoller::turn(void* port, std::uint32_t now)
     switch (step) {
     case Step::Stopped: return TurnEnd::Stopped;
     case Step::PortLost: return TurnEnd::PortLost;
-    default: return TurnEnd::Done;
+    default: return identifyFailed_ ? TurnEnd::Unidentified : TurnEnd::Done;
     }
 }
 
@@ -133,6 +134,7 @@ DevicePoller::Step DevicePoller::identify(std::uint32_t now)
     kc::Result result;
     const Asked asked = ask([&] { return kc::getDeviceInfo(port_, address_, &info); }, result);
     if (asked != Asked::Answered) {
+        identifyFailed_ = asked == Asked::Failed;
         const Step step = afterFailure(asked, "Ошибка чтения сведений о приборе", result);
         return step == Step::Go ? Step::EndTurn : step;
     }

@@ -34,6 +34,7 @@ public:
         Done,      // the turn is over; polling goes on
         Stopped,   // a stop signal came
         PortLost,  // the port failed
+        Unidentified,  // the device did not answer its identification
     };
 
     // `label` names the device in every message and reading line.
@@ -51,6 +52,9 @@ public:
     // The port failed and was opened again: the device is identified again
     // before its next reading.
     void portReturned();
+    // Whether the device answered its identification since the port was
+    // last opened.
+    bool identified() const { return identified_; }
     // Whether the device has logged the count of readings asked for.
     bool finished() const { return options_.count != 0 && counts_.readings >= options_.count; }
 
@@ -104,6 +108,7 @@ private:
     std::uint32_t lastTick_ = 0;
     std::int64_t elapsed_ = 0;
 
+    bool identifyFailed_ = false;
     bool silentTurn_ = false;
     bool answeredTurn_ = false;
     LinkCounts counts_;

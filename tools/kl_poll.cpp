@@ -8,10 +8,12 @@
 #include "device_poller.h"
 #include "poll_loop.h"
 #include "poll_options.h"
+#include "port_list.h"
 #include "stop_signals.h"
 
 #include <kcmb.h>
 
+#include "platform/device_names.h"
 #include "platform/message_box.h"
 
 #include <cstdio>
@@ -58,6 +60,10 @@ int main(int argc, char** argv)
             std::fputs(tools::kPollUsage, stdout);
             return 0;
         }
+    if (args.size() == 1 && args.front() == "--list-ports") {
+        std::fputs(tools::portListText(platform::listDevicePorts()).c_str(), stdout);
+        return 0;
+    }
     std::string error;
     const std::optional<tools::PollOptions> options = tools::parsePollOptions(args, error);
     if (!options) {
@@ -82,9 +88,12 @@ int main(int argc, char** argv)
         finishAll(devices);
         return kFailed;
     }
-    HandleGuard guard = KCOpenPort(options->port.c_str(), static_cast<char>(options->devices.front().baudCode));
+    KCOpenError why = KC_OPEN_OK;
+    HandleGuard guard =
+        KCOpenPortWhy(options->port.c_str(), static_cast<char>(options->devices.front().baudCode), &why);
     if (!guard) {
-        std::fprintf(stderr, "kl_poll: не удаётся открыть порт %s\n", options->port.c_str());
+        std::fprintf(stderr, "kl_poll: не удаётся открыть порт %s: %s\n", options->port.c_str(),
+                     KCGetOpenErrorTxt(why));
         KCClose();
         finishAll(devices);
         return kFailed;

@@ -50,10 +50,18 @@ bool PollLoop::useSpeed(int baudCode)
 bool PollLoop::recover()
 {
     ++portLosses_;
-    KCClosePort(port_);
-    port_ = nullptr;
     std::fprintf(stderr, "kl_poll: %s: порт недоступен; показания сохранены, жду его возвращения\n",
                  options_.port.c_str());
+    if (!reopen())
+        return false;
+    std::fprintf(stderr, "kl_poll: %s: порт снова доступен, опрос продолжается\n", options_.port.c_str());
+    return true;
+}
+
+bool PollLoop::reopen()
+{
+    KCClosePort(port_);
+    port_ = nullptr;
     const std::uint32_t every = reopenEveryMs(options_.periodMs);
     // The first try waits too: a device node on its way out may still open.
     while (!stop_.wait(every)) {
@@ -64,9 +72,9 @@ bool PollLoop::recover()
         port_ = guard.release();
         KCSetTimeOut(port_, options_.timeoutMs);
         baudCode_ = baudCode;
-        std::fprintf(stderr, "kl_poll: %s: порт снова доступен, опрос продолжается\n", options_.port.c_str());
         for (auto& device : devices_)
             device->portReturned();
+        awaitingDevice_ = true;
         return true;
     }
     return false;
@@ -99,6 +107,7 @@ void PollLoop::run()
     for (;;) {
         const std::uint32_t cycleStart = platform::tickCount();
         bool recovered = false;
+        bool unanswered = false;
         for (auto& device : devices_) {
             if (!device->due(cycleStart))
                 continue;
@@ -113,6 +122,13 @@ void PollLoop::run()
                 recovered = true;
                 break;
             }
+            unanswered = unanswered || end == DevicePoller::TurnEnd::Unidentified;
+            awaitingDevice_ = awaitingDevice_ && !device->identified();
+        }
+        if (!recovered && awaitingDevice_ && unanswered) {
+            if (!reopen())
+                return;
+            recovered = true;
         }
         const std::uint32_t now = platform::tickCount();
         reportFaults(now);

@@ -4,7 +4,10 @@
 // that the system can take the device away and give its name to the adapter
 // when it comes back; the loss is said once on standard error, and the port
 // is opened again, with the same settings, as soon as the same name leads to
-// a device. Then every device is identified again and polling goes on.
+// a device. Then every device is identified again and polling goes on; when
+// none answers, the name may lead to another device now than at the moment
+// it was opened (a port that came back under a new device node), and the
+// port is closed and opened by its name again until a device answers.
 // Stop signals end the loop at any moment, the wait for the port included.
 #pragma once
 
@@ -46,6 +49,9 @@ private:
     // Closes the failed port and waits for it to come back; false when a stop
     // signal came first.
     bool recover();
+    // Closes the port and opens it by its name again as soon as the name
+    // leads to a device; false when a stop signal came first.
+    bool reopen();
     void reportFaults(std::uint32_t now);
 
     void* port_;
@@ -54,6 +60,7 @@ private:
     StopSignals& stop_;
     int baudCode_;
     long portLosses_ = 0;
+    bool awaitingDevice_ = false;  // the port came back and no device has answered since
     std::uint32_t lastReport_;
     std::vector<LinkCounts> reported_;
 };

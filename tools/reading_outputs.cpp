@@ -27,20 +27,19 @@ ReadingOutputs::ReadingOutputs(std::string tdfPath, std::string csvPath, std::st
 {
 }
 
-ReadingOutputs::~ReadingOutputs()
-{
-    if (csv_ != nullptr && !csvIsStdout_)
-        std::fclose(csv_);
-}
+ReadingOutputs::~ReadingOutputs() = default;
 
 bool ReadingOutputs::open(std::string& error)
 {
+    std::string reason;
     if (!tdfPath_.empty()) {
+        // The file is written at the first reading, so that a run that stores
+        // none leaves an older file as it was.
         series_ = std::make_unique<TermDataFile>();
         seriesPath_ = tdfPath_;
         series_->SetFilePath(seriesPath_.c_str());
-        if (series_->GetTermData() == nullptr || !series_->Save()) {
-            error = "не удаётся создать файл результатов " + seriesPath_;
+        if (series_->GetTermData() == nullptr || !canReplace(seriesPath_, reason)) {
+            error = "не удаётся создать файл результатов " + seriesPath_ + (reason.empty() ? "" : ": " + reason);
             return false;
         }
     }
@@ -49,11 +48,11 @@ bool ReadingOutputs::open(std::string& error)
         csv_ = stdout;
         csvIsStdout_ = true;
     } else if (!csvPath_.empty()) {
-        csv_ = std::fopen(csvPath_.c_str(), "wb");
-        if (csv_ == nullptr) {
-            error = "не удаётся создать файл CSV " + csvPath_ + ": " + std::strerror(errno);
+        if (!csvFile_.open(csvPath_, reason)) {
+            error = "не удаётся создать файл CSV " + csvPath_ + ": " + reason;
             return false;
         }
+        csv_ = csvFile_.stream();
     }
     return true;
 }
@@ -66,7 +65,8 @@ void ReadingOutputs::setDevice(const v2DeviceInfo& device)
     if (csv_ != nullptr && !csvHeaderWritten_) {
         const std::string header = csvHeader(isRatioDevice(device_.type));
         csvHeaderWritten_ = true;
-        note(std::fputs(header.c_str(), csv_) >= 0 && std::fflush(csv_) == 0, csvFailing_, "файл CSV " + csvPath_);
+        noteFailure(std::fputs(header.c_str(), csv_) >= 0 && std::fflush(csv_) == 0, csvFailing_,
+                    "файл CSV " + csvPath_);
     }
 }
 
@@ -103,7 +103,7 @@ void ReadingOutputs::addToSeries(const PollReading& reading)
 
 void ReadingOutputs::nextSeriesFile()
 {
-    note(series_->Save(), seriesFailing_, "файл результатов " + seriesPath_);
+    saveSeries();
     seriesPath_ = numberedPath(tdfPath_, ++seriesNumber_);
     series_->Clear();
     series_->SetFilePath(seriesPath_.c_str());
@@ -130,11 +130,13 @@ std::string ReadingOutputs::startNewFiles()
     if (csv_ != nullptr || csvLost_) {
         if (!csvIsStdout_) {
             if (csv_ != nullptr)
-                note(std::fclose(csv_) == 0, csvFailing_, "файл CSV " + csvPath_);
+                noteFailure(csvFile_.close(), csvFailing_, "файл CSV " + csvPath_);
             csvPath_ = numberedPath(csvBasePath_, ++csvNumber_);
-            csv_ = std::fopen(csvPath_.c_str(), "wb");
-            note(csv_ != nullptr, csvFailing_, "файл CSV " + csvPath_);
-            csvLost_ = csvLost_ || csv_ == nullptr;
+            std::string reason;
+            const bool opened = csvFile_.open(csvPath_, reason);
+            csv_ = csvFile_.stream();
+            noteFailure(opened, csvFailing_, "файл CSV " + csvPath_);
+            csvLost_ = csvLost_ || !opened;
         }
         csvHeaderWritten_ = false;
         names += (names.empty() ? "" : ", ") + csvPath_;
@@ -151,8 +153,10 @@ void ReadingOutputs::writeCsv(const PollReading& reading)
         || !rows_->append(row, reading.msSinceStart, reading.words[reading.mode], reading.emissivity,
                           reading.words[4]))
         return;
-    note(std::fwrite(row.data(), 1, row.size(), csv_) == row.size() && std::fflush(csv_) == 0, csvFailing_,
-         "файл CSV " + csvPath_);
+    // The file takes the place of an older one with its first row.
+    const bool written = std::fwrite(row.data(), 1, row.size(), csv_) == row.size() && std::fflush(csv_) == 0
+        && (csvIsStdout_ || csvFile_.commit());
+    note(written, csvFailing_, "файл CSV " + csvPath_);
     csvLost_ = csvLost_ || csvFailing_;
 }
 
@@ -161,6 +165,19 @@ void ReadingOutputs::printLine(const PollReading& reading)
     std::printf("%s: температуры %u %u %u %u, кванты %u\n", label_.c_str(), reading.words[0], reading.words[1],
                 reading.words[2], reading.words[3], reading.words[4]);
     std::fflush(stdout);
+}
+
+void ReadingOutputs::noteFailure(bool ok, bool& failing, const std::string& what)
+{
+    if (!ok)
+        note(false, failing, what);
+}
+
+void ReadingOutputs::saveSeries()
+{
+    // A series without a reading has no file of its own yet.
+    if (series_->GetCount() > 0)
+        note(series_->Save(), seriesFailing_, "файл результатов " + seriesPath_);
 }
 
 void ReadingOutputs::note(bool ok, bool& failing, const std::string& what)
@@ -175,17 +192,15 @@ bool ReadingOutputs::finish()
 {
     bool ok = true;
     if (series_) {
-        note(series_->Save(), seriesFailing_, "файл результатов " + seriesPath_);
+        saveSeries();
         ok = !seriesFailing_;
     }
     if (csv_ != nullptr) {
-        if (!csvHeaderWritten_)
+        if (csvIsStdout_ && !csvHeaderWritten_)
             setDevice(device_);
-        bool closed = std::fflush(csv_) == 0;
-        if (!csvIsStdout_)
-            closed = std::fclose(csv_) == 0 && closed;
+        const bool closed = csvIsStdout_ ? std::fflush(csv_) == 0 : csvFile_.close();
         csv_ = nullptr;
-        note(closed, csvFailing_, "файл CSV " + csvPath_);
+        noteFailure(closed, csvFailing_, "файл CSV " + csvPath_);
         ok = ok && closed;
     }
     return ok && !csvLost_;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "csv_rows.h"
+#include "replacing_file.h"
 
 #include <kcmb.h>
 
@@ -37,8 +38,11 @@ public:
     ReadingOutputs(const ReadingOutputs&) = delete;
     ReadingOutputs& operator=(const ReadingOutputs&) = delete;
 
-    // Creates the files the options name (an empty result file, a CSV file);
-    // false, with the reason, when one cannot be created.
+    // Makes ready the files the options name; false, with the reason, when
+    // one cannot be created. An existing file is replaced only with the
+    // first reading: the result file is then saved whole through a
+    // temporary file, and the CSV file, written as FILE.tmp until then, is
+    // renamed into place. A run that stores no reading changes no file.
     bool open(std::string& error);
     // The device whose readings follow; its type carries the ratio bit for a
     // ratio device. Writes the CSV header.
@@ -69,9 +73,13 @@ private:
     void nextSeriesFile();
     void writeCsv(const PollReading& reading);
     void printLine(const PollReading& reading);
-    // Says once on standard error that an output fails, and again after it
-    // recovered.
+    // Says once on standard error that an output fails, and again after a
+    // write to it succeeded.
     void note(bool ok, bool& failing, const std::string& what);
+    // Says that an output fails; a success here proves no write.
+    void noteFailure(bool ok, bool& failing, const std::string& what);
+    // Saves the series whole when it holds a reading.
+    void saveSeries();
 
     std::string tdfPath_;
     std::string csvBasePath_;
@@ -83,7 +91,8 @@ private:
     int seriesNumber_ = 1;
     std::string seriesPath_;
     bool seriesFailing_ = false;
-    std::FILE* csv_ = nullptr;
+    ReplacingFile csvFile_;
+    std::FILE* csv_ = nullptr;  // the CSV file's stream, or standard output
     std::string csvPath_;
     int csvNumber_ = 1;
     bool csvIsStdout_ = false;

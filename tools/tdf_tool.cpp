@@ -3,6 +3,8 @@
 #include "csv_rows.h"
 #include "platform/message_box.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -28,14 +30,21 @@ std::string faultText(const std::string& path, const TdfReadReport& report, cons
         return "неверное число записей в файле: " + std::to_string(report.storedCount);
     case Fault::BeginTime:
         return "неверное время начала серии";
+    case Fault::Stamp:
+        return "неверное время показания: раньше начала серии или более чем через 24,8 суток";
     case Fault::Short:
         return "файл обрезан: записей меньше, чем указано (" + std::to_string(report.storedCount) + ")";
     case Fault::Open: {
         std::error_code ec;
-        if (!fs::exists(fs::symlink_status(path, ec)))
+        const fs::file_status entry = fs::symlink_status(path, ec);
+        if (!fs::exists(entry))
             return "нет такого файла";
+        if (fs::is_symlink(entry) && !fs::exists(fs::status(path, ec)))
+            return "ссылка ведёт к файлу, которого нет";
         if (!fs::is_regular_file(path, ec))
             return "это не обычный файл";
+        if (::access(path.c_str(), R_OK) != 0)
+            return "нет прав на чтение файла";
         break;
     }
     case Fault::Header:

@@ -234,8 +234,32 @@ void DeviceSession::setLogging(bool on)
 
 void DeviceSession::onIdentifyAgain(unsigned run)
 {
-    if (run == run_ && state_ == State::Identifying)
+    if (run != run_ || state_ != State::Identifying)
+        return;
+    if (!reidentifying_) {
         startIdentification();
+        return;
+    }
+    // The port came back but no device answers on it: the name may lead to
+    // another device by now, so the port is opened by its name again.
+    releasePort();
+    waitForPort();
+    emit portLost();
+}
+
+void DeviceSession::releasePort()
+{
+    finishRun();
+    // Closed at once, so that the system can give a plugged-in adapter its
+    // old name again.
+    KCClosePort(port_);
+    port_ = nullptr;
+}
+
+void DeviceSession::waitForPort()
+{
+    state_ = State::WaitingForPort;
+    reopenTimer_.start();
 }
 
 bool DeviceSession::continueSeriesWith(const v2DeviceInfo& before, const v2DeviceInfo& now)
@@ -325,19 +349,14 @@ void DeviceSession::onPortLost(unsigned run)
     if (run != run_ || port_ == nullptr)
         return;
     const bool paused = state_ == State::Paused;
-    finishRun();
-    // Closed at once, so that the system can give a plugged-in adapter its
-    // old name again.
-    KCClosePort(port_);
-    port_ = nullptr;
+    releasePort();
     if (paused) {
         // The write worker lost the port under the settings sheet: polling
         // was to resume, and waits for the port instead.
         state_ = State::Paused;
         resumePolling();
     } else {
-        state_ = State::WaitingForPort;
-        reopenTimer_.start();
+        waitForPort();
     }
     emit portLost();
 }

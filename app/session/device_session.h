@@ -148,6 +148,10 @@ private:
     void onWriteEnded(unsigned run);
     void onRequestFailed(unsigned run, const kc::Result& result, const QString& caption);
     void onPortLost(unsigned run);
+    // Ends the run and closes the port.
+    void releasePort();
+    // Tries the port by its name every half second until it opens.
+    void waitForPort();
     void tryReopen();
     bool openPort(KCOpenError* why);
     // Asks whether readings of a device other than `before` go into the same

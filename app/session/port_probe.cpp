@@ -3,21 +3,17 @@
 #include "platform/handle.h"
 #include "platform/serial.h"
 
-#include <algorithm>
-
-QStringList probeQrvxPorts()
+QList<PortChoice> probeQrvxPorts()
 {
-    QStringList ports;
-    for (unsigned n = 1; n <= 99; ++n) {
-        const QString path = QString::asprintf("\\\\.\\com%u", n);
+    std::vector<platform::DevicePort> present;
+    for (const platform::DevicePort& port : platform::listDevicePorts()) {
         platform::OpenError why = platform::OpenError::None;
-        const platform::Handle port = platform::openSerialPort(path.toLatin1().constData(), &why);
-        if (platform::isUsableHandle(port))
-            platform::closeHandle(port);
+        const platform::Handle handle = platform::openSerialPort(port.name.c_str(), &why);
+        if (platform::isUsableHandle(handle))
+            platform::closeHandle(handle);
         else if (why == platform::OpenError::NotFound)
             continue;
-        ports << path;
+        present.push_back(port);
     }
-    std::sort(ports.begin(), ports.end());
-    return ports;
+    return portChoices(present);
 }

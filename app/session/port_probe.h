@@ -1,10 +1,9 @@
 // The ports the QRVX setup dialog offers.
 #pragma once
 
-#include <QStringList>
+#include "port_choices.h"
 
-// Every device path \\.\com1 ... \\.\com99 that opens (it is closed again at
-// once) or exists but cannot be opened, for instance because a program holds
-// it; paths of devices that do not exist are left out. In text order, so that
-// \\.\com10 comes before \\.\com2.
-QStringList probeQrvxPorts();
+// Every port of the namespace that opens (it is closed again at once) or
+// exists but cannot be opened, for instance because a program holds it;
+// names that lead to no device are left out. In the order of the numbers.
+QList<PortChoice> probeQrvxPorts();

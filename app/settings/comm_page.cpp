@@ -2,6 +2,7 @@
 
 #include "comm_rules.h"
 #include "device_find.h"
+#include "port_choices.h"
 #include "value_text.h"
 
 #include "ui_comm_page.h"
@@ -41,18 +42,7 @@ CCommPage::~CCommPage() = default;
 
 void CCommPage::fillPorts()
 {
-    ports_.setStringList(portEntries(platform::listDeviceNames()));
-    sortedPorts_.setSourceModel(&ports_);
-    sortedPorts_.setSortCaseSensitivity(Qt::CaseInsensitive);
-    sortedPorts_.sort(0);
-    ui_->portCombo->setModel(&sortedPorts_);
-    // Only an entry equal to the port name is selected: a name such as "com1"
-    // selects nothing, since the list holds device paths.
-    int selected = -1;
-    for (int row = 0; row < sortedPorts_.rowCount(); ++row)
-        if (sortedPorts_.index(row, 0).data().toString() == comm_.portName)
-            selected = row;
-    ui_->portCombo->setCurrentIndex(selected);
+    showPortChoices(*ui_->portCombo, portChoices(platform::listDevicePorts()), comm_.portName);
 }
 
 void CCommPage::fillSpeeds()
@@ -99,8 +89,7 @@ std::optional<PageProblem> CCommPage::check() const
 
 void CCommPage::store()
 {
-    if (ui_->portCombo->currentIndex() >= 0)
-        comm_.portName = ui_->portCombo->currentText();
+    comm_.portName = portChosenIn(*ui_->portCombo, comm_.portName);
     if (ui_->speedCombo->currentIndex() >= 0)
         config_.baudRate = static_cast<unsigned short>(ui_->speedCombo->currentData().toUInt());
     config_.address = static_cast<unsigned short>(*parseInteger(ui_->addressEdit->text()));
@@ -113,8 +102,7 @@ void CCommPage::store()
 
 void CCommPage::searchDevice()
 {
-    if (ui_->portCombo->currentIndex() >= 0)
-        comm_.portName = ui_->portCombo->currentText();
+    comm_.portName = portChosenIn(*ui_->portCombo, comm_.portName);
     CDeviceFind find(comm_.portName, this);
     if (find.exec() != QDialog::Accepted)
         return;

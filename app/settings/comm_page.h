@@ -6,9 +6,6 @@
 #include "settings_page.h"
 #include "settings_values.h"
 
-#include <QSortFilterProxyModel>
-#include <QStringListModel>
-
 #include <memory>
 
 namespace Ui {
@@ -40,7 +37,4 @@ private:
     std::unique_ptr<Ui::CommPage> ui_;
     KCConfig& config_;
     CommSettings comm_;
-    // The device paths of the port list, sorted by their text.
-    QStringListModel ports_;
-    QSortFilterProxyModel sortedPorts_;
 };

@@ -13,17 +13,6 @@ constexpr double kHighestTimeout = 2.0;
 
 }  // namespace
 
-QStringList portEntries(const std::vector<std::string>& deviceNames)
-{
-    QStringList entries;
-    for (const std::string& name : deviceNames) {
-        const QString n = QString::fromStdString(name);
-        if (n.left(3).compare(QLatin1String("COM"), Qt::CaseInsensitive) == 0)
-            entries << QStringLiteral("\\\\.\\") + n;
-    }
-    return entries;
-}
-
 double timeoutSeconds(std::uint16_t word)
 {
     return word / kTimeoutStepsPerSecond;

@@ -1,18 +1,11 @@
-// Rules of the communication page that need no widget: the port entries of
-// the device namespace, the device's time-out in seconds and its word, and
-// the three states of a modem line.
+// Rules of the communication page that need no widget: the device's time-out
+// in seconds and its word, and the three states of a modem line.
 #pragma once
 
 #include <QString>
-#include <QStringList>
 
 #include <cstdint>
 #include <optional>
-#include <string>
-#include <vector>
-
-// Device paths "\\.\<name>" of the names that begin with "COM" in any case.
-QStringList portEntries(const std::vector<std::string>& deviceNames);
 
 // The device's time-out word counts 20 ms steps; the page shows seconds.
 double timeoutSeconds(std::uint16_t word);

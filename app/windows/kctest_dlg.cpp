@@ -44,18 +44,6 @@ void showError(QWidget* owner, const char* text, const std::string& detail = {})
     platform::showMessageBox(request);
 }
 
-// Why a port could not be opened, for the box that says it could not.
-std::string openFailureText(KCOpenError why)
-{
-    switch (why) {
-    case KC_OPEN_NOT_FOUND: return "Порт не найден.";
-    case KC_OPEN_BUSY: return "Порт занят другой программой.";
-    case KC_OPEN_NO_PERMISSION:
-        return "Нет доступа к порту: пользователь должен входить в группу dialout.";
-    default: return "Порт не удалось настроить.";
-    }
-}
-
 LinkOptions linkOptionsOf(const StoredSettings& s)
 {
     LinkOptions o;
@@ -152,7 +140,7 @@ void CKCTestDlg::connectPort()
 {
     KCOpenError why = KC_OPEN_OK;
     if (!session_.connectDevice(linkOptionsOf(stored_), &why)) {
-        showError(this, "Ошибка открытия порта", openFailureText(why));
+        showError(this, "Ошибка открытия порта", KCGetOpenErrorTxt(why));
         return;
     }
     // Cancel at the log question switches the log off, and so it is stored.

@@ -24,8 +24,7 @@ CQRVXSetup::CQRVXSetup(const QrvxSetupValues& values, QWidget* parent)
     ui_->listEndEdit->setText(QString::number(values_.listEnd));
     ui_->listStepEdit->setText(QString::number(values_.listStep));
 
-    ui_->portCombo->addItems(probeQrvxPorts());
-    ui_->portCombo->setCurrentIndex(ui_->portCombo->findText(values_.port, Qt::MatchExactly | Qt::MatchCaseSensitive));
+    showPortChoices(*ui_->portCombo, probeQrvxPorts(), values_.port);
 }
 
 CQRVXSetup::~CQRVXSetup() = default;
@@ -52,8 +51,7 @@ bool CQRVXSetup::takeWholeNumber(QLineEdit* edit, long& out)
 void CQRVXSetup::accept()
 {
     QrvxSetupValues taken = values_;
-    if (ui_->portCombo->currentIndex() >= 0)
-        taken.port = ui_->portCombo->currentText();
+    taken.port = portChosenIn(*ui_->portCombo, values_.port);
     taken.periodSeconds = periodSecondsOf(ui_->periodEdit->text());
     taken.log = ui_->logCheck->isChecked();
     taken.logFileName = ui_->logFileEdit->text();

@@ -31,8 +31,8 @@ class CQRVXSetup : public QDialog {
     Q_OBJECT
 
 public:
-    // Offers the ports that probeQrvxPorts finds and selects the one whose
-    // path is exactly `values.port`.
+    // Offers the ports that probeQrvxPorts finds and selects the one that
+    // `values.port` names (COM2, com2 or \\.\COM2).
     CQRVXSetup(const QrvxSetupValues& values, QWidget* parent = nullptr);
     ~CQRVXSetup() override;
 

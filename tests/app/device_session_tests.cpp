@@ -497,7 +497,9 @@ TEST_F(ResilienceTest, AnAdapterPulledOutAndPluggedInAgainGoesOnInTheSameSeries)
     options.periodMs = 200;
     connectTo({"--device", "type=0"});
     ASSERT_TRUE(waitForReadings(3));
-    line.kill();
+    // The entry goes with the adapter: the device folder is left empty.
+    line.kill(testing_support::SimProcess::Entry::Removed);
+    ASSERT_TRUE(std::filesystem::is_empty(line.devices.path()));
     ASSERT_TRUE(processUntil([&] { return session->state() == DeviceSession::State::WaitingForPort; }));
     EXPECT_EQ(lost, 1);
     EXPECT_TRUE(session->isConnected());
@@ -524,6 +526,27 @@ TEST_F(ResilienceTest, AnAdapterPulledOutAndPluggedInAgainGoesOnInTheSameSeries)
     EXPECT_GT(readings[readingsAtReturn].timeMs - readings[readingsAtReturn - 1].timeMs, 700)
         << "the pause is a gap in the times";
     EXPECT_TRUE(line.boxes.shown().empty()) << "no box for the port, none per request";
+}
+
+// The name first leads to a terminal where nothing answers (another device
+// node took the adapter's place for a while), then to the device again.
+TEST_F(ResilienceTest, APortThatComesBackWithoutAnAnsweringDeviceIsOpenedByItsNameAgain)
+{
+    options.periodMs = 100;
+    connectTo({"--device", "type=0"});
+    ASSERT_TRUE(waitForReadings(2));
+    line.kill(testing_support::SimProcess::Entry::Removed);
+    ASSERT_TRUE(processUntil([&] { return session->state() == DeviceSession::State::WaitingForPort; }));
+    const std::size_t before = readings.size();
+    testing_support::PtyPeer silent(line.devices.path(), 1);
+    ASSERT_TRUE(processUntil([&] { return back == 1; }));
+    // The terminal stays open; only the name leads elsewhere now.
+    testing_support::SimProcess device(line.devices.path(), {"--device", "type=0"});
+    ASSERT_TRUE(waitForReadings(before + 2, std::chrono::seconds(40)))
+        << "polling stayed on the silent terminal";
+    EXPECT_GE(back, 2);
+    EXPECT_EQ(session->state(), DeviceSession::State::Polling);
+    EXPECT_TRUE(line.boxes.shown().empty());
 }
 
 TEST_F(ResilienceTest, DisconnectWhileWaitingForThePortEndsTheWaitAtOnce)

@@ -392,24 +392,40 @@ TEST_F(MainWindowTest, ANewAddressAndSpeedAreWrittenWhereTheDeviceWasAndPollingF
 
 TEST_F(MainWindowTest, ThePortChosenInTheSheetIsShownUsedAtTheNextConnectAndStored)
 {
+    testing_support::PtyPeer other(line.devices.path(), 2);
     line.start({"--device", "type=3"});
     openWindow();
+    // The stored com1 is the port in use: the list opens on it.
     onSheet([](QDialog& sheet) {
         auto* port = sheet.findChild<QComboBox*>("portCombo");
         ASSERT_NE(port, nullptr);
-        const int com1 = port->findText("\\\\.\\COM1");
-        ASSERT_GE(com1, 0);
-        port->setCurrentIndex(com1);
+        EXPECT_EQ(port->findText("\\\\.\\COM1"), -1) << "the list shows the names the operator knows";
+        EXPECT_EQ(port->currentText(), "COM1");
         sheet.accept();
     });
     click("settingsButton");
-    EXPECT_EQ(text("portEdit"), "\\\\.\\COM1");
+    EXPECT_EQ(text("portEdit"), "com1") << "the name as the operator chose it";
+    onSheet([](QDialog& sheet) {
+        auto* port = sheet.findChild<QComboBox*>("portCombo");
+        port->setCurrentIndex(port->findText("COM2"));
+        sheet.accept();
+    });
+    click("settingsButton");
+    EXPECT_EQ(text("portEdit"), "COM2");
+    onSheet([](QDialog& sheet) {
+        auto* port = sheet.findChild<QComboBox*>("portCombo");
+        EXPECT_EQ(port->currentText(), "COM2");
+        port->setCurrentIndex(port->findText("COM1"));
+        sheet.accept();
+    });
+    click("settingsButton");
+    EXPECT_EQ(text("portEdit"), "COM1");
     click("connectButton");
     EXPECT_EQ(buttonText("connectButton"), "Отключиться");
     ASSERT_TRUE(waitForTemperature());
     line.boxes.answerNext(platform::MessageAnswer::Yes);
     window->reject();
-    EXPECT_EQ(store.values["Port"].toString(), "\\\\.\\COM1");
+    EXPECT_EQ(store.values["Port"].toString(), "COM1");
 }
 
 TEST_F(MainWindowTest, TheGraphButtonWhileDisconnectedAsksForAFileAndCancelOpensNothing)

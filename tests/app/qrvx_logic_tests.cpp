@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 using testing_support::PtyPeer;
 using testing_support::ScopedEnv;
 using testing_support::TempDir;
@@ -197,16 +199,20 @@ TEST(QrvxStoredSettings, SharedKeysAtTheTopLevelAndTheRestInTheGroupInOrder)
     EXPECT_EQ(back.lowerLimit, 1000);
 }
 
-// Ports 1, 2 and 10 present, one of them held by another opener: all three
-// offered, in text order, and nothing else.
-TEST(PortProbe, OffersThePresentPortsBusyOrNotInTextOrder)
+// Ports 1, 2 and 10 present, one of them held by another opener, and an
+// entry that leads nowhere: the three offered, in number order.
+TEST(PortProbe, OffersThePresentPortsBusyOrNotInNumberOrder)
 {
     TempDir dir;
     ScopedEnv devices("KL_DEVICE_DIR", dir.path());
     PtyPeer one(dir.path(), 1), two(dir.path(), 2), ten(dir.path(), 10);
+    std::filesystem::create_symlink(dir.file("unplugged"), dir.file("COM3"));
     const platform::Handle held = platform::openSerialPort("COM2");
     ASSERT_TRUE(platform::isUsableHandle(held));
-    EXPECT_EQ(probeQrvxPorts(), (QStringList{"\\\\.\\com1", "\\\\.\\com10", "\\\\.\\com2"}));
+    QStringList offered;
+    for (const PortChoice& choice : probeQrvxPorts())
+        offered << choice.name;
+    EXPECT_EQ(offered, (QStringList{"COM1", "COM2", "COM10"}));
     platform::closeHandle(held);
     // The probe closes what it opened.
     const platform::Handle again = platform::openSerialPort("COM10");

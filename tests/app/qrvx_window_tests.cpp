@@ -256,7 +256,7 @@ TEST_F(QrvxWindowTest, SetupOkTakesTheValuesAndRefillsTheLists)
     const bool answered = whileModal<CQRVXSetup>(
         [](CQRVXSetup& setup) {
             QComboBox* ports = setup.findChild<QComboBox*>("portCombo");
-            ports->setCurrentIndex(ports->findText("\\\\.\\com2"));
+            ports->setCurrentIndex(ports->findText("COM2"));
             setup.findChild<QLineEdit*>("periodEdit")->setText("0,5");
             setup.findChild<QCheckBox*>("logCheck")->setChecked(true);
             setup.findChild<QLineEdit*>("logFileEdit")->setText("other.log");
@@ -270,8 +270,8 @@ TEST_F(QrvxWindowTest, SetupOkTakesTheValuesAndRefillsTheLists)
         [&] { click("setupButton"); });
     EXPECT_TRUE(answered);
     const QrvxSettings& s = window->settings();
-    EXPECT_EQ(s.port, "\\\\.\\com2");
-    EXPECT_EQ(text("portEdit"), "\\\\.\\com2");
+    EXPECT_EQ(s.port, "COM2");
+    EXPECT_EQ(text("portEdit"), "COM2");
     EXPECT_EQ(s.periodMs, 0) << "\"0,5\" reads as 0";
     EXPECT_TRUE(s.log);
     EXPECT_EQ(s.logFileName, "other.log");
@@ -405,25 +405,25 @@ protected:
     ScriptedMessageBoxes boxes;
 };
 
-TEST_F(QrvxSetupTest, ListsThePortsInTextOrderAndSelectsOnlyAnExactMatch)
+TEST_F(QrvxSetupTest, ListsThePortsInNumberOrderAndSelectsThePortInUse)
 {
     CQRVXSetup setup(values());
     EXPECT_EQ(setup.windowTitle(), "Насторйки QRVX");
     QComboBox* ports = setup.findChild<QComboBox*>("portCombo");
     ASSERT_EQ(ports->count(), 3);
-    EXPECT_EQ(ports->itemText(0), "\\\\.\\com1");
-    EXPECT_EQ(ports->itemText(1), "\\\\.\\com10");
-    EXPECT_EQ(ports->itemText(2), "\\\\.\\com2");
-    EXPECT_EQ(ports->currentIndex(), -1) << "com1 matches no entry";
+    EXPECT_EQ(ports->itemText(0), "COM1");
+    EXPECT_EQ(ports->itemText(1), "COM2");
+    EXPECT_EQ(ports->itemText(2), "COM10");
+    EXPECT_EQ(ports->currentIndex(), 0) << "com1 is the port COM1";
     EXPECT_EQ(edit(setup, "periodEdit")->text(), "0.50");
     setup.accept();
     EXPECT_EQ(setup.result(), QDialog::Accepted);
-    EXPECT_EQ(setup.values().port, "com1") << "kept without a choice";
+    EXPECT_EQ(setup.values().port, "com1") << "kept as written";
 
     QrvxSetupValues exact = values();
     exact.port = "\\\\.\\com10";
     CQRVXSetup again(exact);
-    EXPECT_EQ(again.findChild<QComboBox*>("portCombo")->currentText(), "\\\\.\\com10");
+    EXPECT_EQ(again.findChild<QComboBox*>("portCombo")->currentText(), "COM10");
 }
 
 TEST_F(QrvxSetupTest, APeriodWithACommaReadsAsZero)

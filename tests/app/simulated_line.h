@@ -32,9 +32,6 @@ public:
     SimulatedLine() : previousDir_(QDir::currentPath())
     {
         QDir::setCurrent(QString::fromStdString(work.path()));
-        // An entry of no use keeps the folder from ever being empty, which
-        // would give COM1 to the machine's own /dev/ttyS0.
-        std::filesystem::create_symlink(devices.file("gone"), devices.file("COM9"));
         std::ofstream created(controlPath());
     }
     ~SimulatedLine()
@@ -55,8 +52,12 @@ public:
         KCInit();
     }
     void stop() { sim_.reset(); }
-    // Ends the simulator as an adapter is pulled out: the line hangs up.
-    void kill() { sim_->kill(); }
+    // Ends the simulator as an adapter is pulled out: the line hangs up, and
+    // its entry is left as `entry` says.
+    void kill(testing_support::SimProcess::Entry entry = testing_support::SimProcess::Entry::Dangling)
+    {
+        sim_->kill(entry);
+    }
     // Switches a device's faults while the simulator runs: "ADDRESS FAULTS [MS]".
     void control(const std::string& line) const { std::ofstream(controlPath()) << line << "\n"; }
 

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <climits>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -545,6 +546,40 @@ TEST_F(TdfFileTest, Version3TurnsTimeStampsIntoMillisecondsSinceTheBegin)
     EXPECT_EQ(r[2].time, 86400000);
     EXPECT_EQ(series.GetDeviceInfo()->type, 131);
     EXPECT_EQ(series.GetMax(), 65535);
+}
+
+// A version 3 file of three readings whose second stamp lies `ms` from the
+// begin time (negative: before it).
+std::string version3WithStamp(std::int64_t ms)
+{
+    std::string bytes = tdfFile(3, 3, readings(3));
+    std::uint64_t begin = 0;
+    platform::systemTimeToFileTime(kBegin, begin);
+    const std::uint64_t stamp = begin + static_cast<std::uint64_t>(ms * 10000);
+    for (int i = 0; i < 8; ++i)
+        bytes[60 + 12 + i] = static_cast<char>(stamp >> (8 * i) & 0xFF);
+    return bytes;
+}
+
+TEST_F(TdfFileTest, AVersion3StampThatWouldWrapIsRefusedAndTheSeriesKept)
+{
+    constexpr std::int64_t kLastMs = INT32_MAX;
+    for (const std::int64_t ms : {std::int64_t{-1}, std::int64_t{-86400000}, kLastMs + 1, std::int64_t{1} << 40}) {
+        SCOPED_TRACE(ms);
+        writeAll(inWork("v3.tdf"), version3WithStamp(ms));
+        series.Clear();
+        series.Add(11, 22, 33);
+        TdfReadReport report;
+        EXPECT_FALSE(series.Read(inWork("v3.tdf").c_str(), &report));
+        EXPECT_EQ(report.fault, TdfReadReport::Fault::Stamp);
+        ASSERT_EQ(series.GetCount(), 1);
+        EXPECT_EQ(series.GetTermData()[0].temperature, 22);
+    }
+    writeAll(inWork("v3.tdf"), version3WithStamp(kLastMs));
+    ASSERT_TRUE(series.Read(inWork("v3.tdf").c_str()));
+    ASSERT_EQ(series.GetCount(), 3);
+    EXPECT_EQ(series.GetTermData()[1].time, INT32_MAX) << "the last millisecond a record holds";
+    EXPECT_TRUE(boxes.shown().empty());
 }
 
 TEST_F(TdfFileTest, UnreadableFilesSayWhyAndLeaveTheSeriesAlone)

@@ -2,14 +2,18 @@
 // devices' line settings, names, time-outs and the records of open ports.
 #include <kcmb.h>
 
+#include "platform/device_names.h"
 #include "platform/fake_serial_port.h"
 #include "platform/sync.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <filesystem>
 #include <thread>
 
@@ -41,17 +45,27 @@ protected:
     std::shared_ptr<platform::FakeLine> line = std::make_shared<platform::FakeLine>();
 };
 
-TEST_F(PortTableTest, TheTableEndsAtTheHighestComNumberUpTo254)
+TEST_F(PortTableTest, APortThatAppearsAfterTheStartIsListedAndOpens)
 {
     HandleGuard seven = KCOpenPort("COM7", 5);
     EXPECT_TRUE(platform::isUsableHandle(seven.get()));
     EXPECT_NE(getKCPortInfo(seven.get()), nullptr);
 
-    // COM8 appears after the table was built: it lies beyond the 7 entries,
-    // which COM300 did not raise.
-    platform::registerFakeDevice("COM8", std::make_shared<platform::FakeLine>());
-    HandleGuard eight = KCOpenPort("COM8", 5);
-    EXPECT_EQ(eight.get(), platform::invalidHandle());
+    // Adapters plugged in after the table was built, above the highest
+    // number there was then, up to the last one a table has.
+    for (int number : {12, 254}) {
+        SCOPED_TRACE(number);
+        testing_support::PtyPeer late(dir.path(), number);
+        const std::string name = "COM" + std::to_string(number);
+        const auto names = platform::listDeviceNames();
+        EXPECT_NE(std::find(names.begin(), names.end(), name), names.end());
+        KCOpenError why = KC_OPEN_FAILED;
+        HandleGuard opened = KCOpenPortWhy(name.c_str(), 5, &why);
+        ASSERT_TRUE(platform::isUsableHandle(opened.get()));
+        EXPECT_EQ(why, KC_OPEN_OK);
+        EXPECT_NE(getKCPortInfo(opened.get()), nullptr);
+    }
+    EXPECT_EQ(KCOpenPort("COM255", 5).get(), platform::invalidHandle());
 }
 
 TEST_F(PortTableTest, OpeningConfiguresTheLineAndRecordsThePort)
@@ -249,7 +263,18 @@ TEST_F(PortTableTest, KCOpenPortSaysWhyAPortFailed)
 {
     KCOpenError why = KC_OPEN_OK;
     EXPECT_FALSE(KCOpenPortWhy("COM1", 5, &why)) << "a link to /dev/null is no serial device";
-    EXPECT_EQ(why, KC_OPEN_FAILED);
+    EXPECT_EQ(why, KC_OPEN_NOT_SERIAL);
+    fs::create_directory(dir.file("folder"));
+    fs::create_symlink(dir.file("folder"), dir.file("COM3"));
+    ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
+    fs::create_symlink(dir.file("fifo"), dir.file("COM4"));
+    for (const char* other : {"COM3", "COM4"}) {
+        EXPECT_FALSE(KCOpenPortWhy(other, 5, &why)) << other;
+        EXPECT_EQ(why, KC_OPEN_NOT_SERIAL) << other;
+    }
+    fs::create_symlink(dir.file("gone"), dir.file("COM5"));
+    EXPECT_FALSE(KCOpenPortWhy("COM5", 5, &why)) << "a dangling link";
+    EXPECT_EQ(why, KC_OPEN_NOT_FOUND);
     EXPECT_FALSE(KCOpenPortWhy("COM2", 5, &why));
     EXPECT_EQ(why, KC_OPEN_NOT_FOUND);
     HandleGuard held = KCOpenPortWhy("COM7", 5, &why);

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 namespace fs = std::filesystem;
 using testing_support::ScopedEnv;
@@ -22,10 +23,10 @@ TEST(DeviceNames, FolderEntriesOfAnyCaseAreTheNames)
     ScopedEnv env("KL_DEVICE_DIR", dir.path());
 
     EXPECT_EQ(platform::listDeviceNames(), (std::vector<std::string>{"COM1", "COM7"}));
-    EXPECT_EQ(platform::resolveDevicePath("\\\\.\\com7"), dir.file("com7"));
-    EXPECT_EQ(platform::resolveDevicePath("COM1"), dir.file("COM1"));
-    EXPECT_EQ(platform::resolveDevicePath("COM2"), "COM2");
-    EXPECT_EQ(platform::resolveDevicePath("/dev/ttyUSB0"), "/dev/ttyUSB0");
+    EXPECT_EQ(platform::findDevicePath("\\\\.\\com7"), dir.file("com7"));
+    EXPECT_EQ(platform::findDevicePath("COM1"), dir.file("COM1"));
+    EXPECT_EQ(platform::findDevicePath("COM2"), std::nullopt) << "no entry: no port, never a file COM2";
+    EXPECT_EQ(platform::findDevicePath("/dev/ttyUSB0"), "/dev/ttyUSB0");
 }
 
 TEST(DeviceNames, TheFolderDefaultsToTheUsersConfiguration)
@@ -68,9 +69,131 @@ TEST_P(AutomaticName, FollowsTheFixedOrder)
 
 INSTANTIATE_TEST_SUITE_P(Files, AutomaticName,
                          ::testing::Values(NameCase{"ttyS0", "COM1"}, NameCase{"ttyS99", "COM100"},
-                                           NameCase{"ttyS100", ""}, NameCase{"ttyUSB0", "COM101"},
-                                           NameCase{"ttyUSB2", "COM103"}, NameCase{"ttyACM0", "COM151"},
-                                           NameCase{"ttyACM49", "COM200"}, NameCase{"tty1", ""},
+                                           NameCase{"ttyS100", ""}, NameCase{"ttyUSB0", ""},
+                                           NameCase{"ttyACM0", ""}, NameCase{"tty1", ""},
                                            NameCase{"ttyS", ""}, NameCase{"ttyUSBx", ""}));
+
+// A made /dev and /sys: fixed ports, USB adapters with their by-id entries
+// and sysfs records, and a settings folder that remembers the adapters.
+class MachineTree : public ::testing::Test {
+protected:
+    MachineTree()
+    {
+        fs::create_directories(dev.file("serial/by-id"));
+        fs::create_directories(sys.file("class/tty"));
+    }
+
+    // A device node; a link to `target` when one is given, so that it opens.
+    void addNode(const std::string& file, const std::string& target = "/dev/null")
+    {
+        fs::create_symlink(target, dev.file(file));
+    }
+
+    // Plugs in an adapter of `serial` as `file` (ttyUSB0, ttyACM1).
+    void plug(const std::string& file, const std::string& serial, const std::string& target = "/dev/null")
+    {
+        addNode(file, target);
+        fs::create_symlink("../../" + file, dev.file("serial/by-id/usb-Maker_Cable_" + serial + "-if00-port0"));
+        const std::string usb = sys.file("devices/pci0/usb1/1-" + serial);
+        fs::create_directories(usb + "/1-1:1.0/" + file);
+        std::ofstream(usb + "/idVendor") << "0403\n";
+        std::ofstream(usb + "/manufacturer") << "Maker\n";
+        std::ofstream(usb + "/product") << "USB-RS485 Cable\n";
+        std::ofstream(usb + "/serial") << serial << "\n";
+        fs::create_directories(sys.file("class/tty/" + file));
+        fs::create_symlink("../../../devices/pci0/usb1/1-" + serial + "/1-1:1.0/" + file,
+                           sys.file("class/tty/" + file + "/device"));
+    }
+
+    void unplugAll()
+    {
+        for (const auto& entry : fs::directory_iterator(dev.path()))
+            if (entry.path().filename() != "serial")
+                fs::remove(entry.path());
+        for (const auto& entry : fs::directory_iterator(dev.file("serial/by-id")))
+            fs::remove(entry.path());
+        fs::remove_all(sys.path() + "/class/tty");
+        fs::remove_all(sys.path() + "/devices");
+        fs::create_directories(sys.file("class/tty"));
+    }
+
+    std::string nameOf(const std::string& file) const
+    {
+        for (const platform::DevicePort& port : platform::listDevicePorts())
+            if (port.path == dev.file(file))
+                return port.name;
+        return {};
+    }
+
+    TempDir dev, sys, settings, home;
+    ScopedEnv devRoot{"KL_DEV_ROOT", dev.path()};
+    ScopedEnv sysRoot{"KL_SYS_ROOT", sys.path()};
+    ScopedEnv settingsDir{"KL_SETTINGS_DIR", settings.path()};
+    // No device folder: the machine's devices are the namespace.
+    ScopedEnv noFolder{"KL_DEVICE_DIR", home.file("devices")};
+};
+
+TEST_F(MachineTree, WithoutAFolderTheFixedPortsAndAdaptersAreTheNames)
+{
+    addNode("ttyS0");
+    addNode("ttyS3");
+    addNode("tty1");
+    plug("ttyUSB0", "A1");
+    EXPECT_EQ(platform::listDeviceNames(), (std::vector<std::string>{"COM1", "COM4", "COM101"}));
+    EXPECT_EQ(platform::findDevicePath("\\\\.\\com4"), dev.file("ttyS3"));
+    EXPECT_EQ(platform::findDevicePath("COM2"), std::nullopt) << "no port behind it";
+    const auto ports = platform::listDevicePorts();
+    ASSERT_EQ(ports.size(), 3u);
+    EXPECT_EQ(ports[2].description, "Maker USB-RS485 Cable, серийный номер A1");
+    EXPECT_EQ(ports[0].description, "") << "a fixed port has no USB record";
+}
+
+TEST_F(MachineTree, AnEmptyFolderIsTheWholeNamespace)
+{
+    addNode("ttyS0");
+    plug("ttyUSB0", "A1");
+    fs::create_directory(home.file("devices"));
+    EXPECT_TRUE(platform::listDeviceNames().empty());
+    EXPECT_EQ(platform::findDevicePath("COM1"), std::nullopt) << "never the machine's first serial port";
+    fs::remove(home.file("devices"));
+    EXPECT_EQ(platform::listDeviceNames(), (std::vector<std::string>{"COM1", "COM101"}));
+}
+
+TEST_F(MachineTree, AnAdapterKeepsItsNameWhateverThePlugOrder)
+{
+    plug("ttyUSB0", "A1");
+    EXPECT_EQ(nameOf("ttyUSB0"), "COM101");
+    plug("ttyUSB1", "B2");
+    EXPECT_EQ(nameOf("ttyUSB1"), "COM102");
+    plug("ttyACM0", "C3");
+    EXPECT_EQ(nameOf("ttyACM0"), "COM103");
+
+    // Plugged in the other way round, and one left out.
+    unplugAll();
+    plug("ttyUSB0", "B2");
+    plug("ttyACM0", "A1");
+    EXPECT_EQ(nameOf("ttyUSB0"), "COM102") << "B2";
+    EXPECT_EQ(nameOf("ttyACM0"), "COM101") << "A1";
+    EXPECT_EQ(platform::listDeviceNames(), (std::vector<std::string>{"COM101", "COM102"}));
+
+    // A new adapter takes no name an absent one keeps.
+    plug("ttyUSB1", "D4");
+    EXPECT_EQ(nameOf("ttyUSB1"), "COM104");
+    std::ifstream memory(settings.file("OSTRELAN/com-ports"));
+    const std::string remembered((std::istreambuf_iterator<char>(memory)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(remembered,
+              "COM101 usb-Maker_Cable_A1-if00-port0\nCOM102 usb-Maker_Cable_B2-if00-port0\n"
+              "COM103 usb-Maker_Cable_C3-if00-port0\nCOM104 usb-Maker_Cable_D4-if00-port0\n");
+}
+
+TEST_F(MachineTree, ANumberRememberedForAnotherAdapterIsGivenToNoNewOne)
+{
+    addNode("ttyS0");
+    fs::create_directories(settings.file("OSTRELAN"));
+    std::ofstream(settings.file("OSTRELAN/com-ports")) << "COM101 usb-Other_Adapter-if00-port0\n";
+    plug("ttyUSB0", "A1");
+    EXPECT_EQ(nameOf("ttyUSB0"), "COM102") << "COM101 is remembered for another adapter";
+    EXPECT_EQ(nameOf("ttyS0"), "COM1");
+}
 
 }  // namespace

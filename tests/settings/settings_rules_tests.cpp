@@ -2,6 +2,7 @@
 // communication page's port entries, time-out and line states, and the
 // device page's layout, spin scales, checks and stored words.
 #include "comm_rules.h"
+#include "port_choices.h"
 #include "device_page_rules.h"
 #include "value_text.h"
 
@@ -53,10 +54,22 @@ INSTANTIATE_TEST_SUITE_P(
                       UnitsCase{1e12, 1000, std::numeric_limits<std::int32_t>::max()},
                       UnitsCase{-1e12, 1000, std::numeric_limits<std::int32_t>::min()}));
 
-TEST(PortEntries, AreDevicePathsOfTheComNamesOnly)
+TEST(PortChoices, ShowTheComNameWithTheAdapterAndFindThePortInAnyForm)
 {
-    EXPECT_EQ(portEntries({"COM3", "com12", "LPT1", "CO", "Com1"}),
-              (QStringList{"\\\\.\\COM3", "\\\\.\\com12", "\\\\.\\Com1"}));
+    const QList<PortChoice> choices =
+        portChoices({{"COM1", "/dev/ttyS0", ""}, {"COM101", "/dev/ttyUSB0", "Maker Cable, серийный номер A1"}});
+    ASSERT_EQ(choices.size(), 2);
+    EXPECT_EQ(choices[0].text, "COM1");
+    EXPECT_EQ(choices[1].name, "COM101");
+    EXPECT_EQ(choices[1].text, "COM101 (Maker Cable, серийный номер A1)");
+    for (const char* name : {"COM101", "com101", "\\\\.\\COM101", "\\\\.\\com0101"})
+        EXPECT_EQ(rowOfPort(choices, name), 1) << name;
+    EXPECT_EQ(rowOfPort(choices, "COM2"), -1);
+    EXPECT_EQ(rowOfPort(choices, "/dev/ttyS0"), -1);
+    EXPECT_EQ(chosenPortName("com101", "COM101"), "com101");
+    EXPECT_EQ(chosenPortName("\\\\.\\COM1", "COM1"), "\\\\.\\COM1");
+    EXPECT_EQ(chosenPortName("com1", "COM101"), "COM101");
+    EXPECT_EQ(chosenPortName("/dev/ttyS0", "COM1"), "COM1");
 }
 
 TEST(Timeout, WordsAndSecondsAndTheAllowedRange)

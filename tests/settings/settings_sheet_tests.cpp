@@ -20,6 +20,7 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <filesystem>
 #include <fstream>
 
 using testing_support::ScopedEnv;
@@ -156,30 +157,61 @@ TEST_F(SheetTest, WhileConnectedTheDevicePageComesFirst)
     EXPECT_EQ(currentPage(), "Пирометр");
 }
 
-TEST_F(SheetTest, TheStoredPortCom1SelectsNoDevicePathAndIsKept)
+TEST_F(SheetTest, ThePortListShowsComNamesAndSelectsThePortInUseAsTheOperatorWroteIt)
 {
     open();
     auto* ports = find<QComboBox>("portCombo");
     QStringList entries;
     for (int i = 0; i < ports->count(); ++i)
         entries << ports->itemText(i);
-    EXPECT_EQ(entries, (QStringList{"\\\\.\\COM1", "\\\\.\\COM10", "\\\\.\\COM2"}));
-    EXPECT_EQ(ports->currentIndex(), -1);
+    EXPECT_EQ(entries, (QStringList{"COM1", "COM2", "COM10"}));
+    EXPECT_EQ(ports->currentText(), "COM1") << "the stored com1 is the port COM1";
     pressOk();
     ASSERT_TRUE(accepted());
-    EXPECT_EQ(sheet->values().comm.portName, "com1");
+    EXPECT_EQ(sheet->values().comm.portName, "com1") << "kept as written while it names the chosen port";
 }
 
-TEST_F(SheetTest, AnEqualDevicePathIsSelectedAndTheChosenOneReturned)
+TEST_F(SheetTest, ADevicePathSelectsItsPortAndAnotherChoiceIsTakenByItsName)
 {
     values.comm.portName = "\\\\.\\COM2";
     open();
     auto* ports = find<QComboBox>("portCombo");
-    EXPECT_EQ(ports->currentText(), "\\\\.\\COM2");
-    ports->setCurrentIndex(ports->findText("\\\\.\\COM10"));
+    EXPECT_EQ(ports->currentText(), "COM2");
+    ports->setCurrentIndex(ports->findText("COM10"));
     pressOk();
     ASSERT_TRUE(accepted());
-    EXPECT_EQ(sheet->values().comm.portName, "\\\\.\\COM10");
+    EXPECT_EQ(sheet->values().comm.portName, "COM10");
+}
+
+TEST_F(SheetTest, AUsbAdapterIsListedWithItsMakerProductAndSerialNumber)
+{
+    // No device folder: the machine's adapters, here a made /dev and /sys.
+    TempDir dev, sys, settings;
+    const ScopedEnv noFolder("KL_DEVICE_DIR", devices.file("absent"));
+    const ScopedEnv devRoot("KL_DEV_ROOT", dev.path());
+    const ScopedEnv sysRoot("KL_SYS_ROOT", sys.path());
+    const ScopedEnv settingsDir("KL_SETTINGS_DIR", settings.path());
+    namespace fs = std::filesystem;
+    fs::create_directories(dev.file("serial/by-id"));
+    fs::create_symlink("/dev/null", dev.file("ttyUSB3"));
+    fs::create_symlink("../../ttyUSB3", dev.file("serial/by-id/usb-Maker_Cable_A1-if00-port0"));
+    const std::string usb = sys.file("devices/usb1/1-2");
+    fs::create_directories(usb + "/1-2:1.0/ttyUSB3");
+    std::ofstream(usb + "/idVendor") << "0403\n";
+    std::ofstream(usb + "/manufacturer") << "Maker\n";
+    std::ofstream(usb + "/product") << "USB-RS485 Cable\n";
+    std::ofstream(usb + "/serial") << "A1\n";
+    fs::create_directories(sys.file("class/tty/ttyUSB3"));
+    fs::create_symlink("../../../devices/usb1/1-2/1-2:1.0/ttyUSB3", sys.file("class/tty/ttyUSB3/device"));
+    values.comm.portName = "com101";
+    open();
+    auto* ports = find<QComboBox>("portCombo");
+    ASSERT_EQ(ports->count(), 1);
+    EXPECT_EQ(ports->itemText(0), "COM101 (Maker USB-RS485 Cable, серийный номер A1)");
+    EXPECT_EQ(ports->currentIndex(), 0);
+    pressOk();
+    ASSERT_TRUE(accepted());
+    EXPECT_EQ(sheet->values().comm.portName, "com101");
 }
 
 TEST_F(SheetTest, TheSpeedListCarriesTheBaudCodes)

@@ -100,7 +100,7 @@ SimProcess::~SimProcess()
     ::waitpid(pid_, &status, 0);
 }
 
-void SimProcess::kill()
+void SimProcess::kill(Entry entry)
 {
     if (pid_ <= 0)
         return;
@@ -113,6 +113,8 @@ void SimProcess::kill()
     fs::remove(gone, ec);
     fs::create_symlink(link_ + ".unplugged", gone, ec);
     fs::rename(gone, link_, ec);
+    if (entry == Entry::Removed)
+        fs::remove(link_, ec);
     ::kill(pid_, SIGKILL);
     int status = 0;
     ::waitpid(pid_, &status, 0);

@@ -64,10 +64,15 @@ public:
 
     bool running() const { return pid_ > 0; }
     const std::string& linkPath() const { return link_; }
+    // What pulling the adapter out leaves of its entry in the device folder.
+    enum class Entry {
+        Dangling,  // a link naming a device node that is gone
+        Removed,   // nothing
+    };
     // Ends the simulator at once with SIGKILL, as an adapter is pulled out:
-    // its line hangs up and the entry stays behind naming a device node that
-    // is gone, until a new simulator takes the name.
-    void kill();
+    // its line hangs up and the entry is left as `entry` says, until a new
+    // simulator takes the name.
+    void kill(Entry entry = Entry::Dangling);
 
 private:
     pid_t pid_ = -1;

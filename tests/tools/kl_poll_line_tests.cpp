@@ -28,13 +28,6 @@ constexpr long kPeriodMs = 200;
 
 class KlPollLineTest : public KlPollTest {
 protected:
-    KlPollLineTest()
-    {
-        // Another entry in the device folder, so that COM1 does not fall back
-        // to the machine's first serial port while the simulator is away.
-        std::filesystem::create_symlink(work.file("nothing"), devices.file("COM9"));
-    }
-
     std::unique_ptr<SimProcess> startSim(const std::vector<std::string>& args, const std::string& output = {})
     {
         return std::make_unique<SimProcess>(devices.path(), args, 1, output);
@@ -72,7 +65,9 @@ TEST_F(KlPollLineTest, APortThatVanishesIsWaitedForAndTheSeriesGoesOnWhenItComes
                               "--csv", work.file("r.csv")}),
                         work.file("out"), work.file("err"));
     ASSERT_TRUE(waitFor([&] { return readings() >= 5; }, 20s)) << err();
-    sim->kill();
+    // The entry goes with the adapter: the device folder is left empty.
+    sim->kill(SimProcess::Entry::Removed);
+    ASSERT_TRUE(std::filesystem::is_empty(devices.path()));
     ASSERT_TRUE(waitFor([&] { return err().find("порт недоступен") != std::string::npos; }, 10s)) << err();
     const std::size_t before = readings();
     // The adapter stays out for a second, while the logger tries to open it.
@@ -143,6 +138,31 @@ TEST_F(KlPollLineTest, AnotherDeviceOnTheReturningPortGoesOnInNewFiles)
     EXPECT_LT(second.front().time, 1000);
     expectCsvOf("r.tdf", "r.csv");
     expectCsvOf("r_2.tdf", "r_2.csv");
+}
+
+// The name first leads to a terminal where nothing answers (another device
+// node took the adapter's place for a while), then to the pyrometer again.
+TEST_F(KlPollLineTest, APortThatComesBackWithoutAnAnsweringDeviceIsOpenedByItsNameAgain)
+{
+    auto sim = startSim({"--device", "type=3,serial=2417"});
+    ChildProcess logger(poll({"--period", std::to_string(kPeriodMs), "--attempts", "1", "--timeout", "200", "--tdf",
+                              work.file("r.tdf"), "--csv", work.file("r.csv")}),
+                        work.file("out"), work.file("err"));
+    ASSERT_TRUE(waitFor([&] { return readings() >= 3; }, 20s)) << err();
+    sim->kill(SimProcess::Entry::Removed);
+    ASSERT_TRUE(waitFor([&] { return err().find("порт недоступен") != std::string::npos; }, 10s)) << err();
+    const std::size_t before = readings();
+    testing_support::PtyPeer silent(devices.path(), 1);
+    ASSERT_TRUE(waitFor([&] { return err().find("порт снова доступен") != std::string::npos; }, 10s)) << err();
+    ASSERT_TRUE(waitFor([&] { return err().find("Ошибка чтения сведений о приборе") != std::string::npos; }, 10s))
+        << err();
+    // The terminal stays open; only the name leads elsewhere now.
+    sim = startSim({"--device", "type=3,serial=2417"});
+    ASSERT_TRUE(waitFor([&] { return readings() >= before + 3; }, 20s)) << "polling stayed on the silent terminal\n"
+                                                                          << err();
+    stopLogger(logger);
+    EXPECT_EQ(occurrences(err(), "порт недоступен"), 1u) << "the loss is said once\n" << err();
+    expectEveryReadingLogged();
 }
 
 TEST_F(KlPollLineTest, AStopSignalEndsTheWaitForThePortAtOnce)

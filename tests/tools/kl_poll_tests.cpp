@@ -4,7 +4,11 @@
 // line that fails is reported and polling goes on; wrong command lines.
 #include "kl_poll_fixture.h"
 
+#include <sys/stat.h>
+
 #include <csignal>
+#include <filesystem>
+#include <fstream>
 
 using poll_testing::KlPollTest;
 using poll_testing::measurementRequests;
@@ -113,6 +117,8 @@ TEST_F(KlPollTest, WrongCommandLinesAndPortsAreRefused)
     const auto help = runProgram({KL_POLL_PATH, "--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--tdf ФАЙЛ"), std::string::npos);
+    EXPECT_NE(help.out.find("Существующий файл заменяется только первым показанием"), std::string::npos);
+    EXPECT_NE(help.out.find("--list-ports"), std::string::npos);
 
     testing_support::PtyPeer other(devices.path(), 2);
     const auto noPort = runProgram({KL_POLL_PATH, "COM9"});
@@ -121,6 +127,176 @@ TEST_F(KlPollTest, WrongCommandLinesAndPortsAreRefused)
     const auto noFile = runProgram(poll({"--tdf", work.file("missing/folder/r.tdf")}));
     EXPECT_EQ(noFile.status, 1);
     EXPECT_NE(noFile.err.find("не удаётся создать файл результатов"), std::string::npos) << noFile.err;
+}
+
+// The files of an earlier run, and what is left of them after another.
+class KeptFiles {
+public:
+    explicit KeptFiles(const testing_support::TempDir& work) : work_(work)
+    {
+        TermDataFile series;
+        series.SetBeginTime(&testing_support::kBegin);
+        for (int i = 0; i < 3; ++i)
+            series.Add(i * 500, 800 + i, 100, 40000);
+        series.SetFilePath(work_.file("keep.tdf").c_str());
+        series.Save();
+        std::ofstream(work_.file("keep.csv"), std::ios::binary) << "an older table\r\n1,2,3\r\n";
+        tdf_ = readAll(work_.file("keep.tdf"));
+        csv_ = readAll(work_.file("keep.csv"));
+    }
+
+    std::vector<std::string> args() const
+    {
+        return {"--tdf", work_.file("keep.tdf"), "--csv", work_.file("keep.csv")};
+    }
+
+    // Both files byte for byte as they were, and no temporary file beside them.
+    void expectUntouched() const
+    {
+        EXPECT_FALSE(tdf_.empty());
+        EXPECT_EQ(readAll(work_.file("keep.tdf")), tdf_);
+        EXPECT_EQ(readAll(work_.file("keep.csv")), csv_);
+        EXPECT_FALSE(std::filesystem::exists(work_.file("keep.tdf.tmp")));
+        EXPECT_FALSE(std::filesystem::exists(work_.file("keep.csv.tmp")));
+    }
+
+private:
+    const testing_support::TempDir& work_;
+    std::string tdf_;
+    std::string csv_;
+};
+
+TEST_F(KlPollTest, AStartThatFailsLeavesTheFilesOfAnEarlierRunAsTheyWere)
+{
+    const KeptFiles kept(work);
+    testing_support::PtyPeer other(devices.path(), 2);
+    ASSERT_EQ(::mkfifo(work.file("fifo").c_str(), 0600), 0);
+    std::filesystem::create_directory(work.file("folder"));
+    const struct {
+        const char* what;
+        std::string target;  // COM9 links to it; none: no COM9
+        const char* says;
+    } ports[] = {
+        {"a missing port", "", "Порт не найден."},
+        {"a FIFO", work.file("fifo"), "Это не последовательный порт."},
+        {"/dev/null", "/dev/null", "Это не последовательный порт."},
+        {"a folder", work.file("folder"), "Это не последовательный порт."},
+        {"a dangling link", work.file("unplugged"), "Порт не найден."},
+    };
+    for (const auto& port : ports) {
+        SCOPED_TRACE(port.what);
+        std::filesystem::remove(devices.file("COM9"));
+        if (!port.target.empty())
+            std::filesystem::create_symlink(port.target, devices.file("COM9"));
+        std::vector<std::string> args = {KL_POLL_PATH, "COM9"};
+        for (const std::string& arg : kept.args())
+            args.push_back(arg);
+        const auto run = runProgram(args);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.err.find(std::string("не удаётся открыть порт COM9: ") + port.says), std::string::npos)
+            << run.err;
+        kept.expectUntouched();
+    }
+}
+
+TEST_F(KlPollTest, AnExistingFileIsReplacedOnlyByTheFirstReading)
+{
+    const KeptFiles kept(work);
+    const std::string control = work.file("control");
+    std::ofstream(control) << "1 silence\n";
+    SimProcess sim(devices.path(), {"--control", control, "--device", "type=3,serial=2417"});
+    std::vector<std::string> args = {"--period", "20", "--attempts", "1", "--timeout", "100"};
+    for (const std::string& arg : kept.args())
+        args.push_back(arg);
+    {
+        // Stopped before any reading: nothing is replaced.
+        ChildProcess logger(poll(args), work.file("out"), work.file("err"));
+        ASSERT_TRUE(waitFor([&] { return err().find("Ошибка чтения сведений") != std::string::npos; },
+                            std::chrono::seconds(10)))
+            << err();
+        ASSERT_TRUE(logger.signal(SIGINT));
+        EXPECT_EQ(logger.wait(std::chrono::seconds(10)).value_or(-1), 0) << err();
+        kept.expectUntouched();
+    }
+    poll_testing::writeControl(control, "1 none\n");
+    args.insert(args.end(), {"--count", "5"});
+    ChildProcess logger(poll(args), work.file("out"), work.file("err"));
+    EXPECT_EQ(logger.wait(std::chrono::seconds(20)).value_or(-1), 0) << err();
+    EXPECT_EQ(printedReadings(out()).size(), 5u);
+    expectEveryReadingLogged("keep.tdf", "keep.csv");
+    EXPECT_FALSE(std::filesystem::exists(work.file("keep.csv.tmp")));
+}
+
+// The result file is saved whole through a file renamed over it: a pipe or a
+// device there would be replaced by a plain file.
+TEST_F(KlPollTest, AResultFileThatIsNoRegularFileIsRefusedAndLeftAlone)
+{
+    SimProcess sim(devices.path(), {"--device", "type=3,serial=2417"});
+    ASSERT_EQ(::mkfifo(work.file("fifo.tdf").c_str(), 0600), 0);
+    std::filesystem::create_directory(work.file("folder.tdf"));
+    for (const char* name : {"fifo.tdf", "folder.tdf"}) {
+        SCOPED_TRACE(name);
+        const auto run = runProgram(poll({"--count", "1", "--tdf", work.file(name)}));
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.err.find("не удаётся создать файл результатов " + work.file(name)), std::string::npos)
+            << run.err;
+        EXPECT_TRUE(printedReadings(run.out).empty());
+    }
+    EXPECT_TRUE(std::filesystem::is_fifo(work.file("fifo.tdf")));
+    EXPECT_TRUE(std::filesystem::is_directory(work.file("folder.tdf")));
+}
+
+TEST_F(KlPollTest, AnOutputThatNeverTookAWriteIsNeverSaidToWriteAgain)
+{
+    SimProcess sim(devices.path(), {"--device", "type=3,serial=2417"});
+    const auto run = runProgram(poll({"--period", "20", "--count", "3", "--csv", "/dev/full"}));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("ошибка записи: файл CSV /dev/full"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("снова пишется"), std::string::npos) << run.err;
+}
+
+TEST_F(KlPollTest, ListPortsNamesEachPortAndEachAdaptersMakerProductAndSerialNumber)
+{
+    testing_support::TempDir dev, sys, settings;
+    const testing_support::ScopedEnv devRoot("KL_DEV_ROOT", dev.path());
+    const testing_support::ScopedEnv sysRoot("KL_SYS_ROOT", sys.path());
+    const testing_support::ScopedEnv settingsDir("KL_SETTINGS_DIR", settings.path());
+    const testing_support::ScopedEnv noFolder("KL_DEVICE_DIR", work.file("no-such-folder"));
+    namespace fs = std::filesystem;
+    fs::create_symlink("/dev/null", dev.file("ttyS0"));
+    // Two adapters; the second run finds them plugged the other way round.
+    const auto plugAs = [&](const std::string& file, const std::string& serial) {
+        fs::create_directories(dev.file("serial/by-id"));
+        fs::create_symlink("/dev/null", dev.file(file));
+        fs::create_symlink("../../" + file, dev.file("serial/by-id/usb-Maker_Cable_" + serial + "-if00-port0"));
+        const std::string usb = sys.file("devices/usb1/1-" + serial);
+        fs::create_directories(usb + "/1-1:1.0/" + file);
+        std::ofstream(usb + "/idVendor") << "0403\n";
+        std::ofstream(usb + "/manufacturer") << "Maker\n";
+        std::ofstream(usb + "/product") << "USB-RS485 Cable\n";
+        std::ofstream(usb + "/serial") << serial << "\n";
+        fs::create_directories(sys.file("class/tty/" + file));
+        fs::create_symlink("../../../devices/usb1/1-" + serial + "/1-1:1.0/" + file,
+                           sys.file("class/tty/" + file + "/device"));
+    };
+    plugAs("ttyUSB0", "A1");
+    plugAs("ttyUSB1", "B2");
+    const auto first = runProgram({KL_POLL_PATH, "--list-ports"});
+    EXPECT_EQ(first.status, 0) << first.err;
+    EXPECT_EQ(first.out, "COM1  " + dev.file("ttyS0") + "\n" + "COM101  " + dev.file("ttyUSB0")
+                             + "  Maker USB-RS485 Cable, серийный номер A1\n" + "COM102  " + dev.file("ttyUSB1")
+                             + "  Maker USB-RS485 Cable, серийный номер B2\n");
+
+    for (const char* gone : {"ttyUSB0", "ttyUSB1", "serial"})
+        fs::remove_all(dev.file(gone));
+    fs::remove_all(sys.file("class"));
+    fs::remove_all(sys.file("devices"));
+    plugAs("ttyUSB0", "B2");
+    plugAs("ttyUSB1", "A1");
+    const auto second = runProgram({KL_POLL_PATH, "--list-ports"});
+    EXPECT_EQ(second.out, "COM1  " + dev.file("ttyS0") + "\n" + "COM101  " + dev.file("ttyUSB1")
+                              + "  Maker USB-RS485 Cable, серийный номер A1\n" + "COM102  " + dev.file("ttyUSB0")
+                              + "  Maker USB-RS485 Cable, серийный номер B2\n");
 }
 
 }  // namespace

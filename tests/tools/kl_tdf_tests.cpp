@@ -4,6 +4,8 @@
 // the description of files; wrong usage.
 #include <kcmb.h>
 
+#include <algorithm>
+
 #include "child_process.h"
 #include "tdf_builder.h"
 #include "test_support.h"
@@ -123,10 +125,15 @@ TEST_F(KlTdfTest, EveryVersionGivesItsRecordsExactly)
         for (int version : {1, 2, 3, 4}) {
             SCOPED_TRACE("version " + std::to_string(version) + ", type " + std::to_string(type));
             const std::string path = work.file("v" + std::to_string(version) + ".tdf");
-            writeAll(path, tdfFile(version, 5, edgeReadings(), 0, type));
+            // Version 3 stamps are calendar times, none of them before the begin.
+            std::vector<Reading> given = edgeReadings();
+            if (version == 3)
+                given.erase(std::remove_if(given.begin(), given.end(), [](const Reading& r) { return r.time < 0; }),
+                            given.end());
+            writeAll(path, tdfFile(version, static_cast<std::int32_t>(given.size()), given, 0, type));
             const auto result = tdf({"csv", path});
             EXPECT_EQ(result.status, 0) << result.err;
-            EXPECT_EQ(result.out, expectedCsv(kBegin, ratio, asStored(edgeReadings(), version)));
+            EXPECT_EQ(result.out, expectedCsv(kBegin, ratio, asStored(given, version)));
             EXPECT_EQ(result.err, "");
         }
         const auto result = tdf({"csv", librarySeries(edgeReadings(), static_cast<unsigned short>(type))});
@@ -169,6 +176,14 @@ TEST_F(KlTdfTest, ABadFileGivesAMessageAndNoRow)
     const auto bytes = [](std::string content) { return [content](const std::string& p) { writeAll(p, content); }; };
     std::string badBegin = tdfFile(4, 2, testing_support::readings(2));
     badBegin[8] = 13;  // month 13
+    // Version 3, the first stamp 1 ms before the begin.
+    std::string stampBefore = tdfFile(3, 2, testing_support::readings(2));
+    std::uint64_t stamp = 0;
+    for (int i = 7; i >= 0; --i)
+        stamp = stamp << 8 | static_cast<unsigned char>(stampBefore[60 + i]);
+    stamp -= 10000;
+    for (int i = 0; i < 8; ++i)
+        stampBefore[60 + i] = static_cast<char>(stamp >> (8 * i) & 0xFF);
     const BadFile cases[] = {
         {"cut short", bytes(tdfFile(4, 5, testing_support::readings(3), 7)), "файл обрезан: записей меньше"},
         {"cut inside its fixed part", bytes(tdfFile(1, 5, {}).substr(0, 40)), "файл обрезан"},
@@ -178,6 +193,9 @@ TEST_F(KlTdfTest, ABadFileGivesAMessageAndNoRow)
         {"no TDF", bytes("PNG\x04\r\n" + std::string(100, '\0')), "Неверный заголовок файла."},
         {"empty", bytes(""), "Ошибка чтения заголовка файла."},
         {"a begin time outside the calendar", bytes(badBegin), "неверное время начала серии"},
+        {"a reading before the begin", bytes(stampBefore), "неверное время показания"},
+        {"a dangling link", [](const std::string& p) { fs::create_symlink(p + ".gone", p); },
+         "ссылка ведёт к файлу, которого нет"},
         {"missing", [](const std::string&) {}, "нет такого файла"},
         {"a FIFO", [](const std::string& p) { ::mkfifo(p.c_str(), 0600); }, "это не обычный файл"},
         {"a folder", [](const std::string& p) { fs::create_directory(p); }, "это не обычный файл"},

@@ -104,8 +104,9 @@ public:
     virtual std::chrono::steady_clock::time_point lineClock() const { return std::chrono::steady_clock::now(); }
 };
 
-// Why a port could not be opened.
-enum class OpenError { None, NotFound, Busy, NoPermission, Other };
+// Why a port could not be opened: NotSerial for a name that leads to
+// something other than a terminal (a file, a folder, a pipe, /dev/null).
+enum class OpenError { None, NotFound, Busy, NoPermission, NotSerial, Other };
 
 // Opens a port exclusively. `name` is a device name of the namespace (COM3,
 // \\.\com3, any case) or a path such as /dev/ttyUSB0. Returns the
