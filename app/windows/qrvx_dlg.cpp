@@ -3,6 +3,7 @@
 #include "about_dlg.h"
 #include "app_icon.h"
 #include "file_dialogs.h"
+#include "graph_placement.h"
 #include "graph_wnd.h"
 #include "qrvx_rules.h"
 #include "qrvx_setup.h"
@@ -12,6 +13,7 @@
 #include "ui_qrvx_dlg.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QStringListModel>
@@ -21,6 +23,7 @@ namespace {
 
 const char* const kConnectText = "Подключиться";
 const char* const kDisconnectText = "Отключиться";
+const char* const kGraphTitle = "-- График --";
 
 // The field shows lines as the document's blocks: a CR LF (or a lone LF)
 // ends a line, a lone CR shows as nothing.
@@ -101,7 +104,7 @@ bool CQRVXDlg::event(QEvent* e)
         if (message->message() == WM_QRVX_STARTREAD)
             startReading();
         else if (message->message() == WM_GRAPH_CLOSED && graph_)
-            graph_->hide();
+            hideGraph();
         return true;
     }
     return QDialog::event(e);
@@ -184,8 +187,12 @@ void CQRVXDlg::connectPort()
     if (outcome.logDeclined)
         settings_.log = false;
     if (graph_) {
+        // The time window on the whole run, as in a graph opened now.
         graph_->timeRuler()->SetMin(-5000);
         graph_->timeRuler()->SetMax(0);
+        graph_->timeRuler()->SetWinMax(0);
+        graph_->timeRuler()->SetWinMin(-5000);
+        graph_->setWindowTitle(kGraphTitle);
         graph_->temperatureRuler()->SetMin(settings_.lowerLimit);
         graph_->temperatureRuler()->SetMax(settings_.upperLimit);
     }
@@ -251,8 +258,16 @@ void CQRVXDlg::clearFrameField()
     shown_.clear();
 }
 
+void CQRVXDlg::hideGraph()
+{
+    if (graph_->isVisible())
+        graph::storePlacement(qrvx_, graph::GraphKind::Temperature, *graph_);
+    graph_->hide();
+}
+
 void CQRVXDlg::openGraph()
 {
+    QString shownFile;
     if (!session_->isConnected()) {
         FileDialogRequest request;
         request.kind = FileDialogRequest::Kind::Open;
@@ -264,12 +279,17 @@ void CQRVXDlg::openGraph()
         const std::optional<QString> file = askFileName(request);
         if (!file || !session_->loadSeries(*file))
             return;
+        shownFile = QFileInfo(*file).fileName();
     }
     const bool created = !graph_;
     if (created) {
         graph_ = std::make_unique<CGraphWnd>(graph::GraphKind::Temperature, this);
-        graph_->setWindowTitle("-- График --");
+        graph::placeNewGraph(*graph_, qrvx_, graph::GraphKind::Temperature);
     }
+    // A saved series says which file it is and shows no live reading.
+    graph_->setWindowTitle(shownFile.isEmpty() ? QString(kGraphTitle) : QString("%1 %2").arg(kGraphTitle, shownFile));
+    if (!shownFile.isEmpty())
+        graph_->forgetReading();
     TermDataFile* series = session_->series();
     sendMessage(graph_.get(), WM_GRAPH_SETLIMITS, asWParam(series ? series->GetMin() : 0),
                 series ? series->GetMax() : 0);
@@ -368,6 +388,8 @@ void CQRVXDlg::reject()
     takeValues();
     writeQrvxSettings(top_, qrvx_, settings_);
     session_->quit();
+    if (graph_ && graph_->isVisible())
+        graph::storePlacement(qrvx_, graph::GraphKind::Temperature, *graph_);
     graph_.reset();
     QDialog::reject();
 }

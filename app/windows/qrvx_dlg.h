@@ -57,6 +57,8 @@ private:
     void appendToFrameField(const QString& text);
     void clearFrameField();
     void openGraph();
+    // Hides the graph window, keeping where the operator left it.
+    void hideGraph();
     void openSetup();
     void showAbout();
 
