@@ -10,6 +10,7 @@
 #include "graph_wnd.h"
 #include "quit_question.h"
 #include "rangebar.h"
+#include "stale_reading.h"
 #include "window_messages.h"
 
 #include "ui_kctest_dlg.h"
@@ -263,12 +264,7 @@ void CKCTestDlg::showStale(bool stale)
     if (stale == stale_)
         return;
     stale_ = stale;
-    QPalette palette = ui_->temperatureEdit->palette();
-    palette.setColor(QPalette::Text, stale ? palette.color(QPalette::Disabled, QPalette::Text)
-                                           : this->palette().color(QPalette::Text));
-    ui_->temperatureEdit->setPalette(palette);
-    ui_->lastReadingLabel->setText(stale ? QString("показание от %1").arg(lastReadingAt_.toString("HH:mm:ss")) : QString());
-    ui_->lastReadingLabel->setVisible(stale);
+    showReadingStale(*ui_->temperatureEdit, *ui_->lastReadingLabel, stale, lastReadingAt_);
 }
 
 void CKCTestDlg::onIdentified(const IdentifiedDevice& device)

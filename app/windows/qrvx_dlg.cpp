@@ -9,8 +9,11 @@
 #include "qrvx_setup.h"
 #include "quit_question.h"
 #include "rangebar.h"
+#include "stale_reading.h"
 
 #include "ui_qrvx_dlg.h"
+
+#include "platform/clock.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -75,6 +78,13 @@ CQRVXDlg::CQRVXDlg(SettingsBackend& top, SettingsBackend& qrvx, void* qrvxModule
         if (on)
             displayMode_ = 1;
     });
+    // The note keeps its room while hidden, so the row keeps its shape.
+    QSizePolicy notePolicy = ui_->lastValueLabel->sizePolicy();
+    notePolicy.setRetainSizeWhenHidden(true);
+    ui_->lastValueLabel->setSizePolicy(notePolicy);
+    ui_->lastValueLabel->hide();
+    staleTimer_.setInterval(500);
+    connect(&staleTimer_, &QTimer::timeout, this, &CQRVXDlg::refreshStale);
     // Typing and choosing from the list, not the window's own changes.
     connect(ui_->lowerLimitCombo->lineEdit(), &QLineEdit::textEdited, this, &CQRVXDlg::onLowerLimitEdited);
     connect(ui_->upperLimitCombo->lineEdit(), &QLineEdit::textEdited, this, &CQRVXDlg::onUpperLimitEdited);
@@ -197,6 +207,8 @@ void CQRVXDlg::connectPort()
         graph_->temperatureRuler()->SetMax(settings_.upperLimit);
     }
     ui_->connectButton->setText(kDisconnectText);
+    staleness_ = Staleness(settings_.periodMs);
+    staleTimer_.start();
     sendMessage(this, WM_QRVX_STARTREAD, 0, 0);
 }
 
@@ -212,6 +224,8 @@ void CQRVXDlg::disconnectPort()
 {
     session_->disconnectPort();
     ui_->connectButton->setText(kConnectText);
+    staleTimer_.stop();
+    refreshStale();
 }
 
 void CQRVXDlg::onValue(const QString& frameText, int value, long timeMs)
@@ -220,8 +234,19 @@ void CQRVXDlg::onValue(const QString& frameText, int value, long timeMs)
     if (value <= 0)
         return;
     ui_->temperatureEdit->setText(QString::number(value));
+    staleness_.reading(platform::tickCount());
+    lastValueAt_ = QTime::currentTime();
+    refreshStale();
     if (graph_)
         postMessage(graph_.get(), WM_GRAPH_NEWVALUE, asWParam(value), timeMs);
+}
+
+// A device that falls silent leaves its last temperature grey, with the time
+// it was read, until the next value comes.
+void CQRVXDlg::refreshStale()
+{
+    const bool stale = session_->isConnected() && staleness_.isStale(platform::tickCount());
+    showReadingStale(*ui_->temperatureEdit, *ui_->lastValueLabel, stale, lastValueAt_);
 }
 
 // Appends to the field, first dropping whole lines from its top when it would

@@ -317,6 +317,13 @@ TEST_F(MainWindowTest, ASilentDeviceTurnsTheTemperatureStaleUntilTheNextReading)
     line.control("1 none");
     ASSERT_TRUE(processUntil([&] { return !last->isVisible(); }, std::chrono::milliseconds(15000)));
     EXPECT_EQ(temperature->palette().color(QPalette::Text), window->palette().color(QPalette::Text));
+
+    // Silent again: grey again, as the first time.
+    line.control("1 silence");
+    ASSERT_TRUE(processUntil([&] { return last->isVisible(); }));
+    EXPECT_NE(temperature->palette().color(QPalette::Text), window->palette().color(QPalette::Text));
+    EXPECT_EQ(temperature->palette().color(QPalette::Text),
+              window->palette().color(QPalette::Disabled, QPalette::Text));
 }
 
 TEST_F(MainWindowTest, APortThatGoesAwayIsSaidInTheStatusBarAndPollingComesBack)

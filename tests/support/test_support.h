@@ -68,6 +68,10 @@ public:
     // its line hangs up and the entry stays behind naming a device node that
     // is gone, until a new simulator takes the name.
     void kill();
+    // Stops the simulator (SIGSTOP) and lets it go on (SIGCONT): a device
+    // that falls silent while its line stays, and speaks again.
+    void pause();
+    void resume();
 
 private:
     pid_t pid_ = -1;
