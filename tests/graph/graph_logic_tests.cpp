@@ -378,13 +378,13 @@ TEST(GraphLayout, RulersBesideAndBelowTheViewTheCornerBetweenThem)
 
 TEST(GraphLayout, StatusPanesShareALineOnlyWhenEachKeepsItsWidth)
 {
-    const int widths[4] = {120, 150, 180, 400};
-    const int all = 120 + 150 + 180 + 400 + 3 * 8;
+    const int widths[4] = {200, 200, 100, 300};
+    const int all = 200 + 200 + 100 + 300 + 3 * 8;
     EXPECT_EQ(graph::paneLines(widths, all, 8), (std::vector<int>{4}));
     EXPECT_EQ(graph::paneLines(widths, all - 1, 8), (std::vector<int>{3, 1}));
-    EXPECT_EQ(graph::paneLines(widths, 180 + 400 + 8, 8), (std::vector<int>{2, 2}));
-    EXPECT_EQ(graph::paneLines(widths, 120 + 150 + 8, 8), (std::vector<int>{2, 1, 1}));
-    EXPECT_EQ(graph::paneLines(widths, 120 + 150 + 7, 8), (std::vector<int>{1, 1, 1, 1}));
+    EXPECT_EQ(graph::paneLines(widths, 500, 8), (std::vector<int>{2, 2}));
+    EXPECT_EQ(graph::paneLines(widths, 407, 8), (std::vector<int>{1, 2, 1}));
+    EXPECT_EQ(graph::paneLines(widths, 299, 8), (std::vector<int>{1, 1, 1, 1}));
     EXPECT_EQ(graph::paneLines(widths, 0, 8), (std::vector<int>{1, 1, 1, 1})) << "too narrow for any: one a line";
 }
 
