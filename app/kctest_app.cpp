@@ -28,8 +28,13 @@ void CKCTestApp::offerQrvx()
     qrvxModule_ = platform::loadLibrary(qrvxLibrary_);
     if (qrvxModule_ == nullptr)
         return;
+    // The question names the file that was found, as the operator sees it in its folder.
+    std::string found = platform::libraryFile(qrvxModule_);
+    found = found.substr(found.rfind('/') + 1);
+    if (found.empty())
+        found = qrvxLibrary_;
     const auto answer = platform::showMessageBox(
-        "Найдена библиотека QRVX.dll.\n\nИспользовать для взаимодействия протокол QRVX?", "KL_S",
+        "Найдена библиотека " + found + ".\n\nИспользовать для взаимодействия протокол QRVX?", "KL_S",
         platform::MessageButtons::YesNo, platform::MessageIcon::Question);
     if (answer != platform::MessageAnswer::Yes)
         unloadQrvx();

@@ -161,7 +161,7 @@ HandleGuard KCOpenPortWhy(const char* name, char baudCode, KCOpenError* why)
         return refuse(KC_OPEN_NOT_FOUND, why);
     // The number is held by a port that is still open.
     if (platform::lookupHandle(entry->hPort.load()) != nullptr)
-        return refuse(KC_OPEN_BUSY, why);
+        return refuse(KC_OPEN_HELD, why);
     char path[kPathSize];
     PreparePortName(path, name, sizeof path);
 
@@ -207,6 +207,7 @@ const char* KCGetOpenErrorTxt(KCOpenError why)
     case KC_OPEN_OK: return "";
     case KC_OPEN_NOT_FOUND: return "Порт не найден.";
     case KC_OPEN_BUSY: return "Порт занят другой программой.";
+    case KC_OPEN_HELD: return "Порт уже открыт этой программой.";
     case KC_OPEN_NO_PERMISSION: return "Нет доступа к порту: пользователь должен входить в группу dialout.";
     case KC_OPEN_NOT_SERIAL: return "Это не последовательный порт.";
     case KC_OPEN_FAILED: break;

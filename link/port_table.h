@@ -106,7 +106,7 @@ enum KCOpenError : int {
     // No such port: not in the device folder, no device behind it, or no
     // table entry for its number.
     KC_OPEN_NOT_FOUND,
-    // Another program (or this one) holds the port.
+    // Another program holds the port.
     KC_OPEN_BUSY,
     // The user may not open the device (on Debian: not in the group dialout).
     KC_OPEN_NO_PERMISSION,
@@ -116,6 +116,8 @@ enum KCOpenError : int {
     // The name leads to something other than a serial device: a file, a
     // folder, a pipe, /dev/null.
     KC_OPEN_NOT_SERIAL,
+    // This program holds the port already (its number is open in the table).
+    KC_OPEN_HELD,
 };
 // What the operator is told of a KCOpenError: "Порт не найден." and so on.
 const char* KCGetOpenErrorTxt(KCOpenError why);

@@ -1,6 +1,7 @@
 #include "platform/library.h"
 
 #include <dlfcn.h>
+#include <link.h>
 #include <limits.h>
 #include <unistd.h>
 
@@ -53,6 +54,14 @@ void* loadLibrary(const char* fileName)
     if (void* module = openIn(ownLibraryDirectory(), fileName))
         return module;
     return ::dlopen(fileName, RTLD_NOW | RTLD_LOCAL);
+}
+
+std::string libraryFile(void* module)
+{
+    link_map* map = nullptr;
+    if (module == nullptr || ::dlinfo(module, RTLD_DI_LINKMAP, &map) != 0 || map == nullptr || map->l_name == nullptr)
+        return {};
+    return map->l_name;
 }
 
 void* librarySymbol(void* module, const char* name)

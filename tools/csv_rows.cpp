@@ -28,13 +28,17 @@ char* putNumber(char* p, char* end, std::int64_t value)
 
 }  // namespace
 
-std::string csvHeader(bool ratio)
+std::string csvHeader(bool ratio, CsvForm form)
 {
-    return std::string("Время,Время от начала (мс),Температура (°C),")
-        + (ratio ? "Отношение степеней черноты" : "Степень черноты") + ",Кванты\r\n";
+    const std::string separator = form == CsvForm::Russian ? ";" : ",";
+    return "Время" + separator + "Время от начала (мс)" + separator + "Температура (°C)" + separator
+        + (ratio ? "Отношение степеней черноты" : "Степень черноты") + separator + "Кванты\r\n";
 }
 
-CsvRows::CsvRows(const platform::SystemTime& begin, bool ratio) : ratio_(ratio)
+CsvRows::CsvRows(const platform::SystemTime& begin, bool ratio, CsvForm form)
+    : ratio_(ratio),
+      separator_(form == CsvForm::Russian ? ';' : ','),
+      decimalPoint_(form == CsvForm::Russian ? ',' : '.')
 {
     valid_ = platform::systemTimeToFileTime(begin, begin_);
 }
@@ -74,17 +78,17 @@ bool CsvRows::append(std::string& out, std::int64_t ms, std::int32_t temperature
     p = putPadded(p, clock / 1000 % 60, 2);
     *p++ = '.';
     p = putPadded(p, clock % 1000, 3);
-    *p++ = ',';
+    *p++ = separator_;
     p = putNumber(p, end, ms);
-    *p++ = ',';
+    *p++ = separator_;
     p = putNumber(p, end, temperature);
-    *p++ = ',';
+    *p++ = separator_;
     // The emissivity word is a fixed-point number: exact in decimal.
     const unsigned divisor = ratio_ ? 1000 : 100;
     p = putNumber(p, end, emissivity / divisor);
-    *p++ = '.';
+    *p++ = decimalPoint_;
     p = putPadded(p, emissivity % divisor, ratio_ ? 3 : 2);
-    *p++ = ',';
+    *p++ = separator_;
     p = putNumber(p, end, quantum);
     *p++ = '\r';
     *p++ = '\n';

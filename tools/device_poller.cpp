@@ -39,6 +39,7 @@ DevicePoller::DevicePoller(const PolledDevice& device, const PollOptions& option
       backoff_(static_cast<std::uint32_t>(options.periodMs)), shared_(options.severalDevices()),
       address_(static_cast<char>(device.address))
 {
+    outputs_.setCsvForm(options.csvForm);
 }
 
 template <typename Request>

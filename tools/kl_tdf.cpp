@@ -1,6 +1,8 @@
 // kl_tdf: the result files of measurement series from the command line.
 //   kl_tdf info FILE...          what each file holds
-//   kl_tdf csv FILE [-o OUT]     the readings as CSV ("-" or no OUT: standard output)
+//   kl_tdf csv FILE [-o OUT] [--ru]
+//                                the readings as CSV ("-" or no OUT: standard output);
+//                                --ru: the form of a spreadsheet set up for Russian
 // A file that cannot serve whole gives a message on standard error and exit
 // status 1, and no CSV row: the output file appears only when complete.
 #include "tdf_tool.h"
@@ -21,7 +23,10 @@ constexpr int kUsage = 2;
 const char kUsageText[] =
     "Использование:\n"
     "  kl_tdf info ФАЙЛ...          сведения о файлах результатов (.tdf)\n"
-    "  kl_tdf csv ФАЙЛ [-o ВЫХОД]   записи файла в виде CSV; ВЫХОД \"-\" или без -o: стандартный вывод\n";
+    "  kl_tdf csv ФАЙЛ [-o ВЫХОД] [--ru]\n"
+    "                               записи файла в виде CSV; ВЫХОД \"-\" или без -o: стандартный вывод;\n"
+    "                               --ru: для электронных таблиц с русскими настройками (поля через \";\",\n"
+    "                               десятичная запятая), без него поля через \",\", десятичная точка\n";
 
 int usage()
 {
@@ -84,14 +89,14 @@ bool writeOut(const std::string& path, const std::string& text, std::string& err
     return true;
 }
 
-int csv(const std::string& file, const std::string& outPath)
+int csv(const std::string& file, const std::string& outPath, tools::CsvForm form)
 {
     TermDataFile series;
     TdfReadReport report;
     std::string problem = tools::readWholeFile(file, series, report);
     std::string text;
     if (problem.empty())
-        tools::toCsv(series, text, problem);
+        tools::toCsv(series, text, problem, form);
     if (!problem.empty()) {
         complain(file, problem);
         return kBadFile;
@@ -117,10 +122,13 @@ int main(int argc, char** argv)
     std::vector<std::string> files;
     std::string outPath = "-";
     bool outGiven = false;
+    tools::CsvForm form = tools::CsvForm::Standard;
     for (int i = 2; i < argc; ++i) {
         if (command == "csv" && std::strcmp(argv[i], "-o") == 0 && i + 1 < argc && !outGiven) {
             outPath = argv[++i];
             outGiven = true;
+        } else if (command == "csv" && std::strcmp(argv[i], "--ru") == 0) {
+            form = tools::CsvForm::Russian;
         } else {
             files.emplace_back(argv[i]);
         }
@@ -128,6 +136,6 @@ int main(int argc, char** argv)
     if (command == "info" && !files.empty())
         return info(files);
     if (command == "csv" && files.size() == 1)
-        return csv(files[0], outPath);
+        return csv(files[0], outPath, form);
     return usage();
 }

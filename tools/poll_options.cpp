@@ -27,6 +27,8 @@ const char kPollUsage[] =
     "  --tdf ФАЙЛ     файл результатов .tdf\n"
     "  --csv ФАЙЛ     показания в CSV; \"-\": стандартный вывод вместо строк\n"
     "                 показаний (только для одного прибора)\n"
+    "  --ru           CSV для электронных таблиц с русскими настройками: поля через\n"
+    "                 \";\", десятичная запятая (без него: \",\" и десятичная точка)\n"
     "  --list-ports   перечислить порты (у адаптеров USB: изготовитель, изделие,\n"
     "                 серийный номер) и закончить\n"
     "Существующий файл заменяется только первым показанием: файл результатов\n"
@@ -89,6 +91,10 @@ std::optional<PollOptions> parsePollOptions(const std::vector<std::string>& args
         const bool takesValue = arg == "--address" || arg == "--baud" || arg == "--device" || arg == "--period"
             || arg == "--count" || arg == "--attempts" || arg == "--timeout" || arg == "--stats" || arg == "--tdf"
             || arg == "--csv";
+        if (arg == "--ru") {
+            options.csvForm = CsvForm::Russian;
+            continue;
+        }
         if (!takesValue) {
             if (arg.rfind("-", 0) == 0 || portGiven) {
                 error = "лишний параметр: " + arg;

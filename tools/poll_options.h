@@ -1,6 +1,8 @@
 // The command line of kl_poll.
 #pragma once
 
+#include "csv_rows.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,6 +34,7 @@ struct PollOptions {
     int statsSeconds = 60;  // a line of the faults on the line every so often; 0: none
     std::string tdfPath;    // result file; empty: none
     std::string csvPath;    // CSV file, "-" for standard output; empty: none
+    CsvForm csvForm = CsvForm::Standard;  // --ru: the form of a spreadsheet set up for Russian
 
     bool severalDevices() const { return devices.size() > 1; }
 };

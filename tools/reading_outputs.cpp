@@ -63,7 +63,7 @@ void ReadingOutputs::setDevice(const v2DeviceInfo& device)
     if (series_)
         series_->SetDeviceInfo(&device_);
     if (csv_ != nullptr && !csvHeaderWritten_) {
-        const std::string header = csvHeader(isRatioDevice(device_.type));
+        const std::string header = csvHeader(isRatioDevice(device_.type), csvForm_);
         csvHeaderWritten_ = true;
         noteFailure(std::fputs(header.c_str(), csv_) >= 0 && std::fflush(csv_) == 0, csvFailing_,
                     "файл CSV " + csvPath_);
@@ -79,7 +79,7 @@ void ReadingOutputs::start(const platform::SystemTime& begin)
         series_->SetBeginTime(&begin_);
         series_->SetFilePath(seriesPath_.c_str());
     }
-    rows_.emplace(begin_, isRatioDevice(device_.type));
+    rows_.emplace(begin_, isRatioDevice(device_.type), csvForm_);
 }
 
 void ReadingOutputs::add(const PollReading& reading)

@@ -34,6 +34,8 @@ public:
     // standard output); `label` begins each reading line (the port's name,
     // with the address when several devices share the line).
     ReadingOutputs(std::string tdfPath, std::string csvPath, std::string label);
+    // The form of the CSV rows to come (standard unless set).
+    void setCsvForm(CsvForm form) { csvForm_ = form; }
     ~ReadingOutputs();
     ReadingOutputs(const ReadingOutputs&) = delete;
     ReadingOutputs& operator=(const ReadingOutputs&) = delete;
@@ -100,6 +102,7 @@ private:
     bool csvFailing_ = false;
     bool csvLost_ = false;  // a row could not be written: the CSV misses it
     std::optional<CsvRows> rows_;
+    CsvForm csvForm_ = CsvForm::Standard;
 };
 
 }  // namespace tools

@@ -128,17 +128,17 @@ std::string describe(TermDataFile& series, int version)
     return text;
 }
 
-bool toCsv(TermDataFile& series, std::string& out, std::string& error)
+bool toCsv(TermDataFile& series, std::string& out, std::string& error, CsvForm form)
 {
     const bool ratio = series.GetECoeff() == 1000.0;
-    CsvRows rows(*series.GetBeginTime(), ratio);
+    CsvRows rows(*series.GetBeginTime(), ratio, form);
     if (!rows.valid()) {
         error = "неверное время начала серии";
         return false;
     }
     const long count = series.GetCount();
     const v4TermData* records = series.GetTermData();
-    std::string csv = csvHeader(ratio);
+    std::string csv = csvHeader(ratio, form);
     csv.reserve(csv.size() + static_cast<std::size_t>(count) * 64);
     for (long i = 0; i < count; ++i) {
         if (!rows.append(csv, records[i])) {

@@ -2,6 +2,8 @@
 // whole or say why not, describe it, and turn it into CSV. Texts are Russian.
 #pragma once
 
+#include "csv_rows.h"
+
 #include <kcmb.h>
 
 #include <string>
@@ -22,6 +24,6 @@ std::string describe(TermDataFile& series, int version);
 // The CSV form of the whole series, header first. False, with `error` set and
 // `out` left as it was, when a reading's clock time falls outside the
 // calendar.
-bool toCsv(TermDataFile& series, std::string& out, std::string& error);
+bool toCsv(TermDataFile& series, std::string& out, std::string& error, CsvForm form = CsvForm::Standard);
 
 }  // namespace tools

@@ -19,4 +19,20 @@ GraphLayout layoutGraph(int width, int height, int statusHeight, int rulerWidth,
     return layout;
 }
 
+std::vector<int> paneLines(const int (&paneWidths)[4], int available, int gap)
+{
+    std::vector<int> lines;
+    int used = 0;
+    for (const int width : paneWidths) {
+        if (!lines.empty() && used + gap + width <= available) {
+            ++lines.back();
+            used += gap + width;
+        } else {
+            lines.push_back(1);
+            used = width;
+        }
+    }
+    return lines;
+}
+
 }  // namespace graph

@@ -12,6 +12,14 @@ struct ValueRange {
 };
 ValueRange valueRangeFor(long low, long high);
 
+// A value window that shows the values from `lowest` to `highest` with a
+// tenth of their spread (at least 10 units) to spare on either side.
+ValueRange windowAround(long lowest, long highest);
+
+// Whether the value window `winMin`..`winMax` shows none of the values from
+// `lowest` to `highest`: the quantum graph then starts on the values.
+bool windowMissesValues(long winMin, long winMax, long lowest, long highest);
+
 // What a reading at `time` does to the time ruler, whose range and window
 // are read before the reading: a reading beyond the range's end extends the
 // range; a window that showed the whole range then keeps showing it, a

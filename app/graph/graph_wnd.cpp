@@ -5,6 +5,7 @@
 #include "graph_texts.h"
 #include "file_dialogs.h"
 #include "limit_dlg.h"
+#include "pane_strip.h"
 #include "print_dialogs.h"
 #include "print_job.h"
 #include "print_runner.h"
@@ -15,6 +16,8 @@
 #include "platform/message_box.h"
 
 #include <rangebar.h>
+
+#include <algorithm>
 
 #include <QAction>
 #include <QCloseEvent>
@@ -33,6 +36,10 @@ constexpr long kTimeRulerStyle = RBS_HORIZONTAL | RbsFormat(2);  // seconds
 constexpr int kElapsedFormat = 2;                                // seconds
 constexpr int kClockFormat = 3;                                  // hh:mm:ss.cc
 constexpr long kStyleBits = 0x07;                                // all but the format mode
+// What the status bar's frame takes of its width.
+constexpr int kPaneSlack = 12;
+// How long the status bar says where the series was saved, ms.
+constexpr int kSavedNoticeMs = 10000;
 
 QColor cornerColor()
 {
@@ -58,12 +65,12 @@ CGraphWnd::CGraphWnd(graph::GraphKind kind, QObject* owner, QWidget* parent)
 {
     statusBar_ = new QStatusBar(this);
     statusBar_->setSizeGripEnabled(false);
-    for (int pane = 0; pane < graph::kPaneCount; ++pane) {
-        auto* label = new QLabel(QString::fromUtf8(graph::paneSizingText(pane)), statusBar_);
-        label->setMinimumWidth(label->sizeHint().width());
-        statusBar_->addWidget(label);
-        panes_[static_cast<std::size_t>(pane)] = label;
-    }
+    paneStrip_ = new graph::PaneStrip({graph::paneSizingText(0), graph::paneSizingText(1), graph::paneSizingText(2),
+                                       graph::paneSizingText(3)},
+                                      statusBar_);
+    for (int pane = 0; pane < graph::kPaneCount; ++pane)
+        panes_[static_cast<std::size_t>(pane)] = paneStrip_->pane(pane);
+    statusBar_->addWidget(paneStrip_, 1);
 
     view_ = new CGraphView(this);
     temperatureRuler_ = new CRangeBar(this);
@@ -136,6 +143,7 @@ void CGraphWnd::handleMessage(unsigned message, std::uintptr_t wParam, std::intp
     case WM_GRAPH_SETDATA:
         setValueRange(lowWord(wParam), highWord(wParam));
         attachSeries(reinterpret_cast<TermDataFile*>(lParam));
+        startOnTheValues();
         break;
     case WM_GRAPH_SETSPAN:
         timeRuler_->SetMinScale(static_cast<long>(wParam));
@@ -147,8 +155,10 @@ void CGraphWnd::handleMessage(unsigned message, std::uintptr_t wParam, std::intp
         setValueRange(static_cast<long>(static_cast<std::intptr_t>(wParam)), static_cast<long>(lParam));
         break;
     case WM_GRAPH_SETSERIES:
-        if (wParam != 0)
+        if (wParam != 0) {
             attachSeries(reinterpret_cast<TermDataFile*>(wParam));
+            startOnTheValues();
+        }
         break;
     default:
         break;
@@ -192,6 +202,48 @@ void CGraphWnd::followReading(long value, long time)
         timeRuler_->Move(follow.moveBy);
     cornerValue_ = value;
     update(cornerRect());
+    if (valuesPending_)
+        placeOnTheValues();
+}
+
+void CGraphWnd::forgetReading()
+{
+    cornerValue_.reset();
+    update(cornerRect());
+}
+
+// The counts of a sensor lie anywhere in 0..65535: the quantum graph's value
+// window goes where they are when it is given a series, unless the window
+// already shows some of them. A series without readings waits for its first.
+void CGraphWnd::startOnTheValues()
+{
+    valuesPending_ = kind_ == graph::GraphKind::Quantum;
+    if (valuesPending_)
+        placeOnTheValues();
+}
+
+void CGraphWnd::placeOnTheValues()
+{
+    if (view_->series() == nullptr)
+        return;
+    const std::optional<graph::ValueLimits> values =
+        graph::scanValueLimits(*view_->series(), timeRuler_->GetMin(), timeRuler_->GetMax(), kind_);
+    if (!values)
+        return;
+    valuesPending_ = false;
+    const long winMin = temperatureRuler_->GetWinMin();
+    const long winMax = temperatureRuler_->GetWinMax();
+    if (!graph::windowMissesValues(winMin, winMax, values->lowest, values->highest))
+        return;
+    const graph::ValueRange window = graph::windowAround(values->lowest, values->highest);
+    // The end that moves away from the other goes first, so that the window never turns over.
+    if (window.max > winMax) {
+        temperatureRuler_->SetWinMax(window.max);
+        temperatureRuler_->SetWinMin(window.min);
+    } else {
+        temperatureRuler_->SetWinMin(window.min);
+        temperatureRuler_->SetWinMax(window.max);
+    }
 }
 
 void CGraphWnd::onTemperatureRange(long min, long max)
@@ -244,8 +296,21 @@ QRect CGraphWnd::cornerRect() const
     return {layout.corner.x, layout.corner.y, layout.corner.width, layout.corner.height};
 }
 
+// The panes side by side as far as the width allows, the rest on further lines.
+void CGraphWnd::arrangePanes(int width)
+{
+    if (!paneStrip_->arrangeFor(width - kPaneSlack))
+        return;
+    // The status bar measures its widgets when they are added: adding the
+    // panes again gives it their new height at once, for the layout to come.
+    statusBar_->removeWidget(paneStrip_);
+    statusBar_->addWidget(paneStrip_, 1);
+    paneStrip_->show();
+}
+
 void CGraphWnd::layoutChildren()
 {
+    arrangePanes(width());
     const graph::GraphLayout layout = graph::layoutGraph(width(), height(), statusBar_->sizeHint().height(),
                                                          temperatureRuler_->GetStaticSize(),
                                                          timeRuler_->GetStaticSize());
@@ -335,26 +400,31 @@ void CGraphWnd::buildMenus()
 {
     menu_ = new QMenu(this);
     const bool temperature = kind_ == graph::GraphKind::Temperature;
+    // The limits dialog and the breaks at gaps are on keys of the window and
+    // in the menu too, with their keys shown beside them.
+    QAction* limits = addCommand(nullptr, "Пределы...", ID_GRAPH_LIMITS, &CGraphWnd::editLimits);
+    limits->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    commands_[ID_GRAPH_LIMITS_KEY] = limits;
+    QAction* gaps =
+        addCommand(nullptr, "Разрывы на пропусках", ID_GRAPH_BREAKATGAPS, &CGraphWnd::toggleBreakAtGaps);
+    gaps->setCheckable(true);
+    gaps->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
+    for (QAction* keyed : {limits, gaps}) {
+        keyed->setShortcutVisibleInContextMenu(true);
+        addAction(keyed);
+    }
+
     if (temperature)
         addCommand(menu_, "Печать...", ID_GRAPH_PRINT, &CGraphWnd::printGraph);
     QMenu* view = menu_->addMenu("Просмотр");
     addCommand(view, "Весь график", ID_GRAPH_WHOLE, &CGraphWnd::showWholeGraph);
-    if (!temperature)
-        addCommand(view, "Пределы...", ID_GRAPH_LIMITS, &CGraphWnd::editLimits);
+    view->addAction(limits);
     addCommand(view, temperature ? "Автоматический выбор пределов температуры" : "Автоматический выбор пределов",
                ID_GRAPH_AUTOLIMITS, &CGraphWnd::toggleAutoLimits)
         ->setCheckable(true);
     addCommand(view, "Абсолютное время", ID_GRAPH_CLOCKTIME, &CGraphWnd::toggleClockTime)->setCheckable(true);
+    view->addAction(gaps);
     addCommand(menu_, "Сохранить...", ID_GRAPH_SAVE, &CGraphWnd::saveSeriesAsText);
-
-    // Commands without a menu entry, on keys of the window.
-    QAction* limits = addCommand(nullptr, "Пределы...", ID_GRAPH_LIMITS_KEY, &CGraphWnd::editLimits);
-    limits->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
-    QAction* gaps = addCommand(nullptr, QString(), ID_GRAPH_BREAKATGAPS, &CGraphWnd::toggleBreakAtGaps);
-    gaps->setCheckable(true);
-    gaps->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
-    addAction(limits);
-    addAction(gaps);
     connect(menu_, &QMenu::aboutToShow, this, &CGraphWnd::updateCommandStates);
 }
 
@@ -459,7 +529,10 @@ void CGraphWnd::saveSeriesAsText()
     const std::optional<QString> path = askFileName(request);
     if (!path)
         return;
-    if (!graph::saveSeriesText(path->toStdString(), view_->series(), kind_))
+    if (!graph::saveSeriesText(path->toStdString(), view_->series(), kind_)) {
         platform::showMessageBox("Ошибка открытия файла", "Сохранение результатов", platform::MessageButtons::Ok,
                                  platform::MessageIcon::Error, static_cast<QWidget*>(this));
+        return;
+    }
+    statusBar_->showMessage(QString("Данные сохранены в файл %1").arg(*path), kSavedNoticeMs);
 }

@@ -28,6 +28,7 @@ class CRangeBar;
 class QAction;
 
 namespace graph {
+class PaneStrip;
 class PrintRunner;
 }
 class QLabel;
@@ -67,6 +68,8 @@ public:
     QString paneText(int pane) const;
     // The latest reading shown in the corner square, if any came.
     std::optional<long> cornerValue() const { return cornerValue_; }
+    // Clears the corner square, for a series that is not the live one.
+    void forgetReading();
     // The context menu of the window's kind.
     QMenu* contextMenu() const { return menu_; }
     QAction* commandAction(int command) const;
@@ -115,6 +118,9 @@ private:
     void setValueRange(long low, long high);
     void attachSeries(TermDataFile* series);
     void followReading(long value, long time);
+    void startOnTheValues();
+    void placeOnTheValues();
+    void arrangePanes(int width);
     void layoutChildren();
     QRect cornerRect() const;
     void buildMenus();
@@ -131,11 +137,14 @@ private:
     CGraphView* view_ = nullptr;
     QStatusBar* statusBar_ = nullptr;
     std::array<QLabel*, 4> panes_{};
+    graph::PaneStrip* paneStrip_ = nullptr;
     CRangeBar* temperatureRuler_ = nullptr;
     CRangeBar* timeRuler_ = nullptr;
     bool autoLimits_ = false;
     bool clockTime_ = false;
     std::optional<long> cornerValue_;
+    // The quantum graph's value window waits to be placed on the counts.
+    bool valuesPending_ = false;
     QMenu* menu_ = nullptr;
     std::map<int, QAction*> commands_;
     graph::PrintRunner* printRunner_ = nullptr;

@@ -6,9 +6,11 @@
 #include "device_session.h"
 #include "display_format.h"
 #include "file_dialogs.h"
+#include "graph_placement.h"
 #include "graph_wnd.h"
 #include "quit_question.h"
 #include "rangebar.h"
+#include "stale_reading.h"
 #include "window_messages.h"
 
 #include "ui_kctest_dlg.h"
@@ -17,6 +19,7 @@
 #include "platform/message_box.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QStatusBar>
 
@@ -148,15 +151,32 @@ void CKCTestDlg::connectPort()
         stored_.log = false;
     if (session_.series() == nullptr)
         showError(this, "Ошибка размещения памяти под данные");
-    if (temperatureGraph_) {
-        temperatureGraph_->timeRuler()->SetMin(-5000);
-        temperatureGraph_->timeRuler()->SetMax(0);
+    // A graph left open on a saved file shows the live series from here on,
+    // as one opened now would, its time window on the whole run.
+    shownFile_.clear();
+    for (const graph::GraphKind kind : {graph::GraphKind::Temperature, graph::GraphKind::Quantum}) {
+        CGraphWnd* graph = graphOf(kind).get();
+        if (graph == nullptr)
+            continue;
+        if (graph->isVisible())
+            showGraph(kind);
+        CRangeBar* times = graph->timeRuler();
+        times->SetMin(-5000);
+        times->SetMax(0);
+        times->SetWinMax(0);
+        times->SetWinMin(-5000);
     }
 }
 
 void CKCTestDlg::disconnectPort()
 {
     session_.disconnectDevice();
+    // Where the run's readings went, for whoever looks for them next.
+    const TermDataFile* series = session_.series();
+    if (series != nullptr && session_.savesResults() && !series->GetFilePath().empty())
+        ui_->statusBar->showMessage(
+            QString("Результаты записаны в файл %1")
+                .arg(QDir::toNativeSeparators(QFileInfo(QFile::decodeName(series->GetFilePath().c_str())).absoluteFilePath())));
     sendMessage(this, WM_GRAPH_CLOSED, 0, 0);
     sendMessage(this, WM_GRAPH_CLOSED, 1, 0);
 }
@@ -165,6 +185,7 @@ void CKCTestDlg::onConnectionChanged(bool connected)
 {
     ui_->connectButton->setText(connected ? kDisconnectText : kConnectText);
     if (connected) {
+        ui_->statusBar->clearMessage();
         counters_ = LinkCounters();
         staleness_ = Staleness(stored_.periodMs);
         statusTimer_.start();
@@ -230,12 +251,7 @@ void CKCTestDlg::showStale(bool stale)
     if (stale == stale_)
         return;
     stale_ = stale;
-    QPalette palette = ui_->temperatureEdit->palette();
-    palette.setColor(QPalette::Text, stale ? palette.color(QPalette::Disabled, QPalette::Text)
-                                           : this->palette().color(QPalette::Text));
-    ui_->temperatureEdit->setPalette(palette);
-    ui_->lastReadingLabel->setText(stale ? QString("показание от %1").arg(lastReadingAt_.toString("HH:mm:ss")) : QString());
-    ui_->lastReadingLabel->setVisible(stale);
+    showReadingStale(*ui_->temperatureEdit, *ui_->lastReadingLabel, stale, lastReadingAt_);
 }
 
 void CKCTestDlg::onIdentified(const IdentifiedDevice& device)
@@ -398,8 +414,10 @@ bool CKCTestDlg::loadSeries(const QString& path)
     TermDataFile* series = session_.series();
     if (series != nullptr) {
         series->Clear();
-        if (series->Read(QFile::encodeName(path).constData()))
+        if (series->Read(QFile::encodeName(path).constData())) {
+            shownFile_ = QFileInfo(path).fileName();
             return true;
+        }
     }
     showError(this, "Ошибка получения данных из файла");
     return false;
@@ -418,11 +436,17 @@ void CKCTestDlg::showGraph(graph::GraphKind kind)
     std::unique_ptr<CGraphWnd>& graph = graphOf(kind);
     if (!graph) {
         graph = std::make_unique<CGraphWnd>(kind, this);
-        graph->setWindowTitle(kind == graph::GraphKind::Temperature ? "-- График t, °C--" : "-- График квантов --");
+        graph::placeNewGraph(*graph, store_, kind);
         // A pause of the device (a port that went away, a device that fell
         // silent) shows as a gap rather than a line across it.
         graph->toggleBreakAtGaps();
     }
+    // A saved series says which file it is and shows no live reading.
+    const QString title = kind == graph::GraphKind::Temperature ? "-- График t, °C--" : "-- График квантов --";
+    const bool savedSeries = !session_.isConnected() && !shownFile_.isEmpty();
+    graph->setWindowTitle(savedSeries ? QString("%1 %2").arg(title, shownFile_) : title);
+    if (savedSeries)
+        graph->forgetReading();
     const bool temperature = kind == graph::GraphKind::Temperature;
     const auto low = static_cast<std::uint16_t>(temperature ? series->GetMin() : 0);
     const auto high = static_cast<std::uint16_t>(temperature ? series->GetMax() : 65535);
@@ -435,8 +459,11 @@ void CKCTestDlg::showGraph(graph::GraphKind kind)
 void CKCTestDlg::hideGraph(unsigned kind)
 {
     CGraphWnd* graph = kind == 0 ? temperatureGraph_.get() : kind == 1 ? quantumGraph_.get() : nullptr;
-    if (graph != nullptr)
-        graph->hide();
+    if (graph == nullptr)
+        return;
+    if (graph->isVisible())
+        graph::storePlacement(store_, graph->graphKind(), *graph);
+    graph->hide();
 }
 
 void CKCTestDlg::showAbout()
@@ -451,6 +478,9 @@ void CKCTestDlg::reject()
         return;
     writeStoredSettings(store_, stored_);
     session_.close();
+    for (CGraphWnd* graph : {temperatureGraph_.get(), quantumGraph_.get()})
+        if (graph != nullptr && graph->isVisible())
+            graph::storePlacement(store_, graph->graphKind(), *graph);
     temperatureGraph_.reset();
     quantumGraph_.reset();
     QDialog::reject();

@@ -74,6 +74,8 @@ private:
     StoredSettings stored_;
     std::unique_ptr<CGraphWnd> temperatureGraph_;
     std::unique_ptr<CGraphWnd> quantumGraph_;
+    // The file name of the saved series the graphs show while disconnected.
+    QString shownFile_;
 
     // The status bar: the link, the counts and the age of the last reading,
     // which a timer keeps current while connected.

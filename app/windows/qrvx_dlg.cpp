@@ -3,15 +3,20 @@
 #include "about_dlg.h"
 #include "app_icon.h"
 #include "file_dialogs.h"
+#include "graph_placement.h"
 #include "graph_wnd.h"
 #include "qrvx_rules.h"
 #include "qrvx_setup.h"
 #include "quit_question.h"
 #include "rangebar.h"
+#include "stale_reading.h"
 
 #include "ui_qrvx_dlg.h"
 
+#include "platform/clock.h"
+
 #include <QDir>
+#include <QFileInfo>
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QStringListModel>
@@ -21,6 +26,7 @@ namespace {
 
 const char* const kConnectText = "Подключиться";
 const char* const kDisconnectText = "Отключиться";
+const char* const kGraphTitle = "-- График --";
 
 // The field shows lines as the document's blocks: a CR LF (or a lone LF)
 // ends a line, a lone CR shows as nothing.
@@ -72,6 +78,13 @@ CQRVXDlg::CQRVXDlg(SettingsBackend& top, SettingsBackend& qrvx, void* qrvxModule
         if (on)
             displayMode_ = 1;
     });
+    // The note keeps its room while hidden, so the row keeps its shape.
+    QSizePolicy notePolicy = ui_->lastValueLabel->sizePolicy();
+    notePolicy.setRetainSizeWhenHidden(true);
+    ui_->lastValueLabel->setSizePolicy(notePolicy);
+    ui_->lastValueLabel->hide();
+    staleTimer_.setInterval(500);
+    connect(&staleTimer_, &QTimer::timeout, this, &CQRVXDlg::refreshStale);
     // Typing and choosing from the list, not the window's own changes.
     connect(ui_->lowerLimitCombo->lineEdit(), &QLineEdit::textEdited, this, &CQRVXDlg::onLowerLimitEdited);
     connect(ui_->upperLimitCombo->lineEdit(), &QLineEdit::textEdited, this, &CQRVXDlg::onUpperLimitEdited);
@@ -101,7 +114,7 @@ bool CQRVXDlg::event(QEvent* e)
         if (message->message() == WM_QRVX_STARTREAD)
             startReading();
         else if (message->message() == WM_GRAPH_CLOSED && graph_)
-            graph_->hide();
+            hideGraph();
         return true;
     }
     return QDialog::event(e);
@@ -184,12 +197,18 @@ void CQRVXDlg::connectPort()
     if (outcome.logDeclined)
         settings_.log = false;
     if (graph_) {
+        // The time window on the whole run, as in a graph opened now.
         graph_->timeRuler()->SetMin(-5000);
         graph_->timeRuler()->SetMax(0);
+        graph_->timeRuler()->SetWinMax(0);
+        graph_->timeRuler()->SetWinMin(-5000);
+        graph_->setWindowTitle(kGraphTitle);
         graph_->temperatureRuler()->SetMin(settings_.lowerLimit);
         graph_->temperatureRuler()->SetMax(settings_.upperLimit);
     }
     ui_->connectButton->setText(kDisconnectText);
+    staleness_ = Staleness(settings_.periodMs);
+    staleTimer_.start();
     sendMessage(this, WM_QRVX_STARTREAD, 0, 0);
 }
 
@@ -205,6 +224,8 @@ void CQRVXDlg::disconnectPort()
 {
     session_->disconnectPort();
     ui_->connectButton->setText(kConnectText);
+    staleTimer_.stop();
+    refreshStale();
 }
 
 void CQRVXDlg::onValue(const QString& frameText, int value, long timeMs)
@@ -213,8 +234,19 @@ void CQRVXDlg::onValue(const QString& frameText, int value, long timeMs)
     if (value <= 0)
         return;
     ui_->temperatureEdit->setText(QString::number(value));
+    staleness_.reading(platform::tickCount());
+    lastValueAt_ = QTime::currentTime();
+    refreshStale();
     if (graph_)
         postMessage(graph_.get(), WM_GRAPH_NEWVALUE, asWParam(value), timeMs);
+}
+
+// A device that falls silent leaves its last temperature grey, with the time
+// it was read, until the next value comes.
+void CQRVXDlg::refreshStale()
+{
+    const bool stale = session_->isConnected() && staleness_.isStale(platform::tickCount());
+    showReadingStale(*ui_->temperatureEdit, *ui_->lastValueLabel, stale, lastValueAt_);
 }
 
 // Appends to the field, first dropping whole lines from its top when it would
@@ -251,8 +283,16 @@ void CQRVXDlg::clearFrameField()
     shown_.clear();
 }
 
+void CQRVXDlg::hideGraph()
+{
+    if (graph_->isVisible())
+        graph::storePlacement(qrvx_, graph::GraphKind::Temperature, *graph_);
+    graph_->hide();
+}
+
 void CQRVXDlg::openGraph()
 {
+    QString shownFile;
     if (!session_->isConnected()) {
         FileDialogRequest request;
         request.kind = FileDialogRequest::Kind::Open;
@@ -264,12 +304,17 @@ void CQRVXDlg::openGraph()
         const std::optional<QString> file = askFileName(request);
         if (!file || !session_->loadSeries(*file))
             return;
+        shownFile = QFileInfo(*file).fileName();
     }
     const bool created = !graph_;
     if (created) {
         graph_ = std::make_unique<CGraphWnd>(graph::GraphKind::Temperature, this);
-        graph_->setWindowTitle("-- График --");
+        graph::placeNewGraph(*graph_, qrvx_, graph::GraphKind::Temperature);
     }
+    // A saved series says which file it is and shows no live reading.
+    graph_->setWindowTitle(shownFile.isEmpty() ? QString(kGraphTitle) : QString("%1 %2").arg(kGraphTitle, shownFile));
+    if (!shownFile.isEmpty())
+        graph_->forgetReading();
     TermDataFile* series = session_->series();
     sendMessage(graph_.get(), WM_GRAPH_SETLIMITS, asWParam(series ? series->GetMin() : 0),
                 series ? series->GetMax() : 0);
@@ -368,6 +413,8 @@ void CQRVXDlg::reject()
     takeValues();
     writeQrvxSettings(top_, qrvx_, settings_);
     session_->quit();
+    if (graph_ && graph_->isVisible())
+        graph::storePlacement(qrvx_, graph::GraphKind::Temperature, *graph_);
     graph_.reset();
     QDialog::reject();
 }

@@ -5,11 +5,14 @@
 // setup dialog.
 #pragma once
 
+#include "link_status.h"
 #include "qrvx_session.h"
 #include "qrvx_settings.h"
 #include "window_messages.h"
 
 #include <QDialog>
+#include <QTime>
+#include <QTimer>
 #include <QString>
 
 #include <memory>
@@ -54,9 +57,13 @@ private:
     void disconnectPort();
     void startReading();
     void onValue(const QString& frameText, int value, long timeMs);
+    // Greys an overdue temperature, with the time it was read.
+    void refreshStale();
     void appendToFrameField(const QString& text);
     void clearFrameField();
     void openGraph();
+    // Hides the graph window, keeping where the operator left it.
+    void hideGraph();
     void openSetup();
     void showAbout();
 
@@ -81,4 +88,8 @@ private:
     // The graph holds a pointer to the session's series: it goes first.
     std::unique_ptr<QrvxSession> session_;
     std::unique_ptr<CGraphWnd> graph_;
+    // When the last value came, checked twice a second while connected.
+    Staleness staleness_{0};
+    QTime lastValueAt_;
+    QTimer staleTimer_;
 };

@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -168,7 +170,11 @@ TEST(QrvxQuestion, NoUnloadsTheLibraryAtOnce)
     program.offerQrvx();
     EXPECT_EQ(program.qrvxModule(), nullptr);
     ASSERT_EQ(boxes.shown().size(), 1u);
-    EXPECT_EQ(boxes.shown()[0].text, "Найдена библиотека QRVX.dll.\n\nИспользовать для взаимодействия протокол QRVX?");
+    // The file that was found, by its name: here the build's versioned file.
+    const std::string found = std::filesystem::path(KL_QRVX_PATH).filename().string();
+    ASSERT_EQ(found.rfind("libqrvx.so", 0), 0u) << found;
+    EXPECT_EQ(boxes.shown()[0].text,
+              "Найдена библиотека " + found + ".\n\nИспользовать для взаимодействия протокол QRVX?");
     EXPECT_EQ(boxes.shown()[0].buttons, platform::MessageButtons::YesNo);
     EXPECT_EQ(boxes.shown()[0].icon, platform::MessageIcon::Question);
 }

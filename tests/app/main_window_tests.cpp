@@ -19,6 +19,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDialogButtonBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -28,6 +29,10 @@
 #include <QTimer>
 
 #include <cctype>
+#include <filesystem>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace {
 
@@ -65,11 +70,12 @@ protected:
         return processUntil([&] { return text("temperatureEdit") != "0"; });
     }
 
-    // The graph window of a kind, if the main window has made one.
+    // The graph window of a kind, if the main window has made one (a saved
+    // series adds its file name to the title).
     CGraphWnd* graphWindow(const QString& title) const
     {
         for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* graph = qobject_cast<CGraphWnd*>(w); graph && graph->windowTitle() == title)
+            if (auto* graph = qobject_cast<CGraphWnd*>(w); graph && graph->windowTitle().startsWith(title))
                 return graph;
         return nullptr;
     }
@@ -124,12 +130,23 @@ INSTANTIATE_TEST_SUITE_P(Ports, OpenFailureTest,
 TEST_F(MainWindowTest, ABusyPortIsNamedAsSuch)
 {
     line.start({});
-    HandleGuard other = KCOpenPort("COM1", 5);
-    ASSERT_TRUE(other);
-    openWindow();
-    click("connectButton");
+    {
+        // Another program's hold: its own opening of the device with the lock ports take.
+        const int other = ::open(line.devices.file("COM1").c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        ASSERT_GE(other, 0);
+        ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
+        openWindow();
+        click("connectButton");
+        ::close(other);
+    }
     ASSERT_EQ(line.boxes.shown().size(), 1u);
     EXPECT_EQ(line.boxes.shown()[0].detail, "Порт занят другой программой.");
+
+    HandleGuard held = KCOpenPort("COM1", 5);
+    ASSERT_TRUE(held);
+    click("connectButton");
+    ASSERT_EQ(line.boxes.shown().size(), 2u);
+    EXPECT_EQ(line.boxes.shown()[1].detail, "Порт уже открыт этой программой.");
 }
 
 struct DeviceCase {
@@ -275,7 +292,9 @@ TEST_F(MainWindowTest, TheStatusBarShowsTheLinkAndItsCounts)
     ASSERT_TRUE(processUntil([&] { return pane("readingsPane").mid(11).toInt() >= 3; }));
     EXPECT_TRUE(pane("readingsPane").startsWith("Показаний: ")) << pane("readingsPane").toStdString();
     EXPECT_EQ(pane("failuresPane"), "Ошибок: 0");
-    EXPECT_TRUE(pane("agePane").startsWith("Последнее показание ")) << pane("agePane").toStdString();
+    // The age is written by the status timer, every half second.
+    EXPECT_TRUE(processUntil([&] { return pane("agePane").startsWith("Последнее показание "); }))
+        << pane("agePane").toStdString();
     line.control("1 bad-lrc 300");
     ASSERT_TRUE(processUntil([&] { return pane("failuresPane") != "Ошибок: 0"; }));
     EXPECT_TRUE(pane("failuresPane").contains("искажённых ответов")) << pane("failuresPane").toStdString();
@@ -298,6 +317,13 @@ TEST_F(MainWindowTest, ASilentDeviceTurnsTheTemperatureStaleUntilTheNextReading)
     line.control("1 none");
     ASSERT_TRUE(processUntil([&] { return !last->isVisible(); }, std::chrono::milliseconds(15000)));
     EXPECT_EQ(temperature->palette().color(QPalette::Text), window->palette().color(QPalette::Text));
+
+    // Silent again: grey again, as the first time.
+    line.control("1 silence");
+    ASSERT_TRUE(processUntil([&] { return last->isVisible(); }));
+    EXPECT_NE(temperature->palette().color(QPalette::Text), window->palette().color(QPalette::Text));
+    EXPECT_EQ(temperature->palette().color(QPalette::Text),
+              window->palette().color(QPalette::Disabled, QPalette::Text));
 }
 
 TEST_F(MainWindowTest, APortThatGoesAwayIsSaidInTheStatusBarAndPollingComesBack)
@@ -529,6 +555,90 @@ TEST_F(MainWindowTest, TheQuantumGraphShowsTheCountsWhenAskedFor)
     EXPECT_EQ(graph->temperatureRuler()->GetMin(), -10);
     EXPECT_EQ(graph->temperatureRuler()->GetMax(), 65545);
     ASSERT_TRUE(processUntil([&] { return graph->cornerValue() == 30000; }));
+}
+
+TEST_F(MainWindowTest, DisconnectingSaysWhichFileTheRunWentTo)
+{
+    store.values["Period"] = 100;
+    startAndConnect({"--device", "type=3"});
+    ASSERT_TRUE(processUntil([&] { return session->series()->GetCount() >= 2; }));
+    QStatusBar* bar = window->findChild<QStatusBar*>("statusBar");
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->currentMessage(), "");
+    click("connectButton");
+    ASSERT_EQ(line.resultFiles().size(), 1u);
+    const QString file = QString::fromStdString(std::filesystem::absolute(line.resultFiles().front()).string());
+    EXPECT_EQ(bar->currentMessage(), "Результаты записаны в файл " + file);
+    click("connectButton");
+    EXPECT_EQ(bar->currentMessage(), "") << "a new run has no file yet";
+}
+
+TEST_F(MainWindowTest, AGraphOfASavedFileNamesItAndTheNextConnectionShowsTheLiveSeriesWhole)
+{
+    store.values["Period"] = 100;
+    startAndConnect({"--device", "type=3"});
+    click("graphButton");
+    CGraphWnd* graph = graphWindow("-- График t, °C--");
+    ASSERT_NE(graph, nullptr);
+    ASSERT_TRUE(processUntil([&] { return graph->cornerValue().has_value(); }));
+    click("connectButton");
+    ASSERT_EQ(line.resultFiles().size(), 1u);
+    const QString saved = QString::fromStdString(line.resultFiles().front().string());
+
+    setFileDialogService([&](const FileDialogRequest&) -> std::optional<QString> { return saved; });
+    click("graphButton");
+    EXPECT_TRUE(graph->isVisible());
+    EXPECT_EQ(graph->windowTitle(), "-- График t, °C-- " + QFileInfo(saved).fileName());
+    EXPECT_FALSE(graph->cornerValue().has_value()) << "no reading of the connection before";
+
+    click("connectButton");
+    EXPECT_EQ(graph->windowTitle(), "-- График t, °C--");
+    CRangeBar* times = graph->timeRuler();
+    ASSERT_TRUE(processUntil([&] { return times->GetMax() >= 2000; }));
+    EXPECT_EQ(times->GetMin(), -5000);
+    EXPECT_EQ(times->GetWinMin(), times->GetMin()) << "the whole run, not a window that scrolls";
+    EXPECT_EQ(times->GetWinMax(), times->GetMax());
+    ASSERT_TRUE(processUntil([&] { return graph->cornerValue().has_value(); }));
+}
+
+TEST_F(MainWindowTest, AGraphOpensWhereTheOperatorLeftTheLastOneOfItsKind)
+{
+    store.values["Read Quant"] = 1;
+    startAndConnect({"--device", "type=3"});
+    click("graphButton");
+    CGraphWnd* graph = graphWindow("-- График t, °C--");
+    ASSERT_NE(graph, nullptr);
+    EXPECT_EQ(graph->pos(), QPoint(0, 0));
+    EXPECT_EQ(graph->size(), QSize(300, 200));
+    graph->move(120, 90);
+    graph->resize(420, 260);
+    graph->close();
+    EXPECT_EQ(store.values.value("TempGraphRect").toString(), "120 90 420 260");
+    EXPECT_FALSE(store.values.contains("QuantGraphRect"));
+    click("quantumButton");
+    CGraphWnd* quantum = graphWindow("-- График квантов --");
+    ASSERT_NE(quantum, nullptr);
+    EXPECT_EQ(quantum->pos(), QPoint(0, 0)) << "each kind has its own place";
+
+    // Another run of the program with the same settings.
+    click("connectButton");
+    window.reset();
+    openWindow();
+    click("connectButton");
+    click("graphButton");
+    graph = graphWindow("-- График t, °C--");
+    ASSERT_NE(graph, nullptr);
+    EXPECT_EQ(graph->pos(), QPoint(120, 90));
+    EXPECT_EQ(graph->size(), QSize(420, 260));
+
+    // A place off every screen (a monitor that is gone) is not taken.
+    click("connectButton");
+    window.reset();
+    store.values["TempGraphRect"] = "-5000 -5000 300 200";
+    openWindow();
+    click("connectButton");
+    click("graphButton");
+    EXPECT_EQ(graphWindow("-- График t, °C--")->pos(), QPoint(0, 0));
 }
 
 TEST_F(MainWindowTest, ReconnectingMovesTheTimeRulerBackToTheStart)

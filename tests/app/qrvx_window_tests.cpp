@@ -19,6 +19,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -185,6 +186,36 @@ TEST_F(QrvxWindowTest, ConnectedValuesReachTheFieldTheBoxTheSeriesTheLogAndTheGr
     EXPECT_EQ(line.substr(12), " 1500 0.00");
 }
 
+TEST_F(QrvxWindowTest, ASilentDeviceTurnsTheTemperatureGreyWithItsTimeUntilTheNextValue)
+{
+    startSim({"--rate", "20", "--value", "1500", "--swing", "0"});
+    top.values["Period"] = 0;
+    openWindow();
+    click("connectButton");
+    ASSERT_TRUE(waitForRecords(3));
+    auto* note = child<QLabel>("lastValueLabel");
+    const QLineEdit* temperature = child<QLineEdit>("temperatureEdit");
+    const QColor normal = window->palette().color(QPalette::Text);
+    EXPECT_FALSE(note->isVisible());
+    EXPECT_EQ(temperature->palette().color(QPalette::Text), normal);
+
+    sim->pause();
+    ASSERT_TRUE(processUntil([&] { return note->isVisible(); }));
+    EXPECT_TRUE(note->text().startsWith("показание от ")) << note->text().toStdString();
+    EXPECT_NE(temperature->palette().color(QPalette::Text), normal);
+    EXPECT_EQ(text("temperatureEdit"), "1500") << "the last value stays, grey";
+
+    sim->resume();
+    ASSERT_TRUE(processUntil([&] { return !note->isVisible(); }));
+    EXPECT_EQ(temperature->palette().color(QPalette::Text), normal);
+    sim->pause();
+    ASSERT_TRUE(processUntil([&] { return note->isVisible(); }));
+    EXPECT_NE(temperature->palette().color(QPalette::Text), normal) << "grey the second time too";
+    click("connectButton");
+    EXPECT_FALSE(note->isVisible()) << "no overdue reading without a connection";
+    EXPECT_EQ(temperature->palette().color(QPalette::Text), normal);
+}
+
 TEST_F(QrvxWindowTest, ValuesOnlyShowsEachValueOnALine)
 {
     startSim({"--rate", "20", "--value", "1234", "--swing", "0"});
@@ -303,8 +334,9 @@ TEST_F(QrvxWindowTest, QuitAsksThenWritesTheSettingsAndStopsBothThreadsFirst)
     EXPECT_EQ(boxes.shown()[1].text, "Вы действительно желаете завершить работу?");
     EXPECT_EQ(boxes.shown()[1].caption, "Завершение работы");
     EXPECT_EQ(top.written, (QStringList{"Port", "Period", "TimeCoeff"}));
-    EXPECT_EQ(qrvx.written,
-              (QStringList{"Log", "LogFileName", "defMinTerm", "defMaxTerm", "Step", "MinTerm", "MaxTerm"}));
+    EXPECT_EQ(qrvx.written, (QStringList{"Log", "LogFileName", "defMinTerm", "defMaxTerm", "Step", "MinTerm",
+                                         "MaxTerm", "TempGraphRect"}))
+        << "the open graph's place too";
     EXPECT_EQ(qrvx.values["MinTerm"].toLongLong(), 1200);
     EXPECT_FALSE(window->session().threadsRunning());
     EXPECT_FALSE(window->session().isConnected());

@@ -376,6 +376,32 @@ TEST(GraphLayout, RulersBesideAndBelowTheViewTheCornerBetweenThem)
     EXPECT_EQ(tiny.view.height, 0);
 }
 
+TEST(GraphLayout, StatusPanesShareALineOnlyWhenEachKeepsItsWidth)
+{
+    const int widths[4] = {200, 200, 100, 300};
+    const int all = 200 + 200 + 100 + 300 + 3 * 8;
+    EXPECT_EQ(graph::paneLines(widths, all, 8), (std::vector<int>{4}));
+    EXPECT_EQ(graph::paneLines(widths, all - 1, 8), (std::vector<int>{3, 1}));
+    EXPECT_EQ(graph::paneLines(widths, 500, 8), (std::vector<int>{2, 2}));
+    EXPECT_EQ(graph::paneLines(widths, 407, 8), (std::vector<int>{1, 2, 1}));
+    EXPECT_EQ(graph::paneLines(widths, 299, 8), (std::vector<int>{1, 1, 1, 1}));
+    EXPECT_EQ(graph::paneLines(widths, 0, 8), (std::vector<int>{1, 1, 1, 1})) << "too narrow for any: one a line";
+}
+
+TEST(GraphRules, TheQuantumWindowGoesOntoTheCountsWithAMargin)
+{
+    EXPECT_FALSE(graph::windowMissesValues(0, 65535, 43900, 44100));
+    EXPECT_TRUE(graph::windowMissesValues(0, 10, 43900, 44100));
+    EXPECT_TRUE(graph::windowMissesValues(50000, 60000, 43900, 44100));
+    EXPECT_FALSE(graph::windowMissesValues(44000, 50000, 43900, 44100)) << "a window on some of them stays";
+    const graph::ValueRange around = graph::windowAround(43900, 44100);
+    EXPECT_EQ(around.min, 43880);
+    EXPECT_EQ(around.max, 44120);
+    const graph::ValueRange one = graph::windowAround(44000, 44000);
+    EXPECT_EQ(one.min, 43990) << "at least 10 either side";
+    EXPECT_EQ(one.max, 44010);
+}
+
 TEST(GridLines, BigLinesEveryStepWithSmallOnesBetween)
 {
     const graph::GridLines g = graph::gridLines(50.0, 2, 120);

@@ -14,6 +14,7 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStatusBar>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -298,6 +299,7 @@ TEST_F(GraphPrintTest, SaveWritesTheWholeSeriesOfEitherKind)
     EXPECT_EQ(text.substr(0, 29), "09:05:00.100 791 31000 0.95\r\n") << "from the first record, whatever the window";
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 200);
     EXPECT_TRUE(boxes.shown().empty());
+    EXPECT_EQ(wnd->statusBar()->currentMessage(), "Данные сохранены в файл " + *files.answer);
 }
 
 TEST_F(GraphPrintTest, SavingToAnUnwritablePlaceIsReportedCancelWritesNothing)
@@ -310,6 +312,7 @@ TEST_F(GraphPrintTest, SavingToAnUnwritablePlaceIsReportedCancelWritesNothing)
     EXPECT_EQ(boxes.shown()[0].text, "Ошибка открытия файла");
     EXPECT_EQ(boxes.shown()[0].caption, "Сохранение результатов");
     EXPECT_EQ(boxes.shown()[0].icon, platform::MessageIcon::Error);
+    EXPECT_EQ(wnd->statusBar()->currentMessage(), "") << "nothing was written";
     files.answer.reset();
     wnd->saveSeriesAsText();
     EXPECT_EQ(boxes.shown().size(), 1u);

@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -21,7 +22,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <set>
 #include <memory>
 #include <string>
 #include <vector>
@@ -345,13 +348,123 @@ TEST_F(GraphWndTest, TheMenusDifferByKind)
 {
     open(GraphKind::Temperature);
     EXPECT_EQ(entries(wnd->contextMenu()),
-              (std::vector<std::string>{"Печать...", "Просмотр>", "  Весь график",
+              (std::vector<std::string>{"Печать...", "Просмотр>", "  Весь график", "  Пределы...",
                                         "  Автоматический выбор пределов температуры", "  Абсолютное время",
-                                        "Сохранить..."}));
+                                        "  Разрывы на пропусках", "Сохранить..."}));
     CGraphWnd quantum(GraphKind::Quantum);
     EXPECT_EQ(entries(quantum.contextMenu()),
               (std::vector<std::string>{"Просмотр>", "  Весь график", "  Пределы...",
-                                        "  Автоматический выбор пределов", "  Абсолютное время", "Сохранить..."}));
+                                        "  Автоматический выбор пределов", "  Абсолютное время",
+                                        "  Разрывы на пропусках", "Сохранить..."}));
+}
+
+// Every command a window has, on a key or not, is an entry of its context
+// menu; the entries with a key show it.
+TEST_F(GraphWndTest, EveryCommandIsInTheContextMenuWithItsKey)
+{
+    for (const GraphKind kind : {GraphKind::Temperature, GraphKind::Quantum}) {
+        CGraphWnd wnd(kind);
+        std::vector<const QAction*> inMenu;
+        std::function<void(const QMenu*)> collect = [&](const QMenu* menu) {
+            for (const QAction* action : menu->actions()) {
+                inMenu.push_back(action);
+                if (action->menu() != nullptr)
+                    collect(action->menu());
+            }
+        };
+        collect(wnd.contextMenu());
+        const auto listed = [&](const QAction* a) { return std::find(inMenu.begin(), inMenu.end(), a) != inMenu.end(); };
+        for (QAction* action : wnd.actions())
+            EXPECT_TRUE(listed(action)) << "a key without a menu entry: " << action->shortcut().toString().toStdString();
+        for (const int command : {CGraphWnd::ID_GRAPH_WHOLE, CGraphWnd::ID_GRAPH_AUTOLIMITS, CGraphWnd::ID_GRAPH_CLOCKTIME,
+                                  CGraphWnd::ID_GRAPH_SAVE, CGraphWnd::ID_GRAPH_LIMITS, CGraphWnd::ID_GRAPH_LIMITS_KEY,
+                                  CGraphWnd::ID_GRAPH_BREAKATGAPS})
+            EXPECT_TRUE(listed(wnd.commandAction(command))) << command;
+        EXPECT_EQ(wnd.commandAction(CGraphWnd::ID_GRAPH_LIMITS)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_L));
+        EXPECT_TRUE(wnd.commandAction(CGraphWnd::ID_GRAPH_LIMITS)->isShortcutVisibleInContextMenu());
+        EXPECT_EQ(wnd.commandAction(CGraphWnd::ID_GRAPH_BREAKATGAPS)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_B));
+        EXPECT_TRUE(wnd.commandAction(CGraphWnd::ID_GRAPH_BREAKATGAPS)->isShortcutVisibleInContextMenu());
+    }
+}
+
+// The four panes at any width: side by side when they fit, else on more
+// lines; never one over another, never outside the window, and a pane
+// whose text fits the window shows all of it.
+TEST_F(GraphWndTest, TheStatusPanesNeverOverlapAtAnyWidth)
+{
+    open(GraphKind::Temperature);
+    std::set<int> lines;
+    for (const int width : {160, 250, 300, 450, 600, 800, 1000, 1300, 1600}) {
+        wnd->resize(width, 200);
+        QCoreApplication::processEvents();
+        std::vector<QRect> boxes;
+        for (const QLabel* label : wnd->statusBar()->findChildren<QLabel*>()) {
+            const QRect box(label->mapTo(wnd.get(), QPoint(0, 0)), label->size());
+            EXPECT_TRUE(QRect(0, 0, wnd->width(), wnd->height()).contains(box))
+                << width << ": " << label->text().toStdString();
+            const int needed = label->fontMetrics().horizontalAdvance(label->text());
+            if (needed < width - 20)
+                EXPECT_GE(box.width(), needed) << width << ": " << label->text().toStdString();
+            for (const QRect& other : boxes)
+                EXPECT_FALSE(box.intersects(other)) << width << ": " << label->text().toStdString();
+            boxes.push_back(box);
+        }
+        ASSERT_EQ(boxes.size(), 4u);
+        std::set<int> tops;
+        for (const QRect& box : boxes)
+            tops.insert(box.top());
+        lines.insert(static_cast<int>(tops.size()));
+        // The children below the status bar's top: the graph gives way to more lines.
+        const graph::GraphLayout layout = graph::layoutGraph(wnd->width(), wnd->height(),
+                                                             wnd->statusBar()->sizeHint().height(),
+                                                             values->GetStaticSize(), times->GetStaticSize());
+        EXPECT_EQ(wnd->statusBar()->geometry().top(), layout.statusBar.y) << width;
+        EXPECT_LE(times->geometry().bottom(), wnd->statusBar()->geometry().top()) << width;
+    }
+    EXPECT_EQ(lines, (std::set<int>{1, 2, 3, 4})) << "from one line to four by width";
+}
+
+TEST_F(GraphWndTest, TheQuantumValueWindowStartsOnTheCounts)
+{
+    open(GraphKind::Quantum);
+    for (long t = 0; t <= 5000; t += 500)
+        series.Add(t, 800, 95, static_cast<unsigned short>(43900 + t / 25));
+    send(WM_GRAPH_SETDATA, makeWordPair(0, 65535), reinterpret_cast<std::intptr_t>(&series));
+    EXPECT_EQ(values->GetMin(), -10);
+    EXPECT_EQ(values->GetMax(), 65545);
+    EXPECT_EQ(values->GetWinMin(), 43880);
+    EXPECT_EQ(values->GetWinMax(), 44120);
+    EXPECT_EQ(wnd->view()->valueWindowHigh(), 44120);
+
+    // A window the operator put on some of the counts stays when the graph is opened again.
+    values->SetWinMin(44000);
+    values->SetWinMax(44500);
+    send(WM_GRAPH_SETDATA, makeWordPair(0, 65535), reinterpret_cast<std::intptr_t>(&series));
+    EXPECT_EQ(values->GetWinMin(), 44000);
+    EXPECT_EQ(values->GetWinMax(), 44500);
+}
+
+TEST_F(GraphWndTest, AQuantumGraphOpenedBeforeTheFirstReadingGoesOntoIt)
+{
+    open(GraphKind::Quantum);
+    send(WM_GRAPH_SETDATA, makeWordPair(0, 65535), reinterpret_cast<std::intptr_t>(&series));
+    EXPECT_EQ(values->GetWinMax(), 10) << "nothing to go by yet";
+    series.Add(500, 800, 95, 44000);
+    post(44000, 500);
+    EXPECT_EQ(values->GetWinMin(), 43990);
+    EXPECT_EQ(values->GetWinMax(), 44010);
+    series.Add(1000, 800, 95, 47000);
+    post(47000, 1000);
+    EXPECT_EQ(values->GetWinMax(), 44010) << "only the first reading places the window";
+}
+
+TEST_F(GraphWndTest, ForgettingTheReadingEmptiesTheCorner)
+{
+    open(GraphKind::Temperature);
+    post(812, 500);
+    ASSERT_EQ(wnd->cornerValue(), 812);
+    wnd->forgetReading();
+    EXPECT_FALSE(wnd->cornerValue().has_value());
 }
 
 TEST_F(GraphWndTest, ARightClickOnTheViewOrTheCornerOpensTheMenuThere)

@@ -96,8 +96,22 @@ SimProcess::~SimProcess()
     if (pid_ <= 0)
         return;
     ::kill(pid_, SIGTERM);
+    // A paused simulator takes the signal once it goes on.
+    ::kill(pid_, SIGCONT);
     int status = 0;
     ::waitpid(pid_, &status, 0);
+}
+
+void SimProcess::pause()
+{
+    if (pid_ > 0)
+        ::kill(pid_, SIGSTOP);
+}
+
+void SimProcess::resume()
+{
+    if (pid_ > 0)
+        ::kill(pid_, SIGCONT);
 }
 
 void SimProcess::kill(Entry entry)

@@ -73,6 +73,10 @@ public:
     // its line hangs up and the entry is left as `entry` says, until a new
     // simulator takes the name.
     void kill(Entry entry = Entry::Dangling);
+    // Stops the simulator (SIGSTOP) and lets it go on (SIGCONT): a device
+    // that falls silent while its line stays, and speaks again.
+    void pause();
+    void resume();
 
 private:
     pid_t pid_ = -1;

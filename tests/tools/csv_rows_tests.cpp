@@ -98,4 +98,23 @@ TEST(CsvRows, NoRowWithoutACalendarTime)
     EXPECT_FALSE(first.append(out, record(-1001, 900, 95, 0)));
 }
 
+// The form a spreadsheet set up for Russian reads as numbers: semicolons
+// between the fields, a decimal comma; the standard form stays as it is.
+TEST(CsvRows, TheRussianFormSeparatesBySemicolonsWithADecimalComma)
+{
+    const platform::SystemTime march5{2024, 3, 2, 5, 9, 7, 2, 250};
+    EXPECT_EQ(tools::csvHeader(false, tools::CsvForm::Russian),
+              "Время;Время от начала (мс);Температура (°C);Степень черноты;Кванты\r\n");
+    EXPECT_EQ(tools::csvHeader(true, tools::CsvForm::Russian),
+              "Время;Время от начала (мс);Температура (°C);Отношение степеней черноты;Кванты\r\n");
+    EXPECT_EQ(tools::csvHeader(false), "Время,Время от начала (мс),Температура (°C),Степень черноты,Кванты\r\n");
+    for (const bool ratio : {false, true}) {
+        tools::CsvRows rows(march5, ratio, tools::CsvForm::Russian);
+        std::string out;
+        ASSERT_TRUE(rows.append(out, record(-2251, -40, 995, 40000)));
+        EXPECT_EQ(out, ratio ? "2024-03-05T09:06:59.999;-2251;-40;0,995;40000\r\n"
+                             : "2024-03-05T09:06:59.999;-2251;-40;9,95;40000\r\n");
+    }
+}
+
 }  // namespace

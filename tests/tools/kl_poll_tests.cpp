@@ -54,6 +54,21 @@ TEST_F(KlPollTest, ACountEndsTheLoggerByItself)
     expectEveryReadingLogged();
 }
 
+TEST_F(KlPollTest, TheRussianCsvFormIsTheOneKlTdfGivesForTheResultFile)
+{
+    SimProcess sim(devices.path(), {"--device", "type=3,serial=2417"});
+    ChildProcess logger(poll({"--period", "20", "--count", "5", "--tdf", work.file("r.tdf"), "--csv",
+                              work.file("r.csv"), "--ru"}),
+                        work.file("out"), work.file("err"));
+    EXPECT_EQ(logger.wait(std::chrono::seconds(20)).value_or(-1), 0) << err();
+    const auto table = runProgram({KL_TDF_PATH, "csv", work.file("r.tdf"), "--ru"});
+    ASSERT_EQ(table.status, 0) << table.err;
+    const std::string csv = readAll(work.file("r.csv"));
+    EXPECT_EQ(csv, table.out);
+    EXPECT_EQ(csv.rfind("Время;Время от начала (мс);", 0), 0u) << csv;
+    EXPECT_NE(csv.find(";1,00;"), std::string::npos) << "an emissivity of 1 with a decimal comma: " << csv;
+}
+
 TEST_F(KlPollTest, ALineThatFailsIsReportedAndPollingGoesOn)
 {
     const std::string control = work.file("control");

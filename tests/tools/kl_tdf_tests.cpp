@@ -12,6 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
+#include <algorithm>
+
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
@@ -156,6 +160,35 @@ TEST_F(KlTdfTest, AFullSeriesComesOutWhole)
     EXPECT_EQ(toFile.status, 0) << toFile.err;
     EXPECT_EQ(toFile.out, "");
     EXPECT_TRUE(readAll(work.file("full.csv")) == expected) << "full.csv differs";
+}
+
+// --ru: the same rows with semicolons between the fields and a decimal comma
+// in the emissivity, the one field with decimals.
+TEST_F(KlTdfTest, TheRussianFormIsTheSameTableForASpreadsheetSetUpForRussian)
+{
+    const std::string path = librarySeries(edgeReadings());
+    const auto standard = tdf({"csv", path});
+    ASSERT_EQ(standard.status, 0) << standard.err;
+    std::string expected;
+    std::istringstream lines(standard.out);
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::vector<std::string> fields;
+        std::istringstream row(line);
+        for (std::string field; std::getline(row, field, ',');)
+            fields.push_back(field);
+        ASSERT_EQ(fields.size(), 5u) << line;
+        if (fields[0] != "Время")
+            std::replace(fields[3].begin(), fields[3].end(), '.', ',');
+        expected += fields[0] + ";" + fields[1] + ";" + fields[2] + ";" + fields[3] + ";" + fields[4] + "\n";
+    }
+    const auto russian = tdf({"csv", path, "--ru"});
+    EXPECT_EQ(russian.status, 0) << russian.err;
+    EXPECT_EQ(russian.out, expected);
+    const auto toFile = tdf({"csv", "--ru", path, "-o", work.file("ru.csv")});
+    EXPECT_EQ(toFile.status, 0) << toFile.err;
+    EXPECT_EQ(readAll(work.file("ru.csv")), expected);
+    EXPECT_NE(tdf({"--help"}).out.find("--ru"), std::string::npos) << "the help names the form";
 }
 
 TEST_F(KlTdfTest, AnEmptySeriesGivesTheHeaderAlone)

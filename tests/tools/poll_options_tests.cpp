@@ -41,6 +41,11 @@ TEST(PollOptions, EveryOptionIsTaken)
     EXPECT_EQ(options->timeoutMs, 100);
     EXPECT_EQ(options->tdfPath, "a.tdf");
     EXPECT_EQ(options->csvPath, "-");
+    EXPECT_EQ(options->csvForm, tools::CsvForm::Standard);
+    const auto russian = parsePollOptions({"--csv", "r.csv", "--ru"}, error);
+    ASSERT_TRUE(russian) << error;
+    EXPECT_EQ(russian->csvForm, tools::CsvForm::Russian);
+    EXPECT_NE(std::string(tools::kPollUsage).find("--ru"), std::string::npos);
 }
 
 TEST(PollOptions, OneDeviceUnlessSeveralAreGiven)

@@ -14,6 +14,10 @@ std::string programDirectory();
 // search path; null when it is found nowhere or cannot be loaded.
 void* loadLibrary(const char* fileName);
 
+// The file a loaded library came from, as it was opened (a path, or the bare
+// name when the library search path found it); empty for null.
+std::string libraryFile(void* module);
+
 // The address of the function exported under `name`, or null.
 void* librarySymbol(void* module, const char* name);
 
