@@ -4,7 +4,10 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QSignalBlocker>
 #include <QStatusBar>
+#include <QTabBar>
+#include <QTabWidget>
 
 namespace screen {
 
@@ -32,6 +35,45 @@ MainWindowTwin::MainWindowTwin() : window_(std::make_unique<CKCTestDlg>(session_
 }
 
 MainWindowTwin::~MainWindowTwin() = default;
+
+SettingsSheetTwin::SettingsSheetTwin() : sheet_(SheetValues{}, nullptr)
+{
+    sheet_.setAttribute(Qt::WA_DontShowOnScreen);
+    sheet_.show();
+}
+
+int SettingsSheetTwin::pageIndex(const QString& title) const
+{
+    const auto* pages = sheet_.findChild<QTabWidget*>("pages");
+    for (int k = 0; k < pages->count(); ++k)
+        if (pages->tabText(k) == title)
+            return k;
+    return -1;
+}
+
+QPoint SettingsSheetTwin::tabCentre(const QString& title) const
+{
+    const QTabBar* tabs = sheet_.findChild<QTabWidget*>("pages")->tabBar();
+    return tabs->mapTo(&sheet_, tabs->tabRect(pageIndex(title)).center());
+}
+
+QPoint SettingsSheetTwin::centreOf(const char* objectName, const QString& page)
+{
+    auto* pages = sheet_.findChild<QTabWidget*>("pages");
+    // Without the checks a page makes before it is left: the twin only shows.
+    const QSignalBlocker quiet(pages);
+    pages->setCurrentIndex(pageIndex(page));
+    return placeOf(sheet_, objectName).center();
+}
+
+QrvxWindowTwin::QrvxWindowTwin(void* qrvxModule)
+    : window_(std::make_unique<CQRVXDlg>(top_, qrvx_, qrvxModule))
+{
+    window_->setAttribute(Qt::WA_DontShowOnScreen);
+    window_->show();
+}
+
+QrvxWindowTwin::~QrvxWindowTwin() = default;
 
 GraphTwin::GraphTwin(graph::GraphKind kind, QSize size) : window_(kind)
 {

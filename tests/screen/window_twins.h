@@ -5,10 +5,12 @@
 #pragma once
 
 #include "app_test_support.h"
+#include "dev_config.h"
 #include "device_session.h"
 #include "graph_kind.h"
 #include "graph_wnd.h"
 #include "kctest_dlg.h"
+#include "qrvx_dlg.h"
 
 #include <QPoint>
 #include <QRect>
@@ -32,6 +34,34 @@ private:
     MemorySettings store_;
     DeviceSession session_;
     std::unique_ptr<CKCTestDlg> window_;
+};
+
+// The settings sheet as it opens without a device: the pages "Связь" and
+// "Программа".
+class SettingsSheetTwin {
+public:
+    SettingsSheetTwin();
+    QPoint tabCentre(const QString& title) const;
+    // The child's centre with the page of that title in front.
+    QPoint centreOf(const char* objectName, const QString& page);
+
+private:
+    int pageIndex(const QString& title) const;
+    CDevConfig sheet_;
+};
+
+// The QRVX window on the loaded second-protocol library.
+class QrvxWindowTwin {
+public:
+    explicit QrvxWindowTwin(void* qrvxModule);
+    ~QrvxWindowTwin();
+    QPoint centreOf(const char* objectName) const { return placeOf(objectName).center(); }
+    QRect placeOf(const char* objectName) const { return screen::placeOf(*window_, objectName); }
+
+private:
+    MemorySettings top_;
+    MemorySettings qrvx_;
+    std::unique_ptr<CQRVXDlg> window_;
 };
 
 class GraphTwin {
