@@ -159,7 +159,7 @@ HandleGuard KCOpenPortWhy(const char* name, char baudCode, KCOpenError* why)
         return refuse(KC_OPEN_NOT_FOUND, why);
     // The number is held by a port that is still open.
     if (platform::lookupHandle(entry->hPort.load()) != nullptr)
-        return refuse(KC_OPEN_BUSY, why);
+        return refuse(KC_OPEN_HELD, why);
     char path[kPathSize];
     PreparePortName(path, name, sizeof path);
 

@@ -105,13 +105,15 @@ enum KCOpenError : int {
     // No such port: not in the device folder, no device behind it, or no
     // table entry for its number.
     KC_OPEN_NOT_FOUND,
-    // Another program (or this one) holds the port.
+    // Another program holds the port.
     KC_OPEN_BUSY,
     // The user may not open the device (on Debian: not in the group dialout).
     KC_OPEN_NO_PERMISSION,
     // The port opened but its line settings could not be applied, or another
     // failure of the system.
     KC_OPEN_FAILED,
+    // This program holds the port already (its number is open in the table).
+    KC_OPEN_HELD,
 };
 // KCOpenPort that also says why it failed.
 HandleGuard KCOpenPortWhy(const char* name, char baudCode, KCOpenError* why);

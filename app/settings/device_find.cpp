@@ -76,6 +76,7 @@ void CDeviceFind::startSearch()
     ui_->buttons->button(QDialogButtonBox::Ok)->setEnabled(false);
     found_.clear();
     ui_->foundList->setEnabled(false);
+    ui_->outcomeLabel->clear();
 }
 
 void CDeviceFind::stopSearch()
@@ -96,9 +97,7 @@ void CDeviceFind::handleReport(unsigned kind, std::intptr_t point)
         break;
     case kSearchEnded:
         stopSearch();
-        if (point != 0)
-            platform::showMessageBox("Ошибка открытия порта.\nВыполнить поиск невозможно.", "Ошибка",
-                                     platform::MessageButtons::Ok, platform::MessageIcon::Error, this);
+        reportEnd(static_cast<unsigned>(point));
         break;
     case kSearchGone:
         search_.join();
@@ -111,6 +110,26 @@ void CDeviceFind::handleReport(unsigned kind, std::intptr_t point)
         }
         break;
     default: break;
+    }
+}
+
+void CDeviceFind::reportEnd(unsigned end)
+{
+    switch (end) {
+    case kSearchComplete:
+        ui_->outcomeLabel->setText(QStringLiteral("Поиск завершён. Найдено приборов: %1").arg(found_.rowCount()));
+        break;
+    case kSearchPortHeld:
+        platform::showMessageBox(QStringLiteral("Порт %1 занят этой программой: через него идёт опрос прибора.\n"
+                                                "Отключитесь от прибора и повторите поиск.")
+                                     .arg(portName_)
+                                     .toStdString(),
+                                 "Ошибка", platform::MessageButtons::Ok, platform::MessageIcon::Error, this);
+        break;
+    default:
+        platform::showMessageBox("Ошибка открытия порта.\nВыполнить поиск невозможно.", "Ошибка",
+                                 platform::MessageButtons::Ok, platform::MessageIcon::Error, this);
+        break;
     }
 }
 

@@ -45,6 +45,8 @@ private:
     void startSearch();
     void stopSearch();
     void handleReport(unsigned kind, std::intptr_t point);
+    // Says how the search ended: how many devices it found, or why it could not run.
+    void reportEnd(unsigned end);
     void addFound(std::intptr_t point);
     void showPoint(std::intptr_t point);
     void onSelectionChanged();

@@ -51,9 +51,10 @@ void DeviceSearch::scan(const std::string& portName, bool quick)
 {
     // The guard closes the port as KCClosePort does, on every path, so the
     // search leaves nothing behind in the port table.
-    HandleGuard port = KCOpenPort(portName.c_str(), 0);
+    KCOpenError why = KC_OPEN_OK;
+    HandleGuard port = KCOpenPortWhy(portName.c_str(), 0, &why);
     if (!port) {
-        report_(kSearchEnded, 1);
+        report_(kSearchEnded, why == KC_OPEN_HELD ? kSearchPortHeld : kSearchOpenFailed);
         return;
     }
     if (quick)
@@ -73,5 +74,5 @@ void DeviceSearch::scan(const std::string& portName, bool quick)
     }
     // Closed before the end is reported, so that the port is free again.
     port.reset();
-    report_(kSearchEnded, 0);
+    report_(kSearchEnded, kSearchComplete);
 }

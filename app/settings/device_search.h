@@ -5,7 +5,8 @@
 // into posted messages):
 //   kind 0 (found):    a device answered at lParam = baud code + 256 x address
 //   kind 1 (progress): that speed and address is about to be tried
-//   kind 2 (ended):    the scan ended by itself; lParam 1: the port did not open
+//   kind 2 (ended):    the scan ended by itself; lParam 0: complete, 1: the
+//                      port did not open, 2: this program holds the port
 //   kind 3 (gone):     the worker has returned, after kind 2 or after a stop
 // The named manual-reset event "EndFindThread" is signalled while no search
 // runs and tells a running one to stop: the worker tests it before each
@@ -27,6 +28,13 @@ enum SearchReport : unsigned {
     kSearchProgress = 1,
     kSearchEnded = 2,
     kSearchGone = 3,
+};
+
+// The argument of kSearchEnded.
+enum SearchEnd : unsigned {
+    kSearchComplete = 0,
+    kSearchOpenFailed = 1,
+    kSearchPortHeld = 2,
 };
 
 // A full scan: 7 speeds x 255 addresses.

@@ -50,6 +50,7 @@ std::string openFailureText(KCOpenError why)
     switch (why) {
     case KC_OPEN_NOT_FOUND: return "Порт не найден.";
     case KC_OPEN_BUSY: return "Порт занят другой программой.";
+    case KC_OPEN_HELD: return "Порт уже открыт этой программой.";
     case KC_OPEN_NO_PERMISSION:
         return "Нет доступа к порту: пользователь должен входить в группу dialout.";
     default: return "Порт не удалось настроить.";

@@ -242,6 +242,24 @@ TEST_F(FindDialogTest, AMissingPortGivesTheOpenErrorAtOnce)
     EXPECT_TRUE(find<QListView>("foundList")->isEnabled());
 }
 
+TEST_F(FindDialogTest, APortThisProgramHoldsIsSaidSoAndLeftAlone)
+{
+    startSim({});
+    HandleGuard held = KCOpenPort("COM1", 5);
+    ASSERT_TRUE(held);
+    open();
+    search(true);
+    ASSERT_TRUE(processUntil([&] { return idleAgain(); }, kFewSeconds));
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    const auto box = boxes.shown()[0];
+    EXPECT_EQ(box.text, "Порт COM1 занят этой программой: через него идёт опрос прибора.\n"
+                        "Отключитесь от прибора и повторите поиск.");
+    EXPECT_EQ(box.caption, "Ошибка");
+    EXPECT_EQ(box.icon, platform::MessageIcon::Error);
+    EXPECT_EQ(tracedRequests(), 0);
+    EXPECT_NE(getKCPortInfo(held.get()), nullptr) << "the holder keeps its port";
+}
+
 TEST_F(FindDialogTest, StopKeepsTheFoundEntriesAndOneCanBeChosen)
 {
     startSim({"--no-line-time", "--device", "address=2,baud=0"});
