@@ -2,6 +2,7 @@
 // the pointer over the plot, the context menu, the wheel and a drag on a
 // ruler, the limits dialog on its key, printing to a PDF file, the text
 // export and the close box.
+#include "limit_dlg.h"
 #include "program_on_screen.h"
 #include "window_twins.h"
 
@@ -13,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <utility>
 #include <sstream>
 
 namespace screen {
@@ -133,12 +135,24 @@ TEST_F(GraphOnScreen, TheLiveGraphTakesThePointerTheMenuTheWheelADragAndTheClose
     drag(graphWindow, onRuler, onRuler - QPoint(0, ruler.height() / 8));
     EXPECT_TRUE(waitForChange(graphWindow, beforeDrag, ruler)) << "the drag did not move the value window";
 
-    // The limits dialog comes on its key and goes with Escape.
+    // The limits dialog comes on its key; the value window typed into it is
+    // the ruler's after OK.
     activate(graphWindow);
     key("ctrl+l");
-    EXPECT_NE(waitForWindow(pid(), "Пределы"), 0u) << "no limits dialog";
-    key("Escape");
+    const WindowId limits = waitForWindow(pid(), "Пределы");
+    ASSERT_NE(limits, 0u) << "no limits dialog";
+    CLimitDlg limitsTwin;
+    limitsTwin.setAttribute(Qt::WA_DontShowOnScreen);
+    limitsTwin.show();
+    const QImage beforeLimits = grab(graphWindow);
+    for (const auto& [field, value] : {std::pair{"winMaxEdit", "700"}, std::pair{"winMinEdit", "500"}}) {
+        click(limits, placeOf(limitsTwin, field).center());
+        key("ctrl+a");
+        type(value);
+    }
+    click(limits, placeOf(limitsTwin, "okButton").center());
     EXPECT_TRUE(waitForNoWindow(pid(), "Пределы"));
+    EXPECT_TRUE(waitForChange(graphWindow, beforeLimits, ruler)) << "the typed window did not reach the ruler";
 
     // The close box hides the window; the program goes on.
     clickCloseBox(graphWindow);

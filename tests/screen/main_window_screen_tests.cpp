@@ -1,6 +1,6 @@
 // The main windows as a person meets them: the settings sheet with OK and
-// with Cancel, the quit question answered No and then Yes, and the QRVX
-// window with its graph.
+// with Cancel, the quit question answered No and then Yes, the QRVX window
+// with its graph, and the device search.
 #include "program_on_screen.h"
 #include "window_twins.h"
 
@@ -104,6 +104,45 @@ TEST_F(MainWindowOnScreen, TheQrvxWindowShowsTheStreamAndItsGraphTakesThePointer
     key("Escape");
     EXPECT_TRUE(waitForNoWindow(pid(), "Пределы"));
     EXPECT_TRUE(quitThroughTheQuestion(qrvxWindow));
+}
+
+// Three devices at three speeds share the line; the quick search lists each
+// as it finds it, the slower speeds first. The search is stopped once the
+// third is listed (the rest of a whole quick search finds nothing more).
+TEST_F(MainWindowOnScreen, TheQuickSearchFindsThreeDevicesOnTheLine)
+{
+    startSimulator({"type=3,address=5,baud=3", "type=3,address=2,baud=4", "type=3,address=1,baud=5"});
+    startProgram();
+    const WindowId mainWindow = waitForMainWindow();
+    ASSERT_NE(mainWindow, 0u);
+    click(mainWindow, twin.centreOf("settingsButton"));
+    const WindowId sheet = waitForWindow(pid(), "Установки");
+    ASSERT_NE(sheet, 0u) << "no settings sheet";
+    click(sheet, sheetTwin.tabCentre("Связь"));
+    click(sheet, sheetTwin.centreOf("searchButton", "Связь"));
+    const WindowId search = waitForWindow(pid(), "Поиск прибора");
+    ASSERT_NE(search, 0u) << "no search dialog";
+
+    const DeviceFindTwin findTwin;
+    // The box toggles on its square and its text, at the left of its row.
+    const QRect quick = findTwin.placeOf("quickCheck");
+    if (!findTwin.quickSearchChecked())
+        click(search, QPoint(quick.left() + 8, quick.center().y()));
+    const QRect list = findTwin.placeOf("foundList").adjusted(3, 3, -3, -3);
+    EXPECT_EQ(textLines(grab(search), list), 0);
+    click(search, findTwin.centreOf("searchButton"));
+    int found = 0;
+    EXPECT_TRUE(waitForPicture(
+        search, [&](const QImage& picture) { return (found = textLines(picture, list)) >= 3; }, 170s))
+        << found << " devices listed";
+    click(search, findTwin.centreOf("searchButton"));
+    EXPECT_EQ(textLines(grab(search), list), 3);
+    key("Escape");
+    EXPECT_TRUE(waitForNoWindow(pid(), "Поиск прибора"));
+    activate(sheet);
+    key("Escape");
+    EXPECT_TRUE(waitForNoWindow(pid(), "Установки"));
+    EXPECT_TRUE(quitThroughTheQuestion(mainWindow));
 }
 
 }  // namespace

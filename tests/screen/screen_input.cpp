@@ -181,9 +181,45 @@ int darkPixels(const QImage& image, QRect rect)
     return dark;
 }
 
+int textLines(const QImage& image, QRect rect)
+{
+    // Grey text of a disabled list counts too: anything well below the
+    // light ground.
+    rect &= image.rect();
+    int lines = 0;
+    bool inLine = false;
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        bool inked = false;
+        for (int x = rect.left(); x <= rect.right() && !inked; ++x)
+            inked = qGray(image.pixel(x, y)) < 200;
+        lines += inked && !inLine;
+        inLine = inked;
+    }
+    return lines;
+}
+
+bool waitForPicture(WindowId window, const std::function<bool(const QImage&)>& seen,
+                    std::chrono::milliseconds deadline)
+{
+    // Pictures are dear to the X server: one every 50 ms at most.
+    auto next = std::chrono::steady_clock::now();
+    bool last = false;
+    return waitFor(
+        [&] {
+            const auto now = std::chrono::steady_clock::now();
+            if (now >= next) {
+                next = now + 50ms;
+                last = seen(grab(window));
+            }
+            return last;
+        },
+        deadline);
+}
+
 bool waitForChange(WindowId window, const QImage& before, QRect rect, std::chrono::milliseconds deadline)
 {
-    return waitFor([&] { return changedPixels(before, grab(window), rect) > 0; }, deadline);
+    return waitForPicture(
+        window, [&](const QImage& picture) { return changedPixels(before, picture, rect) > 0; }, deadline);
 }
 
 }  // namespace screen

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -62,7 +63,14 @@ int changedPixels(const QImage& before, const QImage& after, QRect rect);
 // Dark pixels in `rect` (text on a light ground).
 int darkPixels(const QImage& image, QRect rect);
 
-// Waits, grabbing the window, until `rect` of it differs from `before`.
+// Lines of text in `rect` (on a light ground): runs of pixel rows that
+// hold text, black or grey.
+int textLines(const QImage& image, QRect rect);
+
+// Waits until a picture of the window, taken every 50 ms, satisfies `seen`.
+bool waitForPicture(WindowId window, const std::function<bool(const QImage&)>& seen,
+                    std::chrono::milliseconds deadline);
+// Waits until `rect` of the window differs from `before`.
 bool waitForChange(WindowId window, const QImage& before, QRect rect,
                    std::chrono::milliseconds deadline = std::chrono::seconds(5));
 

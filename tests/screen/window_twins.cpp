@@ -3,6 +3,7 @@
 #include <rangebar.h>
 
 #include <QAction>
+#include <QCheckBox>
 #include <QMenu>
 #include <QSignalBlocker>
 #include <QStatusBar>
@@ -64,6 +65,17 @@ QPoint SettingsSheetTwin::centreOf(const char* objectName, const QString& page)
     const QSignalBlocker quiet(pages);
     pages->setCurrentIndex(pageIndex(page));
     return placeOf(sheet_, objectName).center();
+}
+
+DeviceFindTwin::DeviceFindTwin() : dialog_("COM1")
+{
+    dialog_.setAttribute(Qt::WA_DontShowOnScreen);
+    dialog_.show();
+}
+
+bool DeviceFindTwin::quickSearchChecked() const
+{
+    return dialog_.findChild<QCheckBox*>("quickCheck")->isChecked();
 }
 
 QrvxWindowTwin::QrvxWindowTwin(void* qrvxModule)

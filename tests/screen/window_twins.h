@@ -6,6 +6,7 @@
 
 #include "app_test_support.h"
 #include "dev_config.h"
+#include "device_find.h"
 #include "device_session.h"
 #include "graph_kind.h"
 #include "graph_wnd.h"
@@ -48,6 +49,18 @@ public:
 private:
     int pageIndex(const QString& title) const;
     CDevConfig sheet_;
+};
+
+// The dialog "Поиск прибора" as it opens.
+class DeviceFindTwin {
+public:
+    DeviceFindTwin();
+    QPoint centreOf(const char* objectName) const { return placeOf(objectName).center(); }
+    QRect placeOf(const char* objectName) const { return screen::placeOf(dialog_, objectName); }
+    bool quickSearchChecked() const;
+
+private:
+    CDeviceFind dialog_;
 };
 
 // The QRVX window on the loaded second-protocol library.
