@@ -10,12 +10,11 @@
 #include <QRegularExpression>
 
 #include <algorithm>
-
 #include <filesystem>
 #include <fstream>
 #include <set>
-#include <utility>
 #include <sstream>
+#include <utility>
 
 namespace screen {
 namespace {
