@@ -3,6 +3,7 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
 
 namespace screen {
@@ -22,6 +23,15 @@ bool displayTaken(int number)
            fs::exists("/tmp/.X" + std::to_string(number) + "-lock", ec);
 }
 
+// The pid the server holding the display wrote into its lock file.
+pid_t lockHolder(int number)
+{
+    std::ifstream lock("/tmp/.X" + std::to_string(number) + "-lock");
+    pid_t pid = -1;
+    lock >> pid;
+    return pid;
+}
+
 }  // namespace
 
 XSession::XSession()
@@ -37,11 +47,13 @@ XSession::XSession()
             logs_.file("xvfb.out"), logs_.file("xvfb.err"));
         const std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
         bool exited = false;
+        // Listening, and the display is this server's, not one started at
+        // the same moment by another test.
         const bool listening = waitFor(
             [&] {
                 exited = server->wait(0ms).has_value();
                 std::error_code ec;
-                return exited || fs::exists(socket, ec);
+                return exited || (fs::exists(socket, ec) && lockHolder(number) == server->pid());
             },
             10s);
         if (!listening || exited)
