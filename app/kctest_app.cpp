@@ -11,6 +11,7 @@
 #include <kcmb.h>
 
 #include <QCoreApplication>
+#include <QDialog>
 #include <QSettings>
 
 #include <cstdlib>
@@ -22,6 +23,19 @@ void applySettingsLocation()
     if (const char* dir = std::getenv("KL_SETTINGS_DIR"); dir && *dir)
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, QString::fromLocal8Bit(dir));
 }
+
+namespace {
+
+// The main window is modal to its owner alone, and it has none: the graph
+// windows, which have no parent either, keep taking the operator's input
+// while it runs. Its own sheets are modal to it.
+void runMainWindow(QDialog& window)
+{
+    window.setWindowModality(Qt::WindowModal);
+    window.exec();
+}
+
+}  // namespace
 
 void CKCTestApp::offerQrvx()
 {
@@ -64,7 +78,7 @@ int CKCTestApp::run(const QString& seriesFile)
         QSettingsBackend top;
         QSettingsBackend qrvx("QRVX");
         CQRVXDlg window(top, qrvx, qrvxModule_);
-        window.exec();
+        runMainWindow(window);
     } else {
         QSettingsBackend store;
         DeviceSession session;
@@ -73,7 +87,7 @@ int CKCTestApp::run(const QString& seriesFile)
             window.show();
             window.showSeriesFile(seriesFile);
         }
-        window.exec();
+        runMainWindow(window);
     }
     unloadQrvx();
     KCClose();

@@ -17,14 +17,15 @@ struct PrintDialogAnswer {
     enum class Result {
         Accepted,   // `printer` is set up as the operator chose
         Cancelled,  // nothing to do
-        NoPrinter,  // there is no printer to print on
+        NoPrinter,  // not even a PDF file can be printed
     };
     Result result = Result::Cancelled;
     std::unique_ptr<QPrinter> printer;
 };
 
-// The dialog offers neither a selection, nor page numbers, nor printing to a
-// file; the printer's settings of the last accepted dialog are offered again.
+// The dialog offers neither a selection nor page numbers; besides the
+// printers it offers printing to a PDF file, and starts with that on a machine
+// without a printer. The choice of the last accepted dialog is offered again.
 using PrintDialogService = std::function<PrintDialogAnswer(const PrintDialogRequest&)>;
 
 // Installs the service (an empty one restores Qt's dialog) and returns the one

@@ -12,6 +12,8 @@ CDevConfig::CDevConfig(const SheetValues& values, const DeviceFacts* device, QWi
     : QDialog(parent), ui_(std::make_unique<Ui::DevConfig>()), values_(values), working_(values.config)
 {
     ui_->setupUi(this);
+    // Modal to the window that opened it; the graph windows stay usable.
+    setWindowModality(Qt::WindowModal);
     ui_->buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
     ui_->buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Отмена"));
     if (device != nullptr) {

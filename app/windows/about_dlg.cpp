@@ -16,6 +16,8 @@ QString programVersion()
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::AboutDlg>())
 {
     ui_->setupUi(this);
+    // Modal to the window that opened it; the graph windows stay usable.
+    setWindowModality(Qt::WindowModal);
     ui_->iconLabel->setPixmap(applicationIcon().pixmap(32, 32));
     ui_->productVersionLabel->setText(programVersion());
     ui_->fileVersionLabel->setText(programVersion());

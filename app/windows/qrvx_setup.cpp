@@ -13,6 +13,8 @@ CQRVXSetup::CQRVXSetup(const QrvxSetupValues& values, QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::QRVXSetup>()), values_(values)
 {
     ui_->setupUi(this);
+    // Modal to the window that opened it; the graph windows stay usable.
+    setWindowModality(Qt::WindowModal);
     ui_->buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
     ui_->buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Отмена"));
 

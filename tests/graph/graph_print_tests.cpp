@@ -9,13 +9,18 @@
 
 #include <rangebar.h>
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QDir>
 #include <QImage>
+#include <QPrintDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStatusBar>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -226,6 +231,37 @@ TEST_F(GraphPrintTest, NoPrinterIsReportedAndCancelDoesNothing)
     EXPECT_EQ(boxes.shown().size(), 1u);
     EXPECT_EQ(wnd->printJobsRunning(), 0);
     EXPECT_EQ(printers.asked, 2);
+}
+
+// Qt's own print dialog on a machine without a printer queue starts on a PDF
+// file in the working folder; accepted as it opens, the page goes there.
+TEST_F(GraphPrintTest, WithoutAPrinterQueueTheDialogPrintsThePageToAPdfFile)
+{
+    if (!QPrinterInfo::availablePrinterNames().isEmpty())
+        GTEST_SKIP() << "this machine has printer queues";
+    open(GraphKind::Temperature, 7, 9, 5, 0);
+    const PrintDialogService scripted = setPrintDialogService({});
+    const QString workingFolder = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(QString::fromStdString(dir.path())));
+    QString offered;
+    QTimer acceptor;
+    QObject::connect(&acceptor, &QTimer::timeout, [&offered] {
+        if (auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget())) {
+            offered = dialog->printer()->outputFileName();
+            dialog->accept();
+        }
+    });
+    acceptor.start(20);
+    wnd->commandAction(CGraphWnd::ID_GRAPH_PRINT)->trigger();
+    acceptor.stop();
+    QDir::setCurrent(workingFolder);
+    setPrintDialogService(scripted);
+    ASSERT_TRUE(waitForJobs());
+    EXPECT_EQ(offered.toStdString(), dir.file("KL_S.pdf"));
+    EXPECT_TRUE(boxes.shown().empty()) << boxes.texts().front();
+    const std::string text = pdfText(dir.file("KL_S.pdf"));
+    EXPECT_NE(text.find("7.3.2024 9:5:0.100 - 9:5:20.000"), std::string::npos) << text;
+    EXPECT_NE(text.find("Температура, °C"), std::string::npos) << text;
 }
 
 TEST_F(GraphPrintTest, ASecondCommandWhileAJobRunsGetsAPageOfItsOwn)

@@ -24,7 +24,7 @@ int statusOf(int raw)
 }  // namespace
 
 ChildProcess::ChildProcess(const std::vector<std::string>& args, const std::string& outFile,
-                           const std::string& errFile)
+                           const std::string& errFile, const std::string& workingDir)
 {
     std::vector<std::string> argv = args;
     std::vector<char*> raw;
@@ -36,6 +36,8 @@ ChildProcess::ChildProcess(const std::vector<std::string>& args, const std::stri
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (!workingDir.empty())
+        posix_spawn_file_actions_addchdir_np(&actions, workingDir.c_str());
     const int started = ::posix_spawn(&pid_, raw[0], &actions, nullptr, raw.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (started != 0) {

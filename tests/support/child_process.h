@@ -14,8 +14,10 @@ namespace testing_support {
 class ChildProcess {
 public:
     // Starts args[0] with the arguments that follow, its standard output and
-    // error written to the given files; standard input is empty.
-    ChildProcess(const std::vector<std::string>& args, const std::string& outFile, const std::string& errFile);
+    // error written to the given files; standard input is empty. With
+    // `workingDir` the child starts in that folder.
+    ChildProcess(const std::vector<std::string>& args, const std::string& outFile, const std::string& errFile,
+                 const std::string& workingDir = {});
     // Kills a child that is still running and waits for it.
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
