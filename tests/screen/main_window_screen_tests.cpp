@@ -41,7 +41,7 @@ protected:
 TEST_F(MainWindowOnScreen, TheSettingsSheetKeepsWhatOkTakesAndForgetsWhatCancelDrops)
 {
     startSimulator({kDemoDevice});
-    startProgram();
+    ASSERT_NO_FATAL_FAILURE(startProgram());
     const WindowId mainWindow = waitForMainWindow();
     ASSERT_NE(mainWindow, 0u);
     ASSERT_NO_FATAL_FAILURE(editGraphSpan(mainWindow, "9", "Return"));
@@ -66,19 +66,9 @@ TEST_F(MainWindowOnScreen, TheSettingsSheetKeepsWhatOkTakesAndForgetsWhatCancelD
 TEST_F(MainWindowOnScreen, TheQrvxWindowShowsTheStreamAndItsGraphTakesThePointer)
 {
     startSimulator({}, 1, {"--qrvx", "--rate", "20", "--value", "1234", "--swing", "0"});
-    startProgram(KL_QRVX_DIR);
-    // The question whether to use the library comes first, Yes by default.
-    const WindowId question = waitForWindow(pid(), "KL_S");
-    ASSERT_NE(question, 0u);
-    activate(question);
-    key("Return");
-    WindowId qrvxWindow = 0;
-    ASSERT_TRUE(waitFor([&] {
-        for (const TopWindow& window : windowsOf(pid()))
-            if (window.title == "KL_S" && window.id != question)
-                qrvxWindow = window.id;
-        return qrvxWindow != 0;
-    })) << "no QRVX window";
+    ASSERT_NO_FATAL_FAILURE(startProgram(Protocol::Qrvx));
+    const WindowId qrvxWindow = waitForMainWindow();
+    ASSERT_NE(qrvxWindow, 0u) << "no QRVX window";
     activate(qrvxWindow);
 
     void* module = platform::loadLibrary(KL_QRVX_DIR "/libqrvx.so");
@@ -112,7 +102,7 @@ TEST_F(MainWindowOnScreen, TheQrvxWindowShowsTheStreamAndItsGraphTakesThePointer
 TEST_F(MainWindowOnScreen, TheQuickSearchFindsThreeDevicesOnTheLine)
 {
     startSimulator({"type=3,address=5,baud=3", "type=3,address=2,baud=4", "type=3,address=1,baud=5"});
-    startProgram();
+    ASSERT_NO_FATAL_FAILURE(startProgram());
     const WindowId mainWindow = waitForMainWindow();
     ASSERT_NE(mainWindow, 0u);
     click(mainWindow, twin.centreOf("settingsButton"));

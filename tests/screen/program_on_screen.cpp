@@ -27,19 +27,37 @@ void ScreenTest::startSimulator(const std::vector<std::string>& devices, int com
         dir_.file("devices"), args, comNumber, dir_.file("sim" + std::to_string(comNumber) + ".out")));
 }
 
-void ScreenTest::startProgram(const std::string& qrvxFolder)
+void ScreenTest::startProgram(Protocol protocol)
 {
-    if (!qrvxFolder.empty())
-        libraryPath_ = std::make_unique<testing_support::ScopedEnv>("LD_LIBRARY_PATH", qrvxFolder);
     program_ = std::make_unique<testing_support::ChildProcess>(std::vector<std::string>{KL_S_PATH},
                                                                dir_.file("kl_s.out"), dir_.file("kl_s.err"),
                                                                dir_.file("work"));
-    libraryPath_.reset();
+    question_ = waitForWindow(pid(), "KL_S");
+    ASSERT_NE(question_, 0u) << "no question about the QRVX library";
+    activate(question_);
+    if (protocol == Protocol::Qrvx) {
+        key("Return");
+    } else {
+        key("Tab");
+        key("space");
+    }
+    ASSERT_TRUE(testing_support::waitFor([&] {
+        for (const TopWindow& window : windowsOf(pid()))
+            if (window.id == question_)
+                return false;
+        return true;
+    })) << "the question stayed";
 }
 
 WindowId ScreenTest::waitForMainWindow()
 {
-    const WindowId window = waitForWindow(pid(), "KL_S");
+    WindowId window = 0;
+    testing_support::waitFor([&] {
+        for (const TopWindow& shown : windowsOf(pid()))
+            if (shown.title == "KL_S" && shown.id != question_)
+                window = shown.id;
+        return window != 0;
+    });
     if (window != 0)
         activate(window);
     return window;

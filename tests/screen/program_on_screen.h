@@ -24,9 +24,12 @@ protected:
     // kl_sim on COM<n> playing `devices` (each a --device key list).
     void startSimulator(const std::vector<std::string>& devices, int comNumber = 1,
                         const std::vector<std::string>& options = {});
-    // Starts kl_s; with `qrvxFolder` the second-protocol library is found on
-    // the library path there.
-    void startProgram(const std::string& qrvxFolder = {});
+    enum class Protocol { Modbus, Qrvx };
+    // Starts kl_s and answers its question whether to use the second
+    // protocol, whose library lies beside the link library in the build tree:
+    // No for the Modbus window, Yes for the QRVX window. The question's
+    // window is gone when this returns.
+    void startProgram(Protocol protocol = Protocol::Modbus);
     // kl_s's main window, once it is mapped.
     WindowId waitForMainWindow();
     // Escape on the main window, then Yes to the quit question; true when the
@@ -44,7 +47,7 @@ protected:
     testing_support::ScopedEnv devices_;
     testing_support::ScopedEnv settings_;
     std::vector<std::unique_ptr<testing_support::SimProcess>> simulators_;
-    std::unique_ptr<testing_support::ScopedEnv> libraryPath_;
+    WindowId question_ = 0;
     std::unique_ptr<testing_support::ChildProcess> program_;
 };
 
