@@ -283,9 +283,9 @@ TEST(SaveSeriesText, WritesEveryRecordWithItsClockTime)
     series.SetBeginTime(&begin);
     series.Add(500, 812, 95, 31000);
     series.Add(1500, 815, 97, 31100);
-    ASSERT_TRUE(graph::saveSeriesText(dir.file("a.log"), &series, GraphKind::Temperature));
+    ASSERT_EQ(graph::saveSeriesText(dir.file("a.log"), &series, GraphKind::Temperature), graph::TextExport::Written);
     EXPECT_EQ(fileText(dir.file("a.log")), "23:59:59.500 812 0.95\r\n00:00:00.500 815 0.97\r\n");
-    ASSERT_TRUE(graph::saveSeriesText(dir.file("a.log"), &series, GraphKind::Quantum));
+    ASSERT_EQ(graph::saveSeriesText(dir.file("a.log"), &series, GraphKind::Quantum), graph::TextExport::Written);
     EXPECT_EQ(fileText(dir.file("a.log")), "23:59:59.500 812 31000 0.95\r\n00:00:00.500 815 31100 0.97\r\n")
         << "an old file is replaced";
 }
@@ -298,10 +298,12 @@ TEST(SaveSeriesText, AnEmptySeriesLeavesAnEmptyFileAnUnwritablePathFails)
         std::ofstream old(dir.file("b.log"));
         old << "old content";
     }
-    ASSERT_TRUE(graph::saveSeriesText(dir.file("b.log"), &series, GraphKind::Temperature));
+    ASSERT_EQ(graph::saveSeriesText(dir.file("b.log"), &series, GraphKind::Temperature), graph::TextExport::Written);
     EXPECT_EQ(fileText(dir.file("b.log")), "");
-    EXPECT_FALSE(graph::saveSeriesText(dir.file("missing/b.log"), &series, GraphKind::Temperature));
-    EXPECT_FALSE(graph::saveSeriesText(dir.path(), &series, GraphKind::Temperature)) << "a folder";
+    EXPECT_EQ(graph::saveSeriesText(dir.file("missing/b.log"), &series, GraphKind::Temperature),
+              graph::TextExport::NotCreated);
+    EXPECT_EQ(graph::saveSeriesText(dir.path(), &series, GraphKind::Temperature), graph::TextExport::NotCreated)
+        << "a folder";
 }
 
 TEST(SaveSeriesText, AFullSeriesIsWrittenWhole)
@@ -312,7 +314,7 @@ TEST(SaveSeriesText, AFullSeriesIsWrittenWhole)
     series->SetBeginTime(&midnight);
     for (long i = 0; i < TermDataFile::kMaxCount; ++i)
         series->Add(i * 100, 800 + i % 7, 95);
-    ASSERT_TRUE(graph::saveSeriesText(dir.file("c.log"), series.get(), GraphKind::Temperature));
+    ASSERT_EQ(graph::saveSeriesText(dir.file("c.log"), series.get(), GraphKind::Temperature), graph::TextExport::Written);
     const std::string text = fileText(dir.file("c.log"));
     EXPECT_EQ(static_cast<long>(std::count(text.begin(), text.end(), '\n')), TermDataFile::kMaxCount);
     EXPECT_EQ(text.substr(text.size() - 24), "\n03:33:19.800 803 0.95\r\n") << "record 127,998 at 12,799,800 ms";
