@@ -15,7 +15,7 @@ namespace model_check {
 
 constexpr int kDefaultSequences = 8;
 // Sequences grow to about this many commands.
-constexpr int kMaxSize = 12;
+constexpr int kMaxSize = 50;
 
 template <class Testable>
 void run(Testable&& testable)

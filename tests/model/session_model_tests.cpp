@@ -97,29 +97,36 @@ struct Sut {
     std::map<std::string, std::string> frozen;
 };
 
-// The invariants that hold after every command.
-void checkInvariants(const Model& m, Sut& sut)
+// The files: those frozen are as they were, and a live series has one file
+// whose count is `liveCount`.
+void checkFiles(const Sut& sut, bool live, long liveCount)
 {
-    RC_ASSERT(sut.session->isConnected() == m.connected);
     const auto now = sut.files();
     for (const auto& [path, bytes] : sut.frozen) {
         const auto it = now.find(path);
         RC_ASSERT(it != now.end());
         RC_ASSERT(it->second == bytes);
     }
-    std::vector<std::string> live;
+    std::vector<std::string> unfrozen;
     for (const auto& [path, bytes] : now)
         if (sut.frozen.count(path) == 0)
-            live.push_back(path);
-    RC_ASSERT(live.size() <= 1u);
-    if (!live.empty()) {
-        RC_ASSERT(m.connected);
-        std::ifstream in(live.front(), std::ios::binary);
+            unfrozen.push_back(path);
+    RC_ASSERT(unfrozen.size() <= 1u);
+    if (!unfrozen.empty()) {
+        RC_ASSERT(live);
+        std::ifstream in(unfrozen.front(), std::ios::binary);
         in.seekg(62);
         std::int32_t count = -1;
         in.read(reinterpret_cast<char*>(&count), 4);
-        RC_ASSERT(count == sut.session->series()->GetCount());
+        RC_ASSERT(count == liveCount);
     }
+}
+
+// The invariants that hold after every command.
+void checkInvariants(const Model& m, Sut& sut)
+{
+    RC_ASSERT(sut.session->isConnected() == m.connected);
+    checkFiles(sut, m.connected, sut.session->series()->GetCount());
 }
 
 // The device's words as the simulator holds them; only while disconnected.
@@ -189,10 +196,13 @@ struct Disconnect : Command {
         RC_ASSERT(shown.size() == boxes + (m.pending ? 1u : 0u));
         if (m.pending)
             RC_ASSERT(shown.back().text == "Измененные установки не записаны в прибор.");
+        RC_ASSERT(!sut.session->isConnected());
+        // The series that ended has its one file, whose count is its own;
+        // from now on that file never changes.
+        checkFiles(sut, true, sut.session->series()->GetCount());
+        sut.frozen = sut.files();
         Model after = m;
         apply(after);
-        checkInvariants(after, sut);
-        sut.frozen = sut.files();
         checkDeviceWords(after, sut);
     }
     void show(std::ostream& os) const override { os << "Disconnect"; }
@@ -361,11 +371,12 @@ void quit(const Model& m, Sut& sut)
     const bool portClosed = sut.session->port() == nullptr;
     RC_ASSERT(portClosed);
     RC_ASSERT(sut.session->state() == DeviceSession::State::Disconnected);
+    const long count = sut.session->series()->GetCount();
     sut.window.reset();
     sut.session.reset();
+    checkFiles(sut, m.connected, count);
     Model after = m;
     after.connected = false;
-    checkInvariants(after, sut);
     after.pending.reset();
     checkDeviceWords(after, sut);
 }
@@ -376,6 +387,9 @@ TEST(SessionModel, OperatorSequencesKeepTheDeviceTheFilesAndThePeriod)
         const auto commands = *rc::state::gen::commands(
             Model{}, rc::state::gen::execOneOfWithArgs<Connect, Disconnect, Settings, PullAdapter, PlugAdapter,
                                                        Silence, Graphs, ViewFile>());
+        RC_CLASSIFY(commands.size() < 5, "under 5 commands");
+        RC_CLASSIFY(commands.size() >= 5 && commands.size() < 10, "5 to 9 commands");
+        RC_CLASSIFY(commands.size() >= 10, "10 commands or more");
         Sut sut;
         rc::state::runAll(commands, Model{}, sut);
         Model last;
