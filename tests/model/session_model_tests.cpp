@@ -254,7 +254,8 @@ struct Settings : Command {
                 sheet->reject();
         });
         timer->start(5);
-        if (m.connected)
+        // OK on a connected device asks whether to write.
+        if (m.connected && ok)
             sut.line.boxes.answerNext(write ? platform::MessageAnswer::Yes : platform::MessageAnswer::No);
         RC_ASSERT(sut.click("settingsButton"));
         Model after = m;
