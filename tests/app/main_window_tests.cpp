@@ -654,6 +654,15 @@ TEST_F(MainWindowTest, SettingsWaitingForThePortAreSaidToBeLostOnDisconnect)
     EXPECT_EQ(line.boxes.shown().back().text, "Измененные установки не записаны в прибор.");
 }
 
+TEST_F(MainWindowTest, ADeviceInSettingModeStillGivesReadingsAndShowsThatState)
+{
+    store.values["Period"] = 100;
+    startAndConnect({"--device", registerPyrometer(0) + ",status=128"});
+    ASSERT_TRUE(waitForTemperature());
+    EXPECT_EQ(text("stateEdit").toStdString(), "настройка");
+    EXPECT_EQ(text("thermostatEdit").toStdString(), "в режиме");
+}
+
 // A viewed series is never written again, whichever way it was opened.
 TEST_F(MainWindowTest, ViewingASavedSeriesAndQuittingWritesNoCopy)
 {

@@ -186,6 +186,19 @@ TEST_F(QrvxWindowTest, ConnectedValuesReachTheFieldTheBoxTheSeriesTheLogAndTheGr
     EXPECT_EQ(line.substr(12), " 1500 0.00");
 }
 
+TEST_F(QrvxWindowTest, WithSavingOffADisconnectLeavesNoResultFile)
+{
+    startSim({"--rate", "20"});
+    top.values["Period"] = 0;
+    openWindow();
+    child<QCheckBox>("saveResultsCheck")->setChecked(false);
+    click("connectButton");
+    ASSERT_TRUE(waitForRecords(3));
+    click("connectButton");
+    for (const auto& entry : std::filesystem::directory_iterator(work.path()))
+        EXPECT_NE(entry.path().extension(), ".tdf") << entry.path();
+}
+
 TEST_F(QrvxWindowTest, ValuesOnlyShowsEachValueOnALine)
 {
     startSim({"--rate", "20", "--value", "1234", "--swing", "0"});
