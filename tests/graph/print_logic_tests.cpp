@@ -153,6 +153,15 @@ TEST_F(PaperSeriesTest, EveryReadingIsDrawnWithoutColumnMerging)
     EXPECT_EQ(graph::printSeriesSegments(records, scale(), false).size(), 4u) << "all in one 0.1 mm column";
 }
 
+TEST_F(PaperSeriesTest, AWindowEndingExactlyAtAReadingDrawsThatReading)
+{
+    records = {{0, 800, 95, 0}, {1000, 810, 95, 0}, {2000, 820, 95, 0}};
+    graph::PlotScale s = scale();
+    s.timeTo = 2000;
+    EXPECT_EQ(graph::printSeriesSegments(records, s, false),
+              (std::vector<Segment>{{100, -2000, 200, -1900}, {200, -1900, 300, -1800}}));
+}
+
 // --- header -----------------------------------------------------------------
 
 graph::ClockTime clock(unsigned day, unsigned month, unsigned year, unsigned h, unsigned m, unsigned s, unsigned ms)
@@ -225,6 +234,16 @@ TEST_F(SnapshotTest, HoldsTheWindowAndTheFirstRecordAfterIt)
     EXPECT_EQ(s.lastTime, 10000);
     EXPECT_EQ(s.rangeMax, 1200);
     EXPECT_EQ(graph::snapshotForPrint(&series, 9500, 20000).records.size(), 1u) << "the walk runs out";
+}
+
+TEST_F(SnapshotTest, AWindowEndingExactlyAtAReadingHoldsIt)
+{
+    for (long t = 0; t <= 4000; t += 1000)
+        series.Add(t, 800, 95);
+    const graph::PrintSnapshot s = graph::snapshotForPrint(&series, 1000, 4000);
+    ASSERT_FALSE(s.records.empty());
+    EXPECT_EQ(s.records.front().time, 1000);
+    EXPECT_EQ(s.records.back().time, 4000) << "the last reading, at the window's end";
 }
 
 TEST_F(SnapshotTest, TheHeaderNamesTheDeviceAndTheSpanOfThePrintedReadings)
