@@ -28,7 +28,18 @@ void run(Testable&& testable)
     const char* wanted = std::getenv("KL_MODEL_SEQUENCES");
     params.maxSuccess = wanted != nullptr ? std::atoi(wanted) : kDefaultSequences;
     params.maxSize = kMaxSize;
-    const auto result = rc::detail::checkTestable(std::forward<Testable>(testable), metadata, params);
+    // Each failure is said as it happens: a case that fails only now and then
+    // may pass when RapidCheck runs it again to report it.
+    auto saying = [&testable] {
+        try {
+            testable();
+        } catch (const rc::detail::CaseResult& result) {
+            if (result.type == rc::detail::CaseResult::Type::Failure)
+                std::cerr << "A sequence failed: " << result.description << std::endl;
+            throw;
+        }
+    };
+    const auto result = rc::detail::checkTestable(saying, metadata, params);
     std::ostringstream text;
     rc::detail::printResultMessage(result, text);
     if (!result.template is<rc::detail::SuccessResult>())
