@@ -529,9 +529,11 @@ void CGraphWnd::saveSeriesAsText()
     const std::optional<QString> path = askFileName(request);
     if (!path)
         return;
-    if (!graph::saveSeriesText(path->toStdString(), view_->series(), kind_)) {
-        platform::showMessageBox("Ошибка открытия файла", "Сохранение результатов", platform::MessageButtons::Ok,
-                                 platform::MessageIcon::Error, static_cast<QWidget*>(this));
+    const graph::TextExport outcome = graph::saveSeriesText(path->toStdString(), view_->series(), kind_);
+    if (outcome != graph::TextExport::Written) {
+        platform::showMessageBox(outcome == graph::TextExport::NotCreated ? "Ошибка открытия файла" : "Ошибка записи файла",
+                                 "Сохранение результатов", platform::MessageButtons::Ok, platform::MessageIcon::Error,
+                                 static_cast<QWidget*>(this));
         return;
     }
     statusBar_->showMessage(QString("Данные сохранены в файл %1").arg(*path), kSavedNoticeMs);

@@ -3,6 +3,8 @@
 #include "platform/message_box.h"
 #include "platform/sync.h"
 
+#include <QFile>
+
 #include <cstring>
 #include <string>
 
@@ -15,6 +17,13 @@ constexpr int kReopenIntervalMs = 500;
 std::string textOf(const char* chars, std::size_t size)
 {
     return std::string(chars, strnlen(chars, size));
+}
+
+// The same serial number and type (without the program's ratio bit).
+bool isSameDevice(const v2DeviceInfo& before, const v2DeviceInfo& now)
+{
+    return textOf(before.serial, sizeof before.serial) == textOf(now.serial, sizeof now.serial)
+        && (before.type & 0x7F) == (now.type & 0x7F);
 }
 
 }  // namespace
@@ -96,6 +105,7 @@ bool DeviceSession::connectDevice(const LinkOptions& options, KCOpenError* why)
         return false;
     ++run_;
     reidentifying_ = false;
+    identifiedDevice_ = false;
     recorder_.begin();
     if (options_.log && recorder_.log().open(options_.logFileName, boxOwner_) == TextLog::Outcome::Declined)
         options_.log = false;
@@ -148,12 +158,34 @@ void DeviceSession::disconnectDevice()
         return;
     close();
     recorder_.saveWhole();
+    dropPendingWrite();
+}
+
+void DeviceSession::dropPendingWrite()
+{
+    if (!pendingWrite_)
+        return;
+    pendingWrite_.reset();
+    emit pendingSettingsDropped();
+}
+
+void DeviceSession::holdWrite(const SettingsWrite& write)
+{
+    // Until the device is back, the session talks to it as it was: at its
+    // old address and speed.
+    pendingWrite_ = write;
+    const KCConfig before = configAtPause_;
+    link_.update([&](LinkFields& f) {
+        f.config = before;
+        f.currentMode = before.mode;
+    });
 }
 
 void DeviceSession::close()
 {
     finishRun();
     reopenTimer_.stop();
+    writing_.reset();
     if (!isConnected())
         return;
     if (port_ != nullptr)
@@ -170,6 +202,8 @@ void DeviceSession::pausePolling()
         return;
     finishRun();
     reopenTimer_.stop();
+    pausedFrom_ = state_;
+    configAtPause_ = link_.snapshot().config;
     state_ = State::Paused;
     emit pollingChanged(false);
 }
@@ -183,6 +217,14 @@ void DeviceSession::resumePolling()
         // The port failed before the pause: go on waiting for it.
         state_ = State::WaitingForPort;
         reopenTimer_.start();
+        return;
+    }
+    if (pausedFrom_ == State::Identifying) {
+        // The pause cut the identification short: polling starts only after
+        // one has finished.
+        state_ = State::Identifying;
+        platform::resetEvent(stopEvent_);
+        startIdentification();
         return;
     }
     if (TermDataFile* series = recorder_.series()) {
@@ -199,17 +241,19 @@ void DeviceSession::writeSettings(std::uint8_t writeAddress)
 {
     if (state_ != State::Paused || writeWorker_.running())
         return;
+    const KCConfig config = link_.snapshot().config;
     if (port_ == nullptr) {
+        holdWrite({config, writeAddress});
         resumePolling();
         return;
     }
     writeWorker_.join();
+    writing_ = SettingsWrite{config, writeAddress};
     WorkerContext c = contextFor(run_);
     const unsigned run = run_;
     c.reports.written = [this, run] {
         QMetaObject::invokeMethod(this, [this, run] { onWritten(run); }, Qt::QueuedConnection);
     };
-    const KCConfig config = link_.snapshot().config;
     writeWorker_.start([this, c, config, writeAddress, run] {
         runWriteWorker(c, config, writeAddress);
         // Polling resumes whatever the outcome, once: a success gets there
@@ -224,6 +268,11 @@ void DeviceSession::setConfig(const KCConfig& config)
         f.config = config;
         f.currentMode = config.mode;
     });
+}
+
+bool DeviceSession::viewSeriesFile(const QString& path)
+{
+    return !isConnected() && recorder_.view(QFile::encodeName(path).toStdString());
 }
 
 void DeviceSession::setLogging(bool on)
@@ -264,10 +313,10 @@ void DeviceSession::waitForPort()
 
 bool DeviceSession::continueSeriesWith(const v2DeviceInfo& before, const v2DeviceInfo& now)
 {
+    if (isSameDevice(before, now))
+        return true;
     const std::string was = textOf(before.serial, sizeof before.serial);
     const std::string is = textOf(now.serial, sizeof now.serial);
-    if (was == is && (before.type & 0x7F) == (now.type & 0x7F))
-        return true;
     const std::string text = "К порту подключён другой прибор: " + std::string(getDeviceName(now.type)) + ", зав. № "
         + is + " (был " + std::string(getDeviceName(before.type)) + ", зав. № " + was
         + ").\nПродолжить запись его показаний в ту же серию?\nНет - начать новую серию.";
@@ -281,6 +330,8 @@ void DeviceSession::onIdentified(unsigned run, const IdentifiedDevice& device)
     if (run != run_ || state_ != State::Identifying)
         return;
     TermDataFile* series = recorder_.series();
+    const bool sameDevice =
+        !reidentifying_ || series == nullptr || isSameDevice(*series->GetDeviceInfo(), device.deviceInfo);
     if (reidentifying_ && series != nullptr && !continueSeriesWith(*series->GetDeviceInfo(), device.deviceInfo)) {
         recorder_.saveWhole();
         recorder_.begin();
@@ -289,9 +340,24 @@ void DeviceSession::onIdentified(unsigned run, const IdentifiedDevice& device)
     if (run != run_ || state_ != State::Identifying)
         return;
     reidentifying_ = false;
+    identifiedDevice_ = true;
     if (series != nullptr) {
         const v2DeviceInfo working = link_.snapshot().deviceInfo;
         series->SetDeviceInfo(&working);
+    }
+    if (pendingWrite_ && !sameDevice)
+        dropPendingWrite();
+    if (pendingWrite_) {
+        // Settings confirmed while the port was away go to the device before
+        // polling resumes.
+        const SettingsWrite write = *pendingWrite_;
+        pendingWrite_.reset();
+        emit identified(device);
+        setConfig(write.config);
+        state_ = State::Paused;
+        pausedFrom_ = State::Polling;
+        writeSettings(write.address);
+        return;
     }
     state_ = State::Polling;
     platform::resetEvent(stopEvent_);
@@ -323,6 +389,7 @@ void DeviceSession::onWritten(unsigned run)
 {
     if (run != run_ || state_ != State::Paused)
         return;
+    writing_.reset();
     // The device answers at its new speed from now on; when the port cannot
     // follow, polling still resumes (onWriteEnded) and says what fails.
     if (!KCSetPortSpeed(port_, static_cast<char>(link_.snapshot().config.baudRate)))
@@ -333,8 +400,10 @@ void DeviceSession::onWritten(unsigned run)
 
 void DeviceSession::onWriteEnded(unsigned run)
 {
-    if (run == run_ && state_ == State::Paused)
-        resumePolling();
+    if (run != run_ || state_ != State::Paused)
+        return;
+    writing_.reset();
+    resumePolling();
 }
 
 void DeviceSession::onRequestFailed(unsigned run, const kc::Result& result, const QString& caption)
@@ -352,7 +421,11 @@ void DeviceSession::onPortLost(unsigned run)
     releasePort();
     if (paused) {
         // The write worker lost the port under the settings sheet: polling
-        // was to resume, and waits for the port instead.
+        // was to resume, and waits for the port instead; the settings wait
+        // with it.
+        if (writing_)
+            holdWrite(*writing_);
+        writing_.reset();
         state_ = State::Paused;
         resumePolling();
     } else {
@@ -368,6 +441,7 @@ void DeviceSession::tryReopen()
     reopenTimer_.stop();
     ++run_;
     reidentifying_ = true;
+    identifiedDevice_ = false;
     state_ = State::Identifying;
     // The identification waits on the event between its tries.
     platform::resetEvent(stopEvent_);

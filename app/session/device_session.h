@@ -31,6 +31,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 // How the session connects and polls, from the program's settings.
 struct LinkOptions {
@@ -81,11 +82,23 @@ public:
     // and mode count from the next request, its speed from the next
     // connection or settings write.
     void setConfig(const KCConfig& config);
+    // The polling period, ms: it counts from the next start of polling (the
+    // settings sheet's resume included).
+    void setPeriod(int periodMs) { options_.periodMs = periodMs; }
     // While paused: writes the configuration to the device at `writeAddress`
     // (its address when the sheet was opened) on the write worker. On success
     // the port follows the device to its new speed; polling resumes in every
-    // outcome, once.
+    // outcome, once. While the port is away, the write waits for it: once
+    // the same device is identified there again, the configuration is
+    // written before polling resumes.
     void writeSettings(std::uint8_t writeAddress);
+    // Settings confirmed while the port was away wait to be written.
+    bool writePending() const { return pendingWrite_.has_value(); }
+
+    // The device on the port has been identified since connecting or since
+    // the port came back: its settings words are the device's own. (While
+    // identifying, the configuration holds what the session had before.)
+    bool hasIdentifiedDevice() const { return identifiedDevice_; }
 
     State state() const { return state_; }
     // Connected by the operator, whether or not the port is there right now.
@@ -103,6 +116,9 @@ public:
 
     // The series; null when it could not be allocated.
     TermDataFile* series() { return recorder_.series(); }
+    // While disconnected: reads the saved series at `path` into the series
+    // for viewing; it is never saved again. False when it cannot be read.
+    bool viewSeriesFile(const QString& path);
     bool savesResults() const { return recorder_.savesResults(); }
     void setSaveResults(bool on) { recorder_.setSaveResults(on); }
     bool logging() const { return options_.log; }
@@ -125,6 +141,9 @@ signals:
     void requestFailed(const kc::Result& result, const QString& caption);
     // The series' result file could not be extended; saving is now off.
     void resultSavingFailed();
+    // Settings confirmed while the port was away were not written (the
+    // operator disconnected, or another device came on the port).
+    void pendingSettingsDropped();
     void connectionChanged(bool connected);
     // Polling paused or resumed.
     void pollingChanged(bool polling);
@@ -157,6 +176,13 @@ private:
     // Asks whether readings of a device other than `before` go into the same
     // series; true when they do.
     bool continueSeriesWith(const v2DeviceInfo& before, const v2DeviceInfo& now);
+    // Settings to be written once the port is back.
+    struct SettingsWrite {
+        KCConfig config;
+        std::uint8_t address;
+    };
+    void holdWrite(const SettingsWrite& write);
+    void dropPendingWrite();
 
     void* boxOwner_ = nullptr;
     platform::Handle stopEvent_;
@@ -174,6 +200,14 @@ private:
     // The identification is of a port that came back: no box when the device
     // does not answer yet, and its device is compared with the series'.
     bool reidentifying_ = false;
+    bool identifiedDevice_ = false;
+    // What the session was doing when it paused, and the device's own
+    // configuration then (to talk to it again while a write waits).
+    State pausedFrom_ = State::Polling;
+    KCConfig configAtPause_{};
+    // The write on the write worker, and a write waiting for the port.
+    std::optional<SettingsWrite> writing_;
+    std::optional<SettingsWrite> pendingWrite_;
     WorkerThread infoWorker_;
     WorkerThread pollWorker_;
     WorkerThread writeWorker_;

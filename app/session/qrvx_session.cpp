@@ -47,7 +47,7 @@ QrvxSession::~QrvxSession()
 {
     quit();
     // A series that never received a value leaves no empty file behind.
-    if (series_ && saveResults_ && series_->GetCount() > 0)
+    if (series_ && saveResults_ && !viewed_ && series_->GetCount() > 0)
         series_->Save();
     platform::closeHandle(context_.dataEvent);
     platform::closeHandle(context_.lock);
@@ -77,6 +77,7 @@ QrvxSession::ConnectOutcome QrvxSession::connectPort(const ConnectOptions& optio
         outcome.logDeclined = true;
     if (series_) {
         series_->Clear();
+        viewed_ = false;
         series_->SetMin(options.lowerLimit);
         series_->SetMax(options.upperLimit);
     } else {
@@ -183,7 +184,7 @@ void QrvxSession::disconnectPort()
         return;
     closeLink();
     startTickSet_ = false;
-    if (series_ && saveResults_)
+    if (series_ && saveResults_ && !viewed_)
         series_->Save();
 }
 
@@ -196,6 +197,7 @@ bool QrvxSession::loadSeries(const QString& path)
 {
     if (series_) {
         series_->Clear();
+        viewed_ = true;
         if (series_->Read(path.toLocal8Bit().constData()))
             return true;
     }

@@ -91,8 +91,8 @@ public:
     bool logOpen() const { return log_.isOpen(); }
 
     TermDataFile* series() { return series_.get(); }
-    // Clears the series and reads the .tdf file at `path`; false after
-    // "Ошибка получения данных из файла".
+    // Clears the series and reads the .tdf file at `path` for viewing (it is
+    // never saved again); false after "Ошибка получения данных из файла".
     bool loadSeries(const QString& path);
 
     bool saveResults() const { return saveResults_; }
@@ -127,6 +127,8 @@ private:
     std::uint64_t run_ = 0;
     std::unique_ptr<TermDataFile> series_;
     bool saveResults_ = false;
+    // The series holds a viewed file rather than values read live.
+    bool viewed_ = false;
     TextLog log_;
     std::uint32_t startTick_ = 0;
     bool startTickSet_ = false;

@@ -10,8 +10,18 @@ void SeriesRecorder::begin()
 {
     if (series_)
         series_->Clear();
+    viewed_ = false;
     startTick_ = 0;
     startTickSet_ = false;
+}
+
+bool SeriesRecorder::view(const std::string& path)
+{
+    if (!series_)
+        return false;
+    series_->Clear();
+    viewed_ = true;
+    return series_->Read(path.c_str());
 }
 
 void SeriesRecorder::noteSettled(std::uint32_t tick)
@@ -43,7 +53,8 @@ bool SeriesRecorder::record(const Reading& reading, double divisor, SessionReadi
 
 void SeriesRecorder::saveWhole()
 {
-    // A series that never received a reading leaves no empty file behind.
-    if (series_ && saveResults_ && series_->GetCount() > 0)
+    // A series that never received a reading leaves no empty file behind,
+    // and a viewed file is never written again.
+    if (series_ && saveResults_ && !viewed_ && series_->GetCount() > 0)
         series_->Save();
 }

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 // A reading as the series records it.
 struct SessionReading {
@@ -31,8 +32,12 @@ public:
     // Lines go to an open log only while logging is on.
     void setLogging(bool on) { logging_ = on; }
 
-    // A new run of readings: an empty series, no start tick yet.
+    // A new run of readings: an empty, live series, no start tick yet.
     void begin();
+    // Reads the saved series at `path` (a file name in the system's
+    // encoding) for viewing: it is not live, and nothing saves it. False
+    // when it cannot be read.
+    bool view(const std::string& path);
     // A settled state seen at `tick`: readings count from the first one.
     void noteSettled(std::uint32_t tick);
     // Adds the reading to the series, extends the result file while saving
@@ -40,12 +45,15 @@ public:
     // emissivity's. False when the result file could not be extended: saving
     // is then off.
     bool record(const Reading& reading, double divisor, SessionReading& recorded);
-    // Writes the whole series when saving is on and it holds a reading.
+    // Writes the whole series when saving is on and it is live and holds a
+    // reading.
     void saveWhole();
 
 private:
     std::unique_ptr<TermDataFile> series_;
     bool saveResults_ = true;
+    // The series holds a viewed file rather than readings taken live.
+    bool viewed_ = false;
     TextLog log_;
     bool logging_ = false;
     // The first settled state after connecting, or the first reading when

@@ -92,6 +92,8 @@ CKCTestDlg::CKCTestDlg(DeviceSession& session, SettingsBackend& store, QWidget* 
     });
     connect(&session_, &DeviceSession::portLost, this, &CKCTestDlg::refreshStatus);
     connect(&session_, &DeviceSession::portBack, this, &CKCTestDlg::refreshStatus);
+    connect(&session_, &DeviceSession::pendingSettingsDropped, this,
+            [this] { showError(this, "Измененные установки не записаны в прибор."); });
 
     // Rows that come and go keep their room, so the window keeps its shape.
     for (QWidget* w : {static_cast<QWidget*>(ui_->thermostatValueLabel), static_cast<QWidget*>(ui_->thermostatValueEdit),
@@ -339,16 +341,20 @@ void CKCTestDlg::onSettingsClicked()
                    stored_.recvRTS};
     values.program = {stored_.numErrors, stored_.confirmUpdate, stored_.log, stored_.logFileName,
                       stored_.periodMs, stored_.timeCoeffMs};
+    // The device page shows only settings the device gave: not before its
+    // identification has finished.
+    const bool identified = connected && session_.hasIdentifiedDevice();
     DeviceFacts device;
-    if (connected) {
-        session_.pausePolling();
+    if (identified) {
         const v2DeviceInfo info = session_.deviceInfo();
         device = DeviceFacts{info.type, info.variant, session_.limits()};
     }
+    if (connected)
+        session_.pausePolling();
     // A changed address and speed are written to the device where it is now.
     const auto writeAddress = static_cast<std::uint8_t>(values.config.address & 0xFF);
 
-    CDevConfig sheet(values, connected ? &device : nullptr, this);
+    CDevConfig sheet(values, identified ? &device : nullptr, this);
     if (sheet.exec() != QDialog::Accepted) {
         session_.resumePolling();
         return;
@@ -363,6 +369,8 @@ void CKCTestDlg::onSettingsClicked()
     stored_.numErrors = static_cast<std::uint16_t>(edited.program.attempts);
     attemptCount() = stored_.numErrors;
     stored_.periodMs = edited.program.periodMs;
+    session_.setPeriod(stored_.periodMs);
+    staleness_.setPeriod(stored_.periodMs);
     stored_.confirmUpdate = edited.program.confirmUpdate;
     stored_.log = edited.program.log;
     stored_.logFileName = edited.program.logFileName;
@@ -371,7 +379,7 @@ void CKCTestDlg::onSettingsClicked()
     session_.setLogging(stored_.log);
     ui_->portEdit->setText(stored_.port);
     refreshParameterDisplay();
-    if (connected) {
+    if (identified) {
         const bool write = !stored_.confirmUpdate
             || platform::showMessageBox("Записать измененные установки в прибор?", "Подтверждение изменений установок",
                                         platform::MessageButtons::YesNo, platform::MessageIcon::Question, this)
@@ -380,6 +388,8 @@ void CKCTestDlg::onSettingsClicked()
             session_.writeSettings(writeAddress);
         else
             session_.resumePolling();
+    } else if (connected) {
+        session_.resumePolling();
     }
     for (CGraphWnd* graph : {temperatureGraph_.get(), quantumGraph_.get()})
         if (graph != nullptr)
@@ -411,13 +421,9 @@ bool CKCTestDlg::showSeriesFile(const QString& path)
 
 bool CKCTestDlg::loadSeries(const QString& path)
 {
-    TermDataFile* series = session_.series();
-    if (series != nullptr) {
-        series->Clear();
-        if (series->Read(QFile::encodeName(path).constData())) {
-            shownFile_ = QFileInfo(path).fileName();
-            return true;
-        }
+    if (session_.viewSeriesFile(path)) {
+        shownFile_ = QFileInfo(path).fileName();
+        return true;
     }
     showError(this, "Ошибка получения данных из файла");
     return false;

@@ -49,6 +49,12 @@ QString ageText(std::optional<std::uint32_t> ageMs)
     return QString("Последнее показание %1 ч %2 мин назад").arg(seconds / 3600).arg(seconds / 60 % 60);
 }
 
+void Staleness::setPeriod(int periodMs)
+{
+    periodMs_ = periodMs < 20 ? 20 : periodMs;
+    interval_ = 0;
+}
+
 void Staleness::reading(std::uint32_t tick)
 {
     if (last_) {

@@ -35,6 +35,8 @@ class Staleness {
 public:
     explicit Staleness(int periodMs) : periodMs_(periodMs < 20 ? 20 : periodMs) {}
 
+    // A new polling period: the line's pace is learnt again.
+    void setPeriod(int periodMs);
     // A reading at `tick`.
     void reading(std::uint32_t tick);
     // How long ago the last reading came, or none before the first one.

@@ -24,25 +24,41 @@ QString frameFieldText(int displayMode, const QString& frameText, int value)
     return value > 0 ? QString::asprintf("%lu\r\n", static_cast<unsigned long>(value)) : QString();
 }
 
-QStringList limitListValues(long start, long end, long step)
+namespace {
+
+// start, start + step, ... below end, from the first above `floor` on, at
+// most kLimitListMaxEntries of them.
+QStringList steppedValues(long long start, long long end, long long step, long long floor)
 {
     QStringList values;
     if (step <= 0)
         return values;
-    for (long long v = start; v < end; v += step)
+    long long v = start;
+    if (v <= floor)
+        v += ((floor - v) / step + 1) * step;
+    for (; v < end && values.size() < kLimitListMaxEntries; v += step)
         values << QString::number(v);
     return values;
 }
 
+}  // namespace
+
+long long limitListCount(long start, long end, long step)
+{
+    if (step <= 0 || end <= start)
+        return 0;
+    const long long span = static_cast<long long>(end) - start;
+    return (span + step - 1) / step;
+}
+
+QStringList limitListValues(long start, long end, long step)
+{
+    return steppedValues(start, end, step, std::numeric_limits<long long>::min());
+}
+
 QStringList upperLimitListValues(long start, long end, long step, long lowerLimit)
 {
-    QStringList values;
-    if (step <= 0)
-        return values;
-    for (long long v = start; v < end; v += step)
-        if (v > lowerLimit)
-            values << QString::number(v);
-    return values;
+    return steppedValues(start, end, step, lowerLimit);
 }
 
 long leadingNumber(const QString& text)

@@ -22,10 +22,18 @@ int frameFieldKeepFrom(const QString& shown, int addedLength);
 // value and CR LF (mode 1; nothing for a value of 0 or below).
 QString frameFieldText(int displayMode, const QString& frameText, int value);
 
-// The temperatures a limit list offers: start, start + step, ... below end;
-// none for a step of 0 or below.
+// A limit list offers at most this many temperatures (the default lists hold
+// 5,000).
+constexpr int kLimitListMaxEntries = 10000;
+
+// How many temperatures start, start + step, ... below end are; 0 for a step
+// of 0 or below.
+long long limitListCount(long start, long end, long step);
+// The temperatures a limit list offers: start, start + step, ... below end,
+// the first kLimitListMaxEntries of them; none for a step of 0 or below.
 QStringList limitListValues(long start, long end, long step);
-// Those of them above `lowerLimit`: the maximum list.
+// Those of them above `lowerLimit` (again at most kLimitListMaxEntries): the
+// maximum list.
 QStringList upperLimitListValues(long start, long end, long step, long lowerLimit);
 
 // The number a text starts with, as the C library's atol reads it: leading

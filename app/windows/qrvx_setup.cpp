@@ -65,6 +65,12 @@ void CQRVXSetup::accept()
         refuse(ui_->listStepEdit, "Шаг по температуре должен быть больше нуля.");
         return;
     }
+    // Every start of the window builds the lists: they stay short.
+    if (limitListCount(taken.listStart, taken.listEnd, taken.listStep) > kLimitListMaxEntries) {
+        refuse(ui_->listStepEdit, "Список температур не может содержать более 10000 значений: "
+                                  "увеличьте шаг или сократите диапазон.");
+        return;
+    }
     values_ = taken;
     QDialog::accept();
 }

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QTime>
+
 #include <QFile>
 #include <QRegularExpression>
 #include <QThread>
@@ -602,6 +604,47 @@ TEST_F(ResilienceTest, AStreamOnTheLineFailsTheRequestsAndADisconnectEndsWithinO
     // One exchange's deadline: the time-out and the line time of the request
     // and the longest reply at 19200 baud; and the saving of the series.
     EXPECT_LT(tookMs, kTimeoutMs + 143 + 200);
+}
+
+TEST_F(ResilienceTest, ARatioDeviceByItsEmissivityWordComesBackAsItself)
+{
+    // A B3 whose emissivity word is above 100 counts as a ratio device: the
+    // program's ratio bit on its type is not another device.
+    options.periodMs = 100;
+    connectTo({"--device", "type=3,settings=0:850:1"});
+    ASSERT_TRUE(waitForReadings(2));
+    ASSERT_TRUE(identified.back().ratio);
+    line.kill();
+    ASSERT_TRUE(processUntil([&] { return session->state() == DeviceSession::State::WaitingForPort; }));
+    line.start({"--device", "type=3,settings=0:850:1"});
+    ASSERT_TRUE(waitForReadings(readings.size() + 2));
+    EXPECT_EQ(line.boxesWithCaption("Смена прибора"), 0);
+    EXPECT_EQ(line.resultFiles().size(), 1u);
+    EXPECT_EQ(line.resultFileCount(), session->series()->GetCount());
+}
+
+TEST_F(DeviceSessionTest, ANewConnectionStartsANewSeriesInAFileOfItsOwn)
+{
+    options.periodMs = 100;
+    connectTo({"--device", "type=3"});
+    ASSERT_TRUE(waitForReadings(4));
+    session->disconnectDevice();
+    ASSERT_EQ(line.resultFiles().size(), 1u);
+    const auto first = line.resultFiles().front();
+    const std::string firstBytes = fileBytes(first);
+    const long firstCount = line.resultFileCount();
+    // The next second gives the next series its own file name.
+    const QTime begun = QTime::currentTime();
+    processUntil([&] { return QTime::currentTime().second() != begun.second(); }, std::chrono::milliseconds(1500));
+    readings.clear();
+    ASSERT_TRUE(session->connectDevice(options));
+    ASSERT_TRUE(waitForReadings(3));
+    EXPECT_EQ(session->series()->GetCount(), static_cast<long>(readings.size())) << "only the new readings";
+    EXPECT_LT(readings.front().timeMs, 1500) << "its times start near 0";
+    session->disconnectDevice();
+    EXPECT_EQ(line.resultFiles().size(), 2u);
+    EXPECT_EQ(fileBytes(first), firstBytes) << "the first series never grows";
+    EXPECT_GT(firstCount, 0);
 }
 
 TEST_F(ResilienceTest, ANoiseBurstNeverBecomesAReadingAndIsCounted)

@@ -28,6 +28,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <fcntl.h>
@@ -80,7 +81,9 @@ protected:
         return nullptr;
     }
 
-    // Runs `act` on the settings sheet once it is shown modally.
+    // Runs `act` on the settings sheet once it is shown modally; a sheet that
+    // `act` left open (a failed assertion) is cancelled, so that the test
+    // fails instead of waiting in the sheet.
     void onSheet(std::function<void(QDialog&)> act)
     {
         auto* timer = new QTimer(window.get());
@@ -91,6 +94,10 @@ protected:
             timer->stop();
             timer->deleteLater();
             act(*sheet);
+            if (sheet->isVisible()) {
+                ADD_FAILURE() << "the sheet was left open";
+                sheet->reject();
+            }
         });
         timer->start(10);
     }
@@ -650,6 +657,159 @@ TEST_F(MainWindowTest, ReconnectingMovesTheTimeRulerBackToTheStart)
     click("connectButton");
     click("connectButton");
     EXPECT_EQ(graph->timeRuler()->GetMin(), -5000);
+}
+
+}  // namespace
+
+namespace {
+
+using std::chrono::milliseconds;
+
+// A B3 device (mode 1, emissivity 85, smoothing 3) whose words must never
+// change behind the operator's back.
+const char* const kKeptDevice = "type=3,settings=1:85:3";
+
+int settingsWrites(const SimulatedLine& line)
+{
+    int n = 0;
+    for (const auto& r : line.requests())
+        n += r.function == 16;
+    return n;
+}
+
+TEST_F(MainWindowTest, APeriodChangedInTheSheetCountsWhenPollingResumes)
+{
+    store.values["Period"] = 1000;
+    startAndConnect({"--device", kKeptDevice});
+    ASSERT_TRUE(waitForTemperature());
+    line.boxes.answerNext(platform::MessageAnswer::No);
+    onSheet([](QDialog& sheet) {
+        sheet.findChild<QLineEdit*>("periodEdit")->setText("0.1");
+        sheet.accept();
+    });
+    click("settingsButton");
+    const int before = line.temperatureRequests();
+    EXPECT_TRUE(processUntil([&] { return line.temperatureRequests() >= before + 10; }, milliseconds(5000)))
+        << "ten requests at 0.1 s take a second, not ten";
+    EXPECT_EQ(settingsWrites(line), 0);
+    // The status bar judges staleness by the new period too.
+    line.control("1 silence");
+    auto* last = window->findChild<QLabel*>("lastReadingLabel");
+    EXPECT_TRUE(processUntil([&] { return last->isVisible(); }, milliseconds(2000)));
+}
+
+TEST_F(MainWindowTest, TheSheetOpenedDuringTheIdentificationNeverWritesDefaults)
+{
+    line.start({"--device", std::string(kKeptDevice) + ",fault=silence"});
+    openWindow();
+    click("connectButton");
+    bool devicePage = true;
+    onSheet([&](QDialog& sheet) {
+        devicePage = sheet.findChild<QLineEdit*>("emissivityEdit") != nullptr;
+        sheet.accept();
+    });
+    line.boxes.answerNext(platform::MessageAnswer::Yes);
+    click("settingsButton");
+    EXPECT_FALSE(devicePage) << "no device page before the device gave its settings";
+    line.control("1 none");
+    ASSERT_TRUE(waitForTemperature());
+    EXPECT_FALSE(text("typeEdit").isEmpty()) << "polling came after an identification";
+    EXPECT_EQ(session->config().emissivity, 85);
+    click("connectButton");
+    EXPECT_EQ(settingsWrites(line), 0);
+    EXPECT_EQ(line.deviceWords(512, 3), (std::vector<unsigned short>{1, 85, 3}));
+}
+
+TEST_F(MainWindowTest, CancellingTheSheetDuringTheIdentificationStillIdentifiesBeforePolling)
+{
+    line.start({"--device", std::string(kKeptDevice) + ",fault=silence"});
+    openWindow();
+    click("connectButton");
+    onSheet([](QDialog& sheet) { sheet.reject(); });
+    click("settingsButton");
+    line.control("1 none");
+    ASSERT_TRUE(waitForTemperature());
+    EXPECT_FALSE(text("typeEdit").isEmpty());
+    EXPECT_EQ(text("serialEdit").toStdString(), "1234");
+}
+
+TEST_F(MainWindowTest, SettingsConfirmedWhileThePortIsAwayAreWrittenOnceTheDeviceIsBack)
+{
+    store.values["Period"] = 100;
+    startAndConnect({"--device", kKeptDevice});
+    ASSERT_TRUE(waitForTemperature());
+    line.kill();
+    ASSERT_TRUE(processUntil([&] { return session->state() == DeviceSession::State::WaitingForPort; }));
+    onSheet([](QDialog& sheet) {
+        sheet.findChild<QLineEdit*>("emissivityEdit")->setText("0.9");
+        sheet.accept();
+    });
+    line.boxes.answerNext(platform::MessageAnswer::Yes);
+    click("settingsButton");
+    line.start({"--device", kKeptDevice});
+    ASSERT_TRUE(processUntil([&] { return settingsWrites(line) > 0; }));
+    const int written = line.temperatureRequests();
+    ASSERT_TRUE(processUntil([&] { return line.temperatureRequests() > written + 2; }));
+    const auto requests = line.requests();
+    const auto firstWrite = std::find_if(requests.begin(), requests.end(), [](const TracedRequest& r) { return r.function == 16; });
+    EXPECT_TRUE(std::none_of(requests.begin(), firstWrite, [](const TracedRequest& r) { return r.start == 256; }))
+        << "written before polling resumed";
+    EXPECT_EQ(session->config().emissivity, 90);
+    click("connectButton");
+    EXPECT_EQ(line.deviceWords(512, 3), (std::vector<unsigned short>{1, 90, 3}));
+    EXPECT_EQ(line.boxesWithCaption("Ошибка"), 0);
+}
+
+TEST_F(MainWindowTest, SettingsWaitingForThePortAreSaidToBeLostOnDisconnect)
+{
+    store.values["Period"] = 100;
+    startAndConnect({"--device", kKeptDevice});
+    ASSERT_TRUE(waitForTemperature());
+    line.kill();
+    ASSERT_TRUE(processUntil([&] { return session->state() == DeviceSession::State::WaitingForPort; }));
+    onSheet([](QDialog& sheet) {
+        sheet.findChild<QLineEdit*>("emissivityEdit")->setText("0.9");
+        sheet.accept();
+    });
+    line.boxes.answerNext(platform::MessageAnswer::Yes);
+    click("settingsButton");
+    click("connectButton");
+    ASSERT_FALSE(line.boxes.shown().empty());
+    EXPECT_EQ(line.boxes.shown().back().text, "Измененные установки не записаны в прибор.");
+}
+
+TEST_F(MainWindowTest, ADeviceInSettingModeStillGivesReadingsAndShowsThatState)
+{
+    store.values["Period"] = 100;
+    startAndConnect({"--device", registerPyrometer(0) + ",status=128"});
+    ASSERT_TRUE(waitForTemperature());
+    EXPECT_EQ(text("stateEdit").toStdString(), "настройка");
+    EXPECT_EQ(text("thermostatEdit").toStdString(), "в режиме");
+}
+
+// A viewed series is never written again, whichever way it was opened.
+TEST_F(MainWindowTest, ViewingASavedSeriesAndQuittingWritesNoCopy)
+{
+    line.start({"--device", "type=3"});
+    openWindow();
+    click("connectButton");
+    ASSERT_TRUE(processUntil([&] { return session->series()->GetCount() >= 3; }));
+    click("connectButton");
+    ASSERT_EQ(line.resultFiles().size(), 1u);
+    const auto saved = line.resultFiles().front();
+    const std::string bytes = fileBytes(saved);
+
+    setFileDialogService([&](const FileDialogRequest&) -> std::optional<QString> {
+        return QString::fromStdString(saved.string());
+    });
+    click("graphButton");
+    ASSERT_TRUE(window->showSeriesFile(QString::fromStdString(saved.string())));
+    line.boxes.answerNext(platform::MessageAnswer::Yes);
+    window->reject();
+    window.reset();
+    session.reset();
+    ASSERT_EQ(line.resultFiles().size(), 1u);
+    EXPECT_EQ(fileBytes(saved), bytes);
 }
 
 }  // namespace

@@ -110,6 +110,20 @@ TEST(LimitLists, TheUpperListStartsAboveTheLowerLimit)
     EXPECT_TRUE(upperLimitListValues(0, 500, 100, 400).isEmpty());
 }
 
+TEST(LimitLists, AHugeRangeOffersItsFirstTenThousandAtOnce)
+{
+    const QStringList values = limitListValues(0, 2147483647, 1);
+    ASSERT_EQ(values.size(), kLimitListMaxEntries);
+    EXPECT_EQ(values.back(), "9999");
+    const QStringList upper = upperLimitListValues(0, 2147483647, 1, 2000000000);
+    ASSERT_EQ(upper.size(), kLimitListMaxEntries);
+    EXPECT_EQ(upper.front(), "2000000001");
+    EXPECT_EQ(limitListCount(0, 2147483647, 1), 2147483647LL);
+    EXPECT_EQ(limitListCount(0, 500000, 100), 5000);
+    EXPECT_EQ(limitListCount(0, 500001, 100), 5001);
+    EXPECT_EQ(limitListCount(100, 0, 10), 0);
+}
+
 TEST(LimitLists, AStepOfZeroOrBelowOffersNothing)
 {
     EXPECT_TRUE(limitListValues(0, 500000, 0).isEmpty());

@@ -28,6 +28,7 @@
 #include <QTimer>
 
 #include <fstream>
+#include <filesystem>
 #include <functional>
 
 using testing_support::PtyPeer;
@@ -216,6 +217,19 @@ TEST_F(QrvxWindowTest, ASilentDeviceTurnsTheTemperatureGreyWithItsTimeUntilTheNe
     EXPECT_EQ(temperature->palette().color(QPalette::Text), normal);
 }
 
+TEST_F(QrvxWindowTest, WithSavingOffADisconnectLeavesNoResultFile)
+{
+    startSim({"--rate", "20"});
+    top.values["Period"] = 0;
+    openWindow();
+    child<QCheckBox>("saveResultsCheck")->setChecked(false);
+    click("connectButton");
+    ASSERT_TRUE(waitForRecords(3));
+    click("connectButton");
+    for (const auto& entry : std::filesystem::directory_iterator(work.path()))
+        EXPECT_NE(entry.path().extension(), ".tdf") << entry.path();
+}
+
 TEST_F(QrvxWindowTest, ValuesOnlyShowsEachValueOnALine)
 {
     startSim({"--rate", "20", "--value", "1234", "--swing", "0"});
@@ -389,6 +403,60 @@ TEST_F(QrvxWindowTest, TheGraphWhileDisconnectedShowsASeriesFromAFile)
     EXPECT_TRUE(graph->isVisible());
 }
 
+TEST_F(QrvxWindowTest, TheSetupRefusesListsOfMoreThanTenThousandTemperatures)
+{
+    openWindow();
+    const bool answered = whileModal<CQRVXSetup>(
+        [](CQRVXSetup& setup) {
+            setup.findChild<QLineEdit*>("listEndEdit")->setText("2147483647");
+            setup.findChild<QLineEdit*>("listStepEdit")->setText("1");
+            setup.accept();
+            EXPECT_TRUE(setup.isVisible()) << "the setup stays open";
+        },
+        [&] { click("setupButton"); });
+    EXPECT_TRUE(answered);
+    ASSERT_FALSE(boxes.texts().empty());
+    EXPECT_EQ(boxes.texts().back(), "Список температур не может содержать более 10000 значений: "
+                                    "увеличьте шаг или сократите диапазон.");
+    EXPECT_EQ(window->settings().listEnd, 500000);
+}
+
+TEST_F(QrvxWindowTest, HugeStoredListsOpenWithTheirFirstTenThousand)
+{
+    qrvx.values["defMaxTerm"] = 2147483647LL;
+    qrvx.values["Step"] = 1;
+    openWindow();
+    EXPECT_EQ(combo("lowerLimitCombo")->count(), 10000);
+    EXPECT_LE(combo("upperLimitCombo")->count(), 10000);
+}
+
+TEST_F(QrvxWindowTest, ViewingASavedSeriesWithSavingOnAndQuittingWritesNoCopy)
+{
+    const std::string path = work.file("stored.tdf");
+    {
+        TermDataFile series;
+        for (long i = 0; i < 10; ++i)
+            series.Add(i * 100, 1200 + i, 0);
+        series.SetFilePath(path.c_str());
+        ASSERT_TRUE(series.Save());
+    }
+    const auto tdfFiles = [&] {
+        int n = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(work.path()))
+            n += entry.path().extension() == ".tdf";
+        return n;
+    };
+    openWindow();
+    child<QCheckBox>("saveResultsCheck")->setChecked(true);
+    ScriptedFileDialog stored(QString::fromStdString(path));
+    click("graphButton");
+    ASSERT_EQ(window->session().series()->GetCount(), 10);
+    boxes.answerNext(platform::MessageAnswer::Yes);
+    window->reject();
+    window.reset();
+    EXPECT_EQ(tdfFiles(), 1);
+}
+
 TEST_F(QrvxWindowTest, TheLimitListsMoveTheGraphsTemperatureRuler)
 {
     startSim({"--rate", "20"});
@@ -483,10 +551,10 @@ TEST_F(QrvxSetupTest, AStepOfZeroOrBelowIsRefusedAndTheDialogStaysOpen)
         EXPECT_EQ(edit(setup, "listStepEdit")->selectedText(), step);
     }
     EXPECT_EQ(setup.values().listStep, 100) << "nothing taken";
-    edit(setup, "listStepEdit")->setText("10");
+    edit(setup, "listStepEdit")->setText("50");
     setup.accept();
     EXPECT_FALSE(setup.isVisible());
-    EXPECT_EQ(setup.values().listStep, 10);
+    EXPECT_EQ(setup.values().listStep, 50);
 }
 
 TEST_F(QrvxSetupTest, ANumberFieldThatIsNoWholeNumberIsRefused)

@@ -18,6 +18,13 @@
 #include <string>
 #include <vector>
 
+// The bytes of a file; empty when it cannot be read.
+inline std::string fileBytes(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 // One request as the simulator's trace records it.
 struct TracedRequest {
     long ms;
@@ -111,6 +118,18 @@ public:
         std::int32_t count = -1;
         in.read(reinterpret_cast<char*>(&count), 4);
         return count;
+    }
+
+    // Reads `count` input registers from `start` of the device at `address`
+    // on COM1 at 19200 baud (while no program holds the port); empty when
+    // they cannot be read.
+    std::vector<unsigned short> deviceWords(unsigned short start, unsigned short count, char address = 1) const
+    {
+        HandleGuard port = KCOpenPortWhy("com1", 5, nullptr);
+        std::vector<unsigned short> words(count);
+        if (!port || !kc::readWords(port.get(), address, start, words.data(), count).ok())
+            words.clear();
+        return words;
     }
 
     int boxesWithCaption(const std::string& caption) const

@@ -486,6 +486,27 @@ TEST_F(TdfFileTest, AGivenFileIsReplacedAtTheFirstSave)
     EXPECT_FALSE(fs::exists(inWork(kFileName)));
 }
 
+TEST_F(TdfFileTest, ATemporaryFileLeftByACrashDoesNotStopTheNextSave)
+{
+    // A logger that crashed while saving left its temporary file; the next
+    // one, given the same path, saves over it.
+    series.SetFilePath(inWork("kept.tdf").c_str());
+    series.Add(0, 900, 95);
+    ASSERT_TRUE(series.Save());
+    writeAll(inWork("kept.tdf.tmp"), "cut short by a crash");
+    fs::permissions(inWork("kept.tdf.tmp"), fs::perms::owner_read);
+    TermDataFile next;
+    next.SetFilePath(inWork("kept.tdf").c_str());
+    next.Add(0, 910, 95);
+    next.Add(500, 911, 95);
+    ASSERT_TRUE(next.Save());
+    EXPECT_EQ(fs::file_size(inWork("kept.tdf")), 66u + 2 * 16u);
+    EXPECT_FALSE(fs::exists(inWork("kept.tdf.tmp")));
+    TermDataFile read;
+    ASSERT_TRUE(read.Read(inWork("kept.tdf").c_str()));
+    EXPECT_EQ(read.GetCount(), 2);
+}
+
 // --- Reading ---
 
 TEST_F(TdfFileTest, Version2ReadsExactlyLikeVersion4)

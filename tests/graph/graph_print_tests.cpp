@@ -24,12 +24,16 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -352,6 +356,54 @@ TEST_F(GraphPrintTest, SavingToAnUnwritablePlaceIsReportedCancelWritesNothing)
     files.answer.reset();
     wnd->saveSeriesAsText();
     EXPECT_EQ(boxes.shown().size(), 1u);
+}
+
+// Files of this process may grow to `bytes` at most for the scope, as on a
+// disk that is full: a write beyond fails instead of raising SIGXFSZ.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) : previousSignal_(std::signal(SIGXFSZ, SIG_IGN))
+    {
+        getrlimit(RLIMIT_FSIZE, &previous_);
+        rlimit limited = previous_;
+        limited.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &previous_);
+        std::signal(SIGXFSZ, previousSignal_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit previous_{};
+    void (*previousSignal_)(int);
+};
+
+TEST_F(GraphPrintTest, AFullDiskIsReportedAndLeavesNoPartialFileUnderTheName)
+{
+    open(GraphKind::Quantum, 7, 9, 5, 0);
+    ScriptedFileDialog files;
+    files.answer = QString::fromStdString(dir.file("series.log"));
+    {
+        FileSizeLimit full(2048);
+        wnd->saveSeriesAsText();
+    }
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.shown()[0].text, "Ошибка записи файла");
+    EXPECT_EQ(boxes.shown()[0].caption, "Сохранение результатов");
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        ADD_FAILURE() << "left behind: " << entry.path();
+
+    std::ofstream(dir.file("series.log")) << "old";
+    {
+        FileSizeLimit full(2048);
+        wnd->saveSeriesAsText();
+    }
+    EXPECT_EQ(boxes.shown().size(), 2u);
+    EXPECT_EQ(fileText(dir.file("series.log")), "old") << "an old file stays as it was";
 }
 
 }  // namespace

@@ -153,6 +153,15 @@ TEST_F(PaperSeriesTest, EveryReadingIsDrawnWithoutColumnMerging)
     EXPECT_EQ(graph::printSeriesSegments(records, scale(), false).size(), 4u) << "all in one 0.1 mm column";
 }
 
+TEST_F(PaperSeriesTest, AWindowEndingExactlyAtAReadingDrawsThatReading)
+{
+    records = {{0, 800, 95, 0}, {1000, 810, 95, 0}, {2000, 820, 95, 0}};
+    graph::PlotScale s = scale();
+    s.timeTo = 2000;
+    EXPECT_EQ(graph::printSeriesSegments(records, s, false),
+              (std::vector<Segment>{{100, -2000, 200, -1900}, {200, -1900, 300, -1800}}));
+}
+
 // --- header -----------------------------------------------------------------
 
 graph::ClockTime clock(unsigned day, unsigned month, unsigned year, unsigned h, unsigned m, unsigned s, unsigned ms)
@@ -227,6 +236,16 @@ TEST_F(SnapshotTest, HoldsTheWindowAndTheFirstRecordAfterIt)
     EXPECT_EQ(graph::snapshotForPrint(&series, 9500, 20000).records.size(), 1u) << "the walk runs out";
 }
 
+TEST_F(SnapshotTest, AWindowEndingExactlyAtAReadingHoldsIt)
+{
+    for (long t = 0; t <= 4000; t += 1000)
+        series.Add(t, 800, 95);
+    const graph::PrintSnapshot s = graph::snapshotForPrint(&series, 1000, 4000);
+    ASSERT_FALSE(s.records.empty());
+    EXPECT_EQ(s.records.front().time, 1000);
+    EXPECT_EQ(s.records.back().time, 4000) << "the last reading, at the window's end";
+}
+
 TEST_F(SnapshotTest, TheHeaderNamesTheDeviceAndTheSpanOfThePrintedReadings)
 {
     series.Add(3250, 800, 95);
@@ -283,9 +302,9 @@ TEST(SaveSeriesText, WritesEveryRecordWithItsClockTime)
     series.SetBeginTime(&begin);
     series.Add(500, 812, 95, 31000);
     series.Add(1500, 815, 97, 31100);
-    ASSERT_TRUE(graph::saveSeriesText(dir.file("a.log"), &series, GraphKind::Temperature));
+    ASSERT_EQ(graph::saveSeriesText(dir.file("a.log"), &series, GraphKind::Temperature), graph::TextExport::Written);
     EXPECT_EQ(fileText(dir.file("a.log")), "23:59:59.500 812 0.95\r\n00:00:00.500 815 0.97\r\n");
-    ASSERT_TRUE(graph::saveSeriesText(dir.file("a.log"), &series, GraphKind::Quantum));
+    ASSERT_EQ(graph::saveSeriesText(dir.file("a.log"), &series, GraphKind::Quantum), graph::TextExport::Written);
     EXPECT_EQ(fileText(dir.file("a.log")), "23:59:59.500 812 31000 0.95\r\n00:00:00.500 815 31100 0.97\r\n")
         << "an old file is replaced";
 }
@@ -298,10 +317,12 @@ TEST(SaveSeriesText, AnEmptySeriesLeavesAnEmptyFileAnUnwritablePathFails)
         std::ofstream old(dir.file("b.log"));
         old << "old content";
     }
-    ASSERT_TRUE(graph::saveSeriesText(dir.file("b.log"), &series, GraphKind::Temperature));
+    ASSERT_EQ(graph::saveSeriesText(dir.file("b.log"), &series, GraphKind::Temperature), graph::TextExport::Written);
     EXPECT_EQ(fileText(dir.file("b.log")), "");
-    EXPECT_FALSE(graph::saveSeriesText(dir.file("missing/b.log"), &series, GraphKind::Temperature));
-    EXPECT_FALSE(graph::saveSeriesText(dir.path(), &series, GraphKind::Temperature)) << "a folder";
+    EXPECT_EQ(graph::saveSeriesText(dir.file("missing/b.log"), &series, GraphKind::Temperature),
+              graph::TextExport::NotCreated);
+    EXPECT_EQ(graph::saveSeriesText(dir.path(), &series, GraphKind::Temperature), graph::TextExport::NotCreated)
+        << "a folder";
 }
 
 TEST(SaveSeriesText, AFullSeriesIsWrittenWhole)
@@ -312,7 +333,7 @@ TEST(SaveSeriesText, AFullSeriesIsWrittenWhole)
     series->SetBeginTime(&midnight);
     for (long i = 0; i < TermDataFile::kMaxCount; ++i)
         series->Add(i * 100, 800 + i % 7, 95);
-    ASSERT_TRUE(graph::saveSeriesText(dir.file("c.log"), series.get(), GraphKind::Temperature));
+    ASSERT_EQ(graph::saveSeriesText(dir.file("c.log"), series.get(), GraphKind::Temperature), graph::TextExport::Written);
     const std::string text = fileText(dir.file("c.log"));
     EXPECT_EQ(static_cast<long>(std::count(text.begin(), text.end(), '\n')), TermDataFile::kMaxCount);
     EXPECT_EQ(text.substr(text.size() - 24), "\n03:33:19.800 803 0.95\r\n") << "record 127,998 at 12,799,800 ms";

@@ -75,6 +75,10 @@ INSTANTIATE_TEST_SUITE_P(
         StoreCase{"MoreThanAsked", Bytes("\x01\x04\x08\x01\x01\x02\x02\x03\x03\x04\x04", 11), 2,
                   kc::Fault::BadLength},
         StoreCase{"CountBeyondTheData", Bytes("\x01\x04\x14\x01\x01\x02\x02", 7), 8, kc::Fault::BadLength},
+        StoreCase{"AByteCountBelowTheData", Bytes("\x01\x04\x02\x01\x01\x02\x02", 7), 2, kc::Fault::BadLength},
+        StoreCase{"AByteCountAboveTheData", Bytes("\x01\x04\x06\x01\x01\x02\x02", 7), 2, kc::Fault::BadLength},
+        StoreCase{"DataBeyondTheByteCount", Bytes("\x01\x04\x04\x01\x01\x02\x02\x03\x03", 9), 2,
+                  kc::Fault::BadLength},
         StoreCase{"OddByteCount", Bytes("\x01\x04\x05\x01\x01\x02\x02\x03", 8), 8, kc::Fault::BadLength},
         StoreCase{"NegativeByteCount", Bytes("\x01\x04\xF0\x01\x01", 5), 8, kc::Fault::BadLength},
         StoreCase{"ZeroAsked", Bytes("\x01\x04\x04\x01\x01\x02\x02", 7), 0, kc::Fault::BadLength},
@@ -170,6 +174,17 @@ TEST_F(RegisterServicesTest, WriteWordsGivesTheExceptionCodeOfTheReply)
     line->queueReply(frameOf(Bytes("\x01\x10\x02\x01\x00\x01", 6)));
     words[0] = 5;
     EXPECT_EQ(kc::writeWords(port, 1, 512, words, 1).fault, kc::Fault::BadLength);
+}
+
+TEST_F(RegisterServicesTest, AWriteConfirmationNamingFewerWordsThanWrittenIsRefused)
+{
+    unsigned short words[2] = {5, 6};
+    line->queueReply(frameOf(Bytes("\x01\x10\x02\x00\x00\x01", 6)));
+    EXPECT_EQ(kc::writeWords(port, 1, 512, words, 2).fault, kc::Fault::BadLength);
+    words[0] = 5;
+    words[1] = 6;
+    line->queueReply(frameOf(Bytes("\x01\x10\x02\x00\x00\x02", 6)));
+    EXPECT_TRUE(kc::writeWords(port, 1, 512, words, 2).ok()) << "the same confirmation naming both words";
 }
 
 TEST_F(RegisterServicesTest, WriteWordsSendsUpTo124WordsAndRefusesMore)

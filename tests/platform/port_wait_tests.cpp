@@ -61,7 +61,7 @@ TEST_F(PortWaitTest, BytesArrivingLaterEndTheWaitWithThePort)
         peer.write("ab");
     });
     int result = 0;
-    const auto took = timeOf([&] { result = wait(platform::kInfinite); });
+    const auto took = timeOf([&] { result = wait(5000); });
     writer.join();
     EXPECT_EQ(result, 2);
     EXPECT_GE(took.count(), 25);
@@ -77,8 +77,17 @@ TEST_F(PortWaitTest, AnEventSetByAnotherThreadEndsAnEndlessWait)
         std::this_thread::sleep_for(milliseconds(30));
         platform::setEvent(stop.h);
     });
+    // Should the event not end the wait, the notice does after 5 s: the test
+    // then fails instead of waiting for ever.
+    Closer done{platform::createEvent(nullptr, true, false)};
+    std::thread watchdog([&] {
+        if (!platform::waitForEvent(done.h, 5000))
+            platform::setEvent(notice.h);
+    });
     int result = -1;
     const auto took = timeOf([&] { result = wait(platform::kInfinite); });
+    platform::setEvent(done.h);
+    watchdog.join();
     setter.join();
     EXPECT_EQ(result, 0);
     EXPECT_LT(took.count(), 3000);
@@ -172,7 +181,7 @@ TEST(PortWait, TheInMemoryPortWakesAWaitWhenBytesAreFed)
         std::this_thread::sleep_for(milliseconds(20));
         line->feed("z");
     });
-    EXPECT_EQ(platform::waitForPortOrEvents(port.h, &stop.h, 1, platform::kInfinite), 1);
+    EXPECT_EQ(platform::waitForPortOrEvents(port.h, &stop.h, 1, 5000), 1) << "the bytes end the wait, not its deadline";
     feeder.join();
     char c = 0;
     std::uint32_t got = 0;

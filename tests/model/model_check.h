@@ -1,0 +1,51 @@
+// Runs a RapidCheck property inside a GoogleTest case with a bounded number
+// of sequences: a few by default, KL_MODEL_SEQUENCES of them when set (other
+// parameters, such as a seed to replay, come from RC_PARAMS as usual).
+#pragma once
+
+#include <gtest/gtest.h>
+#include <rapidcheck/gtest.h>
+
+#include <cstdlib>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+namespace model_check {
+
+constexpr int kDefaultSequences = 8;
+// Sequences grow to about this many commands.
+constexpr int kMaxSize = 50;
+
+template <class Testable>
+void run(Testable&& testable)
+{
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    rc::detail::TestMetadata metadata;
+    metadata.id = std::string(info->test_suite_name()) + "/" + info->name();
+    metadata.description = info->name();
+    rc::detail::TestParams params = rc::detail::configuration().testParams;
+    const char* wanted = std::getenv("KL_MODEL_SEQUENCES");
+    params.maxSuccess = wanted != nullptr ? std::atoi(wanted) : kDefaultSequences;
+    params.maxSize = kMaxSize;
+    // Each failure is said as it happens: a case that fails only now and then
+    // may pass when RapidCheck runs it again to report it.
+    auto saying = [&testable] {
+        try {
+            testable();
+        } catch (const rc::detail::CaseResult& result) {
+            if (result.type == rc::detail::CaseResult::Type::Failure)
+                std::cerr << "A sequence failed: " << result.description << std::endl;
+            throw;
+        }
+    };
+    const auto result = rc::detail::checkTestable(saying, metadata, params);
+    std::ostringstream text;
+    rc::detail::printResultMessage(result, text);
+    if (!result.template is<rc::detail::SuccessResult>())
+        ADD_FAILURE() << text.str();
+    else
+        std::cout << text.str() << std::endl;
+}
+
+}  // namespace model_check
