@@ -6,10 +6,14 @@
 #include <gtest/gtest.h>
 #include <rapidcheck/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
+#include <fstream>
 #include <iostream>
+#include <map>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace model_check {
 
@@ -46,6 +50,35 @@ void run(Testable&& testable)
         ADD_FAILURE() << text.str();
     else
         std::cout << text.str() << std::endl;
+}
+
+// The result files of a folder (path to bytes) against those frozen, which
+// must never change again (earlier series and viewed files): each frozen file
+// is as it was, and at most one other file exists, the result file of a live
+// series, whose header counts `liveCount` readings.
+inline void checkFiles(const std::map<std::string, std::string>& frozen,
+                       const std::map<std::string, std::string>& now, bool live, long liveCount)
+{
+    // Where a result file's header keeps its count of readings.
+    constexpr std::streamoff kCountOffset = 62;
+    for (const auto& [path, bytes] : frozen) {
+        const auto it = now.find(path);
+        RC_ASSERT(it != now.end());
+        RC_ASSERT(it->second == bytes);
+    }
+    std::vector<std::string> unfrozen;
+    for (const auto& [path, bytes] : now)
+        if (frozen.count(path) == 0)
+            unfrozen.push_back(path);
+    RC_ASSERT(unfrozen.size() <= 1u);
+    if (!unfrozen.empty()) {
+        RC_ASSERT(live);
+        std::ifstream in(unfrozen.front(), std::ios::binary);
+        in.seekg(kCountOffset);
+        std::int32_t count = -1;
+        in.read(reinterpret_cast<char*>(&count), 4);
+        RC_ASSERT(count == liveCount);
+    }
 }
 
 }  // namespace model_check

@@ -86,31 +86,6 @@ struct Sut {
     std::map<std::string, std::string> frozen;
 };
 
-// Frozen files are as they were; a series saved live has one more file with
-// its count.
-void checkFiles(const Sut& sut, bool live, long liveCount)
-{
-    const auto now = sut.files();
-    for (const auto& [path, bytes] : sut.frozen) {
-        const auto it = now.find(path);
-        RC_ASSERT(it != now.end());
-        RC_ASSERT(it->second == bytes);
-    }
-    std::vector<std::string> unfrozen;
-    for (const auto& [path, bytes] : now)
-        if (sut.frozen.count(path) == 0)
-            unfrozen.push_back(path);
-    RC_ASSERT(unfrozen.size() <= 1u);
-    if (!unfrozen.empty()) {
-        RC_ASSERT(live);
-        std::ifstream in(unfrozen.front(), std::ios::binary);
-        in.seekg(62);
-        std::int32_t count = -1;
-        in.read(reinterpret_cast<char*>(&count), 4);
-        RC_ASSERT(count == liveCount);
-    }
-}
-
 using Command = rc::state::Command<Model, Sut>;
 
 struct Connect : Command {
@@ -128,7 +103,8 @@ struct Connect : Command {
         RC_ASSERT(processUntil([&] { return sut.window->session().series()->GetCount() >= 3; }, milliseconds(10000)));
         Model after = m;
         apply(after);
-        checkFiles(sut, after.liveSaving, sut.window->session().series()->GetCount());
+        model_check::checkFiles(sut.frozen, sut.files(), after.liveSaving,
+                                sut.window->session().series()->GetCount());
     }
     void show(std::ostream& os) const override { os << "Connect"; }
 };
@@ -146,7 +122,8 @@ struct Disconnect : Command {
         sut.click("connectButton");
         RC_ASSERT(!sut.window->session().isConnected());
         RC_ASSERT(!sut.window->session().threadsRunning());
-        checkFiles(sut, m.liveSaving, sut.window->session().series()->GetCount());
+        model_check::checkFiles(sut.frozen, sut.files(), m.liveSaving,
+                                sut.window->session().series()->GetCount());
         sut.frozen = sut.files();
     }
     void show(std::ostream& os) const override { os << "Disconnect"; }
@@ -178,7 +155,7 @@ struct ViewFile : Command {
             setFileDialogService([path](const FileDialogRequest&) -> std::optional<QString> { return path; });
         sut.click("graphButton");
         setFileDialogService(previous);
-        checkFiles(sut, m.connected && m.liveSaving, 0);
+        model_check::checkFiles(sut.frozen, sut.files(), m.connected && m.liveSaving, 0);
     }
     void show(std::ostream& os) const override { os << "ViewFile"; }
 };
@@ -200,7 +177,8 @@ TEST(QrvxModel, OperatorSequencesKeepTheFiles)
         RC_ASSERT(!sut.window->session().threadsRunning());
         const long count = sut.window->session().series()->GetCount();
         sut.window.reset();
-        checkFiles(sut, last.connected ? last.liveSaving : last.unsavedSeries && last.saving, count);
+        const bool live = last.connected ? last.liveSaving : last.unsavedSeries && last.saving;
+        model_check::checkFiles(sut.frozen, sut.files(), live, count);
     });
 }
 

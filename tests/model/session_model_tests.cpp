@@ -100,36 +100,11 @@ struct Sut {
     std::map<std::string, std::string> frozen;
 };
 
-// The files: those frozen are as they were, and a live series has one file
-// whose count is `liveCount`.
-void checkFiles(const Sut& sut, bool live, long liveCount)
-{
-    const auto now = sut.files();
-    for (const auto& [path, bytes] : sut.frozen) {
-        const auto it = now.find(path);
-        RC_ASSERT(it != now.end());
-        RC_ASSERT(it->second == bytes);
-    }
-    std::vector<std::string> unfrozen;
-    for (const auto& [path, bytes] : now)
-        if (sut.frozen.count(path) == 0)
-            unfrozen.push_back(path);
-    RC_ASSERT(unfrozen.size() <= 1u);
-    if (!unfrozen.empty()) {
-        RC_ASSERT(live);
-        std::ifstream in(unfrozen.front(), std::ios::binary);
-        in.seekg(62);
-        std::int32_t count = -1;
-        in.read(reinterpret_cast<char*>(&count), 4);
-        RC_ASSERT(count == liveCount);
-    }
-}
-
 // The invariants that hold after every command.
 void checkInvariants(const Model& m, Sut& sut)
 {
     RC_ASSERT(sut.session->isConnected() == m.connected);
-    checkFiles(sut, m.connected, sut.session->series()->GetCount());
+    model_check::checkFiles(sut.frozen, sut.files(), m.connected, sut.session->series()->GetCount());
 }
 
 // The device's words as the simulator holds them; only while disconnected.
@@ -208,7 +183,7 @@ struct Disconnect : Command {
         RC_ASSERT(!sut.session->isConnected());
         // The series that ended has its one file, whose count is its own;
         // from now on that file never changes.
-        checkFiles(sut, true, sut.session->series()->GetCount());
+        model_check::checkFiles(sut.frozen, sut.files(), true, sut.session->series()->GetCount());
         sut.frozen = sut.files();
         Model after = m;
         apply(after);
@@ -384,7 +359,7 @@ void quit(const Model& m, Sut& sut)
     const long count = sut.session->series()->GetCount();
     sut.window.reset();
     sut.session.reset();
-    checkFiles(sut, m.connected, count);
+    model_check::checkFiles(sut.frozen, sut.files(), m.connected, count);
     Model after = m;
     after.connected = false;
     after.pending.reset();
