@@ -403,8 +403,9 @@ TEST_F(GraphWndTest, TheStatusPanesNeverOverlapAtAnyWidth)
             EXPECT_TRUE(QRect(0, 0, wnd->width(), wnd->height()).contains(box))
                 << width << ": " << label->text().toStdString();
             const int needed = label->fontMetrics().horizontalAdvance(label->text());
-            if (needed < width - 20)
+            if (needed < width - 20) {
                 EXPECT_GE(box.width(), needed) << width << ": " << label->text().toStdString();
+            }
             for (const QRect& other : boxes)
                 EXPECT_FALSE(box.intersects(other)) << width << ": " << label->text().toStdString();
             boxes.push_back(box);
