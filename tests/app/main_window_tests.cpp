@@ -733,19 +733,30 @@ TEST_F(MainWindowTest, CancellingTheSheetDuringTheIdentificationStillIdentifiesB
     EXPECT_EQ(text("serialEdit").toStdString(), "1234");
 }
 
-TEST_F(MainWindowTest, SettingsConfirmedWhileThePortIsAwayAreWrittenOnceTheDeviceIsBack)
+// Polling the kept device every 100 ms, the adapter pulled out, and the
+// emissivity 0.9 confirmed in the sheet (OK, then Да) while the session waits
+// for the port.
+class SettingsWhileThePortIsAway : public MainWindowTest {
+protected:
+    void confirmEmissivityWhileThePortIsAway()
+    {
+        store.values["Period"] = 100;
+        startAndConnect({"--device", kKeptDevice});
+        ASSERT_TRUE(waitForTemperature());
+        line.kill();
+        ASSERT_TRUE(processUntil([&] { return session->state() == DeviceSession::State::WaitingForPort; }));
+        onSheet([](QDialog& sheet) {
+            sheet.findChild<QLineEdit*>("emissivityEdit")->setText("0.9");
+            sheet.accept();
+        });
+        line.boxes.answerNext(platform::MessageAnswer::Yes);
+        click("settingsButton");
+    }
+};
+
+TEST_F(SettingsWhileThePortIsAway, AreWrittenOnceTheDeviceIsBack)
 {
-    store.values["Period"] = 100;
-    startAndConnect({"--device", kKeptDevice});
-    ASSERT_TRUE(waitForTemperature());
-    line.kill();
-    ASSERT_TRUE(processUntil([&] { return session->state() == DeviceSession::State::WaitingForPort; }));
-    onSheet([](QDialog& sheet) {
-        sheet.findChild<QLineEdit*>("emissivityEdit")->setText("0.9");
-        sheet.accept();
-    });
-    line.boxes.answerNext(platform::MessageAnswer::Yes);
-    click("settingsButton");
+    ASSERT_NO_FATAL_FAILURE(confirmEmissivityWhileThePortIsAway());
     line.start({"--device", kKeptDevice});
     ASSERT_TRUE(processUntil([&] { return settingsWrites(line) > 0; }));
     const int written = line.temperatureRequests();
@@ -760,19 +771,9 @@ TEST_F(MainWindowTest, SettingsConfirmedWhileThePortIsAwayAreWrittenOnceTheDevic
     EXPECT_EQ(line.boxesWithCaption("Ошибка"), 0);
 }
 
-TEST_F(MainWindowTest, SettingsWaitingForThePortAreSaidToBeLostOnDisconnect)
+TEST_F(SettingsWhileThePortIsAway, AreSaidToBeLostOnDisconnect)
 {
-    store.values["Period"] = 100;
-    startAndConnect({"--device", kKeptDevice});
-    ASSERT_TRUE(waitForTemperature());
-    line.kill();
-    ASSERT_TRUE(processUntil([&] { return session->state() == DeviceSession::State::WaitingForPort; }));
-    onSheet([](QDialog& sheet) {
-        sheet.findChild<QLineEdit*>("emissivityEdit")->setText("0.9");
-        sheet.accept();
-    });
-    line.boxes.answerNext(platform::MessageAnswer::Yes);
-    click("settingsButton");
+    ASSERT_NO_FATAL_FAILURE(confirmEmissivityWhileThePortIsAway());
     click("connectButton");
     ASSERT_FALSE(line.boxes.shown().empty());
     EXPECT_EQ(line.boxes.shown().back().text, "Измененные установки не записаны в прибор.");

@@ -1,5 +1,6 @@
 // The namespace of COM names over a device folder.
 #include "platform/device_names.h"
+#include "made_machine.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -73,50 +74,9 @@ INSTANTIATE_TEST_SUITE_P(Files, AutomaticName,
                                            NameCase{"ttyACM0", ""}, NameCase{"tty1", ""},
                                            NameCase{"ttyS", ""}, NameCase{"ttyUSBx", ""}));
 
-// A made /dev and /sys: fixed ports, USB adapters with their by-id entries
-// and sysfs records, and a settings folder that remembers the adapters.
-class MachineTree : public ::testing::Test {
+// A made /dev and /sys with a settings folder that remembers the adapters.
+class MachineTree : public ::testing::Test, protected testing_support::MadeMachine {
 protected:
-    MachineTree()
-    {
-        fs::create_directories(dev.file("serial/by-id"));
-        fs::create_directories(sys.file("class/tty"));
-    }
-
-    // A device node; a link to `target` when one is given, so that it opens.
-    void addNode(const std::string& file, const std::string& target = "/dev/null")
-    {
-        fs::create_symlink(target, dev.file(file));
-    }
-
-    // Plugs in an adapter of `serial` as `file` (ttyUSB0, ttyACM1).
-    void plug(const std::string& file, const std::string& serial, const std::string& target = "/dev/null")
-    {
-        addNode(file, target);
-        fs::create_symlink("../../" + file, dev.file("serial/by-id/usb-Maker_Cable_" + serial + "-if00-port0"));
-        const std::string usb = sys.file("devices/pci0/usb1/1-" + serial);
-        fs::create_directories(usb + "/1-1:1.0/" + file);
-        std::ofstream(usb + "/idVendor") << "0403\n";
-        std::ofstream(usb + "/manufacturer") << "Maker\n";
-        std::ofstream(usb + "/product") << "USB-RS485 Cable\n";
-        std::ofstream(usb + "/serial") << serial << "\n";
-        fs::create_directories(sys.file("class/tty/" + file));
-        fs::create_symlink("../../../devices/pci0/usb1/1-" + serial + "/1-1:1.0/" + file,
-                           sys.file("class/tty/" + file + "/device"));
-    }
-
-    void unplugAll()
-    {
-        for (const auto& entry : fs::directory_iterator(dev.path()))
-            if (entry.path().filename() != "serial")
-                fs::remove(entry.path());
-        for (const auto& entry : fs::directory_iterator(dev.file("serial/by-id")))
-            fs::remove(entry.path());
-        fs::remove_all(sys.path() + "/class/tty");
-        fs::remove_all(sys.path() + "/devices");
-        fs::create_directories(sys.file("class/tty"));
-    }
-
     std::string nameOf(const std::string& file) const
     {
         for (const platform::DevicePort& port : platform::listDevicePorts())
@@ -125,9 +85,7 @@ protected:
         return {};
     }
 
-    TempDir dev, sys, settings, home;
-    ScopedEnv devRoot{"KL_DEV_ROOT", dev.path()};
-    ScopedEnv sysRoot{"KL_SYS_ROOT", sys.path()};
+    TempDir settings, home;
     ScopedEnv settingsDir{"KL_SETTINGS_DIR", settings.path()};
     // No device folder: the machine's devices are the namespace.
     ScopedEnv noFolder{"KL_DEVICE_DIR", home.file("devices")};

@@ -3,6 +3,7 @@
 // logged every reading it reported to its result file and its CSV file; a
 // line that fails is reported and polling goes on; wrong command lines.
 #include "kl_poll_fixture.h"
+#include "made_machine.h"
 
 #include <sys/stat.h>
 
@@ -272,45 +273,27 @@ TEST_F(KlPollTest, AnOutputThatNeverTookAWriteIsNeverSaidToWriteAgain)
 
 TEST_F(KlPollTest, ListPortsNamesEachPortAndEachAdaptersMakerProductAndSerialNumber)
 {
-    testing_support::TempDir dev, sys, settings;
-    const testing_support::ScopedEnv devRoot("KL_DEV_ROOT", dev.path());
-    const testing_support::ScopedEnv sysRoot("KL_SYS_ROOT", sys.path());
+    testing_support::MadeMachine machine;
+    testing_support::TempDir settings;
     const testing_support::ScopedEnv settingsDir("KL_SETTINGS_DIR", settings.path());
     const testing_support::ScopedEnv noFolder("KL_DEVICE_DIR", work.file("no-such-folder"));
-    namespace fs = std::filesystem;
-    fs::create_symlink("/dev/null", dev.file("ttyS0"));
+    machine.addNode("ttyS0");
     // Two adapters; the second run finds them plugged the other way round.
-    const auto plugAs = [&](const std::string& file, const std::string& serial) {
-        fs::create_directories(dev.file("serial/by-id"));
-        fs::create_symlink("/dev/null", dev.file(file));
-        fs::create_symlink("../../" + file, dev.file("serial/by-id/usb-Maker_Cable_" + serial + "-if00-port0"));
-        const std::string usb = sys.file("devices/usb1/1-" + serial);
-        fs::create_directories(usb + "/1-1:1.0/" + file);
-        std::ofstream(usb + "/idVendor") << "0403\n";
-        std::ofstream(usb + "/manufacturer") << "Maker\n";
-        std::ofstream(usb + "/product") << "USB-RS485 Cable\n";
-        std::ofstream(usb + "/serial") << serial << "\n";
-        fs::create_directories(sys.file("class/tty/" + file));
-        fs::create_symlink("../../../devices/usb1/1-" + serial + "/1-1:1.0/" + file,
-                           sys.file("class/tty/" + file + "/device"));
-    };
-    plugAs("ttyUSB0", "A1");
-    plugAs("ttyUSB1", "B2");
+    machine.plug("ttyUSB0", "A1");
+    machine.plug("ttyUSB1", "B2");
     const auto first = runProgram({KL_POLL_PATH, "--list-ports"});
     EXPECT_EQ(first.status, 0) << first.err;
-    EXPECT_EQ(first.out, "COM1  " + dev.file("ttyS0") + "\n" + "COM101  " + dev.file("ttyUSB0")
-                             + "  Maker USB-RS485 Cable, серийный номер A1\n" + "COM102  " + dev.file("ttyUSB1")
+    EXPECT_EQ(first.out, "COM1  " + machine.dev.file("ttyS0") + "\n" + "COM101  " + machine.dev.file("ttyUSB0")
+                             + "  Maker USB-RS485 Cable, серийный номер A1\n" + "COM102  " + machine.dev.file("ttyUSB1")
                              + "  Maker USB-RS485 Cable, серийный номер B2\n");
 
-    for (const char* gone : {"ttyUSB0", "ttyUSB1", "serial"})
-        fs::remove_all(dev.file(gone));
-    fs::remove_all(sys.file("class"));
-    fs::remove_all(sys.file("devices"));
-    plugAs("ttyUSB0", "B2");
-    plugAs("ttyUSB1", "A1");
+    machine.unplugAll();
+    machine.addNode("ttyS0");
+    machine.plug("ttyUSB0", "B2");
+    machine.plug("ttyUSB1", "A1");
     const auto second = runProgram({KL_POLL_PATH, "--list-ports"});
-    EXPECT_EQ(second.out, "COM1  " + dev.file("ttyS0") + "\n" + "COM101  " + dev.file("ttyUSB1")
-                              + "  Maker USB-RS485 Cable, серийный номер A1\n" + "COM102  " + dev.file("ttyUSB0")
+    EXPECT_EQ(second.out, "COM1  " + machine.dev.file("ttyS0") + "\n" + "COM101  " + machine.dev.file("ttyUSB1")
+                              + "  Maker USB-RS485 Cable, серийный номер A1\n" + "COM102  " + machine.dev.file("ttyUSB0")
                               + "  Maker USB-RS485 Cable, серийный номер B2\n");
 }
 
