@@ -1,9 +1,9 @@
 #include "kctest_app.h"
 
-#include "device_session.h"
-#include "kctest_dlg.h"
-#include "qrvx_dlg.h"
-#include "qsettings_backend.h"
+#include "session/device_session.h"
+#include "windows/kctest_dlg.h"
+#include "windows/qrvx_dlg.h"
+#include "services/qsettings_backend.h"
 
 #include "platform/library.h"
 #include "platform/message_box.h"

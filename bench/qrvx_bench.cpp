@@ -19,8 +19,8 @@
 //   UI ms/value     the user-interface thread's CPU time per value shown
 #include <qrvx.h>
 
-#include "graph_wnd.h"
-#include "qrvx_dlg.h"
+#include "graph/graph_wnd.h"
+#include "windows/qrvx_dlg.h"
 
 #include "test_support.h"
 

@@ -7,7 +7,7 @@
 // the faults, and how soon readings came back after the port returned.
 //
 //   build/bench/soak [SECONDS]        (not run by ctest)
-#include "device_session.h"
+#include "session/device_session.h"
 
 #include "test_support.h"
 

@@ -1,4 +1,4 @@
-#include "device_session.h"
+#include "session/device_session.h"
 
 #include "platform/message_box.h"
 #include "platform/sync.h"

@@ -17,10 +17,10 @@
 // agreed to record it into the same series, or else into a new one.
 #pragma once
 
-#include "link_state.h"
-#include "modbus_workers.h"
-#include "series_recorder.h"
-#include "worker_thread.h"
+#include "session/link_state.h"
+#include "session/modbus_workers.h"
+#include "session/series_recorder.h"
+#include "session/worker_thread.h"
 
 #include <kcmb.h>
 

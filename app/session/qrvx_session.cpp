@@ -1,6 +1,4 @@
-#include "qrvx_session.h"
-
-#include "display_format.h"
+#include "session/qrvx_session.h"
 
 #include "platform/clock.h"
 #include "platform/handle.h"

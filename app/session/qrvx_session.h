@@ -12,7 +12,7 @@
 // joins both threads before the port is closed.
 #pragma once
 
-#include "text_log.h"
+#include "session/text_log.h"
 
 #include <qrvx.h>
 #include <kcmb.h>

@@ -1,4 +1,4 @@
-#include "series_recorder.h"
+#include "session/series_recorder.h"
 
 #include "platform/clock.h"
 

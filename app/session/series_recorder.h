@@ -2,8 +2,8 @@
 // file, the text log, and the moment the readings' times count from.
 #pragma once
 
-#include "modbus_workers.h"
-#include "text_log.h"
+#include "session/modbus_workers.h"
+#include "session/text_log.h"
 
 #include <kcmb.h>
 

@@ -1,4 +1,4 @@
-#include "stored_settings.h"
+#include "session/stored_settings.h"
 
 namespace {
 

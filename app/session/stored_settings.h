@@ -2,7 +2,7 @@
 // with their defaults, and the order in which quitting writes them.
 #pragma once
 
-#include "settings_backend.h"
+#include "session/settings_backend.h"
 
 #include <QString>
 

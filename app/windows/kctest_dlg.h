@@ -5,9 +5,9 @@
 // window is made and written when the operator quits.
 #pragma once
 
-#include "graph_kind.h"
-#include "link_status.h"
-#include "stored_settings.h"
+#include "graph/graph_kind.h"
+#include "windows/link_status.h"
+#include "session/stored_settings.h"
 
 #include <QDialog>
 #include <QTime>

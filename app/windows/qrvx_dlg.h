@@ -5,10 +5,10 @@
 // setup dialog.
 #pragma once
 
-#include "link_status.h"
-#include "qrvx_session.h"
-#include "qrvx_settings.h"
-#include "window_messages.h"
+#include "windows/link_status.h"
+#include "session/qrvx_session.h"
+#include "session/qrvx_settings.h"
+#include "services/window_messages.h"
 
 #include <QDialog>
 #include <QTime>

@@ -1,7 +1,7 @@
-#include "qrvx_setup.h"
+#include "windows/qrvx_setup.h"
 
-#include "port_probe.h"
-#include "qrvx_rules.h"
+#include "settings/port_probe.h"
+#include "windows/qrvx_rules.h"
 
 #include "ui_qrvx_setup.h"
 

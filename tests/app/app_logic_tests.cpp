@@ -1,10 +1,10 @@
 // The program's logic that needs no window: stored settings, formats, the
 // limit table, word counts and the polling cycle.
-#include "display_format.h"
-#include "modbus_workers.h"
-#include "link_status.h"
-#include "stored_settings.h"
-#include "text_log.h"
+#include "windows/display_format.h"
+#include "session/modbus_workers.h"
+#include "windows/link_status.h"
+#include "session/stored_settings.h"
+#include "session/text_log.h"
 
 #include "app_test_support.h"
 

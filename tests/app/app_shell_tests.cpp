@@ -1,14 +1,14 @@
 // The program's shell: message boxes from workers, joining workers that wait
 // for a box, the About box, the second-protocol question and the settings file.
-#include "about_dlg.h"
-#include "graph_wnd.h"
+#include "windows/about_dlg.h"
+#include "graph/graph_wnd.h"
 #include "kctest_app.h"
-#include "qrvx_dlg.h"
-#include "qsettings_backend.h"
-#include "qt_message_box.h"
-#include "stored_settings.h"
-#include "translations.h"
-#include "worker_thread.h"
+#include "windows/qrvx_dlg.h"
+#include "services/qsettings_backend.h"
+#include "services/qt_message_box.h"
+#include "session/stored_settings.h"
+#include "services/translations.h"
+#include "session/worker_thread.h"
 
 #include "test_support.h"
 

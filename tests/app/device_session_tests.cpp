@@ -2,7 +2,7 @@
 // identification, the readings with their own times, pausing, writing the
 // settings, disconnecting and quitting, and that nothing of an earlier run
 // acts after it.
-#include "device_session.h"
+#include "session/device_session.h"
 
 #include "simulated_line.h"
 

@@ -1,6 +1,6 @@
 // The QRVX session without a window: the real library, loaded by name as the
 // program loads it, against kl_sim --qrvx on a pseudo-terminal.
-#include "qrvx_session.h"
+#include "session/qrvx_session.h"
 
 #include "app_test_support.h"
 #include "qrvx_front_end_fixture.h"

@@ -1,11 +1,11 @@
 // The QRVX main window and its setup dialog driven as an operator would,
 // headless, against kl_sim --qrvx; message boxes and the file dialog
 // answered by scripts.
-#include "about_dlg.h"
-#include "file_dialogs.h"
-#include "graph_wnd.h"
-#include "qrvx_dlg.h"
-#include "qrvx_setup.h"
+#include "windows/about_dlg.h"
+#include "services/file_dialogs.h"
+#include "graph/graph_wnd.h"
+#include "windows/qrvx_dlg.h"
+#include "windows/qrvx_setup.h"
 #include "rangebar.h"
 
 #include "app_test_support.h"

@@ -3,8 +3,8 @@
 // KL_MODEL_SEQUENCES sets how many sequences run.
 #include "model_check.h"
 
-#include "file_dialogs.h"
-#include "qrvx_dlg.h"
+#include "services/file_dialogs.h"
+#include "windows/qrvx_dlg.h"
 
 #include "../app/app_test_support.h"
 #include "test_support.h"
