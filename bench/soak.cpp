@@ -81,10 +81,10 @@ public:
 
     int run()
     {
-        LinkOptions options;
-        options.portName = "COM1";
-        options.periodMs = kPeriodMs;
-        if (!session_.connectDevice(options)) {
+        StoredSettings settings;
+        settings.comm.portName = "COM1";
+        settings.program.periodMs = kPeriodMs;
+        if (!session_.connectDevice(settings)) {
             std::fprintf(stderr, "soak: COM1 does not open\n");
             return 1;
         }

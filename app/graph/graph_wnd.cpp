@@ -347,7 +347,7 @@ void CGraphWnd::closeEvent(QCloseEvent* event)
 {
     event->ignore();
     if (owner_ != nullptr)
-        sendMessage(owner_, WM_GRAPH_CLOSED, static_cast<std::uintptr_t>(kind_), 0);
+        sendMessage(owner_, WM_GRAPH_CLOSED, graph::messageNumberOf(kind_), 0);
     else
         hide();
 }

@@ -66,7 +66,7 @@ private:
     bool loadSeries(const QString& path);
     void showGraph(graph::GraphKind kind);
     std::unique_ptr<CGraphWnd>& graphOf(graph::GraphKind kind);
-    void hideGraph(unsigned kind);
+    void hideGraph(graph::GraphKind kind);
 
     std::unique_ptr<Ui::KCTestDlg> ui_;
     DeviceSession& session_;

@@ -74,6 +74,7 @@ public:
 private:
     MemorySettings top_;
     MemorySettings qrvx_;
+    QrvxSession session_;
     std::unique_ptr<CQRVXDlg> window_;
 };
 
