@@ -7,8 +7,11 @@
 #include "session/text_log.h"
 
 #include "app_test_support.h"
+#include "case_names.h"
 
 #include <gtest/gtest.h>
+
+using testing_support::caseName;
 
 namespace {
 
@@ -199,7 +202,10 @@ INSTANTIATE_TEST_SUITE_P(Types, SettingsWords,
                          ::testing::Values(WordCase{0, 0, 9, 9}, WordCase{1, 0, 9, 9}, WordCase{2, 0, 9, 9},
                                            WordCase{3, 0, 11, 9}, WordCase{3, 1, 11, 11}, WordCase{6, 0, 11, 11},
                                            WordCase{131, 0, 9, 9}, WordCase{131, 1, 11, 11},
-                                           WordCase{135, 2, 13, 13}, WordCase{135, 0, 13, 13}));
+                                           WordCase{135, 2, 13, 13}, WordCase{135, 0, 13, 13}),
+                         [](const auto& info) {
+                             return caseName("Type", info.param.type, "Variant", info.param.variant);
+                         });
 
 TEST(PollCycle, AHalfSecondPeriodReadsTheStateEveryThirteenCycles)
 {

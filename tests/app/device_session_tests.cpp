@@ -7,6 +7,7 @@
 #include "simulated_line.h"
 
 #include "platform/serial.h"
+#include "case_names.h"
 
 #include <gtest/gtest.h>
 
@@ -17,10 +18,11 @@
 #include <QThread>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+
+using testing_support::caseName;
 
 namespace {
 
@@ -126,13 +128,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ModelCase{"type=0", "95", 9, 9, 10}, ModelCase{"type=3,layout=old", "95", 11, 11, 10},
                       ModelCase{"type=6", "95", 11, 11, 10}, ModelCase{"type=131", "1050", 9, 11, 850},
                       ModelCase{"type=131,variant=1", "1050", 11, 11, 850}, ModelCase{"type=135", "1050", 13, 11, 850}),
-    [](const ::testing::TestParamInfo<ModelCase>& info) {
-        std::string name = info.param.keys;
-        for (char& c : name)
-            if (!std::isalnum(static_cast<unsigned char>(c)))
-                c = '_';
-        return name;
-    });
+    [](const auto& info) { return caseName(info.param.keys); });
 
 // A device that reports an emissivity word above 100 counts as a ratio device;
 // the identification still says which type it gave.
@@ -149,7 +145,8 @@ TEST_P(RatioTypeTest, KeepsTheTypeAsGivenBesideTheRatioFlag)
     EXPECT_DOUBLE_EQ(session->series()->GetECoeff(), 1000.0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Types, RatioTypeTest, ::testing::Values(0, 3, 6));
+INSTANTIATE_TEST_SUITE_P(Types, RatioTypeTest, ::testing::Values(0, 3, 6),
+                         [](const auto& info) { return caseName("Type", info.param); });
 
 // The reading is the word of the device's mode: modes 0 to 3 have one each;
 // any other mode reads the plain measurement, never the quantum count.
@@ -166,7 +163,10 @@ TEST_P(ModeWordTest, TheReadingComesFromTheModesOwnWord)
 
 INSTANTIATE_TEST_SUITE_P(Modes, ModeWordTest,
                          ::testing::Values(std::make_pair(0, 1100u), std::make_pair(1, 1200u), std::make_pair(2, 1300u),
-                                           std::make_pair(3, 1400u), std::make_pair(4, 1100u)));
+                                           std::make_pair(3, 1400u), std::make_pair(4, 1100u)),
+                         [](const auto& info) {
+                             return caseName("Mode", info.param.first, "Reads", info.param.second);
+                         });
 
 TEST_F(DeviceSessionTest, ReadingsKeepTheirOwnTimesWhileTheInterfaceThreadLags)
 {

@@ -11,6 +11,8 @@
 #include "graph/polyline_builder.h"
 #include "graph/series_walk.h"
 
+#include "case_names.h"
+
 #include <kcmb.h>
 
 #include <gtest/gtest.h>
@@ -20,6 +22,8 @@
 #include <ostream>
 #include <string>
 #include <vector>
+
+using testing_support::caseName;
 
 namespace {
 
@@ -70,7 +74,8 @@ INSTANTIATE_TEST_SUITE_P(
                       TimeCase{3723450, true, false, {}, "01:02:03.45"},
                       TimeCase{-1000, true, false, {}, "23:59:59.00"},
                       // A begin that is no calendar moment counts as no begin.
-                      TimeCase{5000, true, true, at(2024, 13, 40, 10, 0, 0, 0), "05.00"}));
+                      TimeCase{5000, true, true, at(2024, 13, 40, 10, 0, 0, 0), "05.00"}),
+    [](const auto& info) { return caseName(info.param.clock ? "Clock" : "Elapsed", info.param.ms, info.param.text); });
 
 TEST(ClockTime, CrossesMidnightIntoTheNextDay)
 {
@@ -359,7 +364,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, FollowTest,
                                            FollowCase{5000, 11000, 12000, true, graph::WindowFollow::Move, 1000},
                                            FollowCase{2000, 8000, 12000, true, graph::WindowFollow::Stay, 0},
                                            FollowCase{0, 11000, 11000, false, graph::WindowFollow::Stay, 0},
-                                           FollowCase{0, 11000, 500, false, graph::WindowFollow::Stay, 0}));
+                                           FollowCase{0, 11000, 500, false, graph::WindowFollow::Stay, 0}),
+                         [](const auto& info) {
+                             return caseName("Window", info.param.winMin, info.param.winMax, "At", info.param.time);
+                         });
 
 // --- layout, grid and texts -------------------------------------------------
 

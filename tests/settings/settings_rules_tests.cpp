@@ -5,12 +5,15 @@
 #include "settings/port_choices.h"
 #include "settings/device_page_rules.h"
 #include "settings/value_text.h"
+#include "case_names.h"
 
 #include <gtest/gtest.h>
 
 #include <Qt>
 
 #include <limits>
+
+using testing_support::caseName;
 
 namespace {
 
@@ -52,7 +55,8 @@ INSTANTIATE_TEST_SUITE_P(
                       UnitsCase{0.51, 50, 25}, UnitsCase{0.3, 1000, 300}, UnitsCase{0.29, 100, 29},
                       UnitsCase{1.15, 1000, 1150}, UnitsCase{0.999, 100, 99}, UnitsCase{-0.3, 1000, -300},
                       UnitsCase{1e12, 1000, std::numeric_limits<std::int32_t>::max()},
-                      UnitsCase{-1e12, 1000, std::numeric_limits<std::int32_t>::min()}));
+                      UnitsCase{-1e12, 1000, std::numeric_limits<std::int32_t>::min()}),
+    [](const auto& info) { return caseName(info.param.value, "Times", info.param.factor); });
 
 TEST(PortChoices, ShowTheComNameWithTheAdapterAndFindThePortInAnyForm)
 {
