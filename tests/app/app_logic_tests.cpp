@@ -50,6 +50,37 @@ TEST(StoredSettings, QuitWritesEveryKeyButReadQuantInOrder)
     EXPECT_EQ(store.values["SendDTR"].toInt(), 255);
 }
 
+// Every field under its own key: values that differ from field to field come
+// back where they were.
+TEST(StoredSettings, EveryFieldComesBackFromTheStoreUnderItsOwnKey)
+{
+    RecordingBackend store;
+    StoredSettings s;
+    s.comm = CommSettings{"COM7", false, 0, 1, 2, 3};
+    s.program.attempts = 9;
+    s.program.confirmUpdate = false;
+    s.program.log = true;
+    s.program.logFileName = "line7.log";
+    s.program.periodMs = 250;
+    s.program.graphSpanMs = 60000;
+    writeStoredSettings(store, s);
+    store.values["Read Quant"] = 1;
+    const StoredSettings back = readStoredSettings(store);
+    EXPECT_EQ(back.comm.portName, "COM7");
+    EXPECT_FALSE(back.comm.automaticFlow);
+    EXPECT_EQ(back.comm.sendDTR, 0);
+    EXPECT_EQ(back.comm.sendRTS, 1);
+    EXPECT_EQ(back.comm.recvDTR, 2);
+    EXPECT_EQ(back.comm.recvRTS, 3);
+    EXPECT_EQ(back.program.attempts, 9);
+    EXPECT_FALSE(back.program.confirmUpdate);
+    EXPECT_TRUE(back.program.log);
+    EXPECT_EQ(back.program.logFileName, "line7.log");
+    EXPECT_EQ(back.program.periodMs, 250);
+    EXPECT_EQ(back.program.graphSpanMs, 60000);
+    EXPECT_TRUE(back.program.readQuant);
+}
+
 TEST(StoredSettings, ReadQuantSurvivesAnyNumberOfRuns)
 {
     RecordingBackend store;
