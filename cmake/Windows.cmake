@@ -16,3 +16,7 @@ foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
   list(APPEND kl_runtime_dlls "${kl_dll_path}")
 endforeach()
 file(COPY ${kl_runtime_dlls} DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
+
+if(BUILD_TESTING)
+  add_subdirectory(tests/windows)
+endif()

@@ -1,9 +1,9 @@
 // The machine's serial ports through the Win32 communications functions. The
-// port is opened without overlapped I/O; each read sets the driver's
-// COMMTIMEOUTS to what is left of the layer's read time-outs (ReadTimer), in
-// the driver's "return with the first byte, or after the constant" form, so a
-// read wakes with the first byte as on the POSIX backend. Bytes that the
-// driver reports waiting (ClearCommError) are taken without a wait.
+// port is opened without overlapped I/O. Bytes that the driver reports
+// waiting (ClearCommError) are taken without a wait; otherwise a read asks
+// for one byte with the driver's COMMTIMEOUTS set to what is left of the
+// layer's read time-outs (ReadTimer), so that it wakes with the first byte,
+// as on the POSIX backend.
 #include "platform/device_names.h"
 #include "read_timer.h"
 #include "serial_backend.h"
@@ -217,19 +217,23 @@ private:
             const std::int64_t wait = status.cbInQue > 0 ? 0 : timer.waitMs(got);
             if (wait == 0 && status.cbInQue == 0)
                 return true;
-            // The driver's constant must lie below MAXDWORD; a read without a
-            // limit waits in long steps.
-            const DWORD firstByteMs = wait == 0 ? 0
-                : wait == ReadTimer::kForever   ? kLongWaitMs
-                                                : static_cast<DWORD>(std::min<std::int64_t>(wait, kLongWaitMs));
-            if (!setDriverTimeouts([firstByteMs](COMMTIMEOUTS& t) {
-                    t.ReadIntervalTimeout = MAXDWORD;
-                    t.ReadTotalTimeoutMultiplier = firstByteMs == 0 ? 0 : MAXDWORD;
-                    t.ReadTotalTimeoutConstant = firstByteMs;
+            // Waiting, one byte is asked for with a total time-out: the read
+            // ends as soon as it is full. (The driver's "first byte" form of
+            // the time-outs is not honoured by every driver: wine waits its
+            // whole constant.) The constant must lie below MAXDWORD; a read
+            // without a limit waits in long steps.
+            const DWORD waitMs = wait == 0 ? 0
+                : wait == ReadTimer::kForever ? kLongWaitMs
+                                              : static_cast<DWORD>(std::min<std::int64_t>(wait, kLongWaitMs));
+            if (!setDriverTimeouts([waitMs](COMMTIMEOUTS& t) {
+                    t.ReadIntervalTimeout = waitMs == 0 ? MAXDWORD : 0;
+                    t.ReadTotalTimeoutMultiplier = 0;
+                    t.ReadTotalTimeoutConstant = waitMs;
                 }))
                 return false;
+            const DWORD ask = waitMs == 0 ? std::min<DWORD>(size - got, status.cbInQue) : 1;
             DWORD n = 0;
-            if (!::ReadFile(port_, out + got, size - got, &n, nullptr))
+            if (!::ReadFile(port_, out + got, ask, &n, nullptr))
                 return false;
             got += n;
             if (n > 0)
