@@ -6,7 +6,6 @@
 // A file that cannot serve whole gives a message on standard error and exit
 // status 1, and no CSV row: the output file appears only when complete.
 #include "tdf_tool.h"
-#include "platform/file.h"
 
 #include <cstdio>
 #include <cstring>
@@ -80,9 +79,9 @@ bool writeOut(const std::string& path, const std::string& text, std::string& err
             return false;
         }
     }
-    // Windows' own rename refuses an existing target; this replaces it.
-    if (!platform::replaceFile(temp, path)) {
-        std::error_code ec;
+    std::error_code ec;
+    std::filesystem::rename(temp, path, ec);
+    if (ec) {
         std::filesystem::remove(temp, ec);
         error = "не удаётся записать файл";
         return false;
