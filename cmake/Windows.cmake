@@ -17,6 +17,33 @@ foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
 endforeach()
 file(COPY ${kl_runtime_dlls} DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
 
+# The zip (cpack in the build folder): the DLLs, the programs and the runtime
+# DLLs in bin/, the import libraries in lib/, the headers in include/, the C
+# caller as an example and a short README.
+include(GNUInstallDirs)
+install(TARGETS kcmb qrvx kl_poll kl_tdf
+  RUNTIME DESTINATION bin
+  ARCHIVE DESTINATION lib)
+install(FILES ${kl_runtime_dlls} DESTINATION bin)
+install(FILES
+  link/kcmb.h link/kcmb_c.h link/device_info.h link/device_model.h link/link_result.h link/modbus_ascii.h
+  link/name_tables.h link/port_table.h link/register_services.h data/term_data_file.h
+  DESTINATION include/kcmb)
+install(FILES platform/include/platform/handle.h platform/include/platform/clock.h
+  platform/include/platform/serial.h platform/include/platform/sync.h platform/include/platform/library.h
+  DESTINATION include/kcmb/platform)
+install(FILES altproto/qrvx.h DESTINATION include/qrvx)
+install(FILES tests/windows/c_caller.c DESTINATION examples)
+install(FILES packaging/windows-readme.txt DESTINATION . RENAME README.txt)
+
+set(CPACK_GENERATOR ZIP)
+set(CPACK_PACKAGE_NAME kl-suite)
+set(CPACK_PACKAGE_VENDOR OSTRELAN)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_FILE_NAME kl-suite-${PROJECT_VERSION}-win64)
+set(CPACK_STRIP_FILES ON)
+include(CPack)
+
 if(BUILD_TESTING)
   add_subdirectory(tests/windows)
 endif()
