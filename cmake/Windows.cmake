@@ -4,6 +4,14 @@
 # zip of it all (cpack).
 set_target_properties(kcmb qrvx PROPERTIES PREFIX "" IMPORT_PREFIX "")
 
+# The tools take file names from their command lines in the ANSI code page,
+# which the C runtime's file functions use too, while the suite's libraries
+# take UTF-8: a manifest makes the code page UTF-8, so that a name in
+# Cyrillic reaches both alike.
+enable_language(RC)
+target_sources(kl_poll PRIVATE ${PROJECT_SOURCE_DIR}/packaging/windows/utf8.rc)
+target_sources(kl_tdf PRIVATE ${PROJECT_SOURCE_DIR}/packaging/windows/utf8.rc)
+
 # The C++ runtime, libgcc and winpthread as DLLs beside the programs, so that
 # the suite's DLLs and programs share one C++ runtime.
 set(kl_runtime_dlls)
