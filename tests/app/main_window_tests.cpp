@@ -2,10 +2,10 @@
 // simulated devices: what it shows, its buttons, its boxes, the settings
 // sheet and the graph windows. What the session does underneath is tested
 // in device_session_tests.
-#include "device_session.h"
-#include "file_dialogs.h"
-#include "graph_wnd.h"
-#include "kctest_dlg.h"
+#include "session/device_session.h"
+#include "services/file_dialogs.h"
+#include "graph/graph_wnd.h"
+#include "windows/kctest_dlg.h"
 #include "rangebar.h"
 
 #include "simulated_line.h"

@@ -1,9 +1,9 @@
 // The QRVX front end's rules without a window: the frame field's limit, the
 // limit lists, the texts that become numbers, the stored settings and the
 // port probe of the setup dialog.
-#include "port_probe.h"
-#include "qrvx_rules.h"
-#include "qrvx_settings.h"
+#include "settings/port_probe.h"
+#include "windows/qrvx_rules.h"
+#include "session/qrvx_settings.h"
 
 #include "app_test_support.h"
 #include "test_support.h"

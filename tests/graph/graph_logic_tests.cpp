@@ -1,15 +1,15 @@
 // The graph's rules without any widget: time texts, pixel mapping, pauses,
 // column merging, the series walk, automatic limits, the owner's ranges, the
 // time window following readings, the layout and the texts.
-#include "gap_detector.h"
-#include "graph_layout.h"
-#include "graph_rules.h"
-#include "graph_texts.h"
-#include "graph_time.h"
-#include "grid_lines.h"
-#include "pixel_map.h"
-#include "polyline_builder.h"
-#include "series_walk.h"
+#include "graph/gap_detector.h"
+#include "graph/graph_layout.h"
+#include "graph/graph_rules.h"
+#include "graph/graph_texts.h"
+#include "graph/graph_time.h"
+#include "graph/grid_lines.h"
+#include "graph/pixel_map.h"
+#include "graph/polyline_builder.h"
+#include "graph/series_walk.h"
 
 #include <kcmb.h>
 

@@ -1,11 +1,11 @@
 // CGraphWnd headless: its owner's messages, readings moving the time window,
 // automatic limits, closing, the context menus and their commands, the
 // limits dialog, the layout and the corner reading.
-#include "graph_layout.h"
-#include "graph_wnd.h"
-#include "limit_dlg.h"
+#include "graph/graph_layout.h"
+#include "graph/graph_wnd.h"
+#include "graph/limit_dlg.h"
 #include "test_support.h"
-#include "window_messages.h"
+#include "services/window_messages.h"
 
 #include <rangebar.h>
 

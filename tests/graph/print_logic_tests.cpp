@@ -1,10 +1,10 @@
 // The printed page and the text export without painting: the page's frame,
 // the grid's steps and labelled lines, the series on paper, the header
 // texts, the snapshot a job prints from, and the export's lines and file.
-#include "print_header.h"
-#include "print_layout.h"
-#include "print_snapshot.h"
-#include "series_export.h"
+#include "graph/print_header.h"
+#include "graph/print_layout.h"
+#include "graph/print_snapshot.h"
+#include "graph/series_export.h"
 
 #include "test_support.h"
 

@@ -1,10 +1,10 @@
 // The settings pages' rules without widgets: numbers in edits, the
 // communication page's port entries, time-out and line states, and the
 // device page's layout, spin scales, checks and stored words.
-#include "comm_rules.h"
-#include "port_choices.h"
-#include "device_page_rules.h"
-#include "value_text.h"
+#include "settings/comm_rules.h"
+#include "settings/port_choices.h"
+#include "settings/device_page_rules.h"
+#include "settings/value_text.h"
 
 #include <gtest/gtest.h>
 

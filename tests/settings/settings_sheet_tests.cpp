@@ -1,7 +1,7 @@
 // The settings sheet "Установки" and its pages driven as an operator would,
 // headless; message boxes answered by a script.
-#include "dev_config.h"
-#include "spin_button.h"
+#include "settings/dev_config.h"
+#include "settings/spin_button.h"
 
 #include "test_support.h"
 
