@@ -44,7 +44,7 @@ list(TRANSFORM kl_platform_headers PREPEND platform/include/platform/)
 set(kl_ctrl_headers rangebar.h range_format.h range_geometry.h range_model.h range_scene.h)
 list(TRANSFORM kl_ctrl_headers PREPEND rangebar/)
 
-install(FILES include/kcmb.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kcmb)
+install(FILES include/kcmb.h include/kcmb_c.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kcmb)
 install(DIRECTORY include/kcmb DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kcmb)
 install(FILES ${kl_platform_headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kcmb/platform)
 install(FILES altproto/qrvx.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/qrvx)

@@ -33,10 +33,8 @@ install(TARGETS kcmb qrvx kl_poll kl_tdf
   RUNTIME DESTINATION bin
   ARCHIVE DESTINATION lib)
 install(FILES ${kl_runtime_dlls} DESTINATION bin)
-install(FILES
-  link/kcmb.h link/kcmb_c.h link/device_info.h link/device_model.h link/link_result.h link/modbus_ascii.h
-  link/name_tables.h link/port_table.h link/register_services.h data/term_data_file.h
-  DESTINATION include/kcmb)
+install(FILES include/kcmb.h include/kcmb_c.h DESTINATION include/kcmb)
+install(DIRECTORY include/kcmb DESTINATION include/kcmb)
 install(FILES platform/include/platform/handle.h platform/include/platform/clock.h
   platform/include/platform/serial.h platform/include/platform/sync.h platform/include/platform/library.h
   DESTINATION include/kcmb/platform)

@@ -1,7 +1,7 @@
 // The C functions of kcmb_c.h over the C++ ones.
-#include "kcmb_c.h"
+#include <kcmb_c.h>
 
-#include "kcmb.h"
+#include <kcmb.h>
 
 #include <cstddef>
 
