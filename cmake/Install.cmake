@@ -49,7 +49,7 @@ list(TRANSFORM kl_ctrl_headers PREPEND rangebar/)
 # folder above is on the include path as well, so that their own
 # `#include <kcmb/...>` finds them.
 file(GLOB kl_kcmb_headers ${PROJECT_SOURCE_DIR}/include/kcmb/*.h)
-install(FILES include/kcmb.h ${kl_kcmb_headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kcmb)
+install(FILES include/kcmb.h include/kcmb_c.h ${kl_kcmb_headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kcmb)
 target_include_directories(kcmb PUBLIC $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 install(FILES ${kl_platform_headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kcmb/platform)
 install(FILES altproto/qrvx.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/qrvx)

@@ -16,13 +16,6 @@ namespace platform {
 
 namespace {
 
-std::string upper(std::string s)
-{
-    for (char& c : s)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
 bool isDigits(const std::string& s)
 {
     if (s.empty())
@@ -176,21 +169,6 @@ std::string automaticDeviceName(const std::string& file)
     if (file.compare(0, prefix.size(), prefix) != 0 || !isDigits(digits) || digits.size() > 2)
         return {};
     return "COM" + std::to_string(std::strtoul(digits.c_str(), nullptr, 10) + 1);
-}
-
-std::string canonicalDeviceName(const std::string& name)
-{
-    std::string n = name;
-    if (n.size() > 4 && n.compare(0, 4, "\\\\.\\") == 0)
-        n = n.substr(4);
-    n = upper(n);
-    if (n.size() < 4 || n.compare(0, 3, "COM") != 0 || !isDigits(n.substr(3)))
-        return {};
-    // COM03 and COM3 are one port.
-    const unsigned long number = std::strtoul(n.c_str() + 3, nullptr, 10);
-    if (number == 0 || n.size() > 12)
-        return {};
-    return "COM" + std::to_string(number);
 }
 
 std::vector<DevicePort> listDevicePorts()

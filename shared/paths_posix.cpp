@@ -60,28 +60,6 @@ std::string GetDocumentsPath()
     return fromFile.empty() ? homeFolder() : fromFile;
 }
 
-std::string ConcatPaths(const std::vector<std::string>& parts)
-{
-    std::string result;
-    for (const std::string& part : parts) {
-        if (part.empty())
-            continue;
-        if (result.empty()) {
-            result = part;
-            continue;
-        }
-        const bool endsWithSlash = result.back() == '/';
-        const bool startsWithSlash = part.front() == '/';
-        if (endsWithSlash && startsWithSlash)
-            result += part.substr(1);
-        else if (endsWithSlash || startsWithSlash)
-            result += part;
-        else
-            result += '/' + part;
-    }
-    return result;
-}
-
 bool CreateParentDirectories(const std::string& path)
 {
     const fs::path parent = fs::path(path).parent_path();

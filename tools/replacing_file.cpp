@@ -1,5 +1,8 @@
 #include "replacing_file.h"
 
+#include "platform/file.h"
+#include "write_stream.h"
+
 #include <unistd.h>
 
 #include <cerrno>
@@ -52,7 +55,7 @@ bool canReplace(const std::string& path, std::string& reason)
     fs::path folder = fs::path(target).parent_path();
     if (folder.empty())
         folder = ".";
-    if (::access(folder.c_str(), W_OK | X_OK) != 0) {
+    if (::access(folder.string().c_str(), W_OK | X_OK) != 0) {
         reason = std::strerror(errno);
         return false;
     }
@@ -75,7 +78,7 @@ bool ReplacingFile::open(const std::string& path, std::string& error)
         return false;
     }
     temporary_ = holdsOtherThanAFile(place_) ? std::string() : place_ + ".tmp";
-    stream_ = std::fopen(temporary_.empty() ? place_.c_str() : temporary_.c_str(), "wb");
+    stream_ = openWriteStream(temporary_.empty() ? place_ : temporary_);
     if (stream_ == nullptr) {
         error = std::strerror(errno);
         return false;
@@ -89,7 +92,7 @@ bool ReplacingFile::commit()
     if (stream_ == nullptr)
         return false;
     if (!committed_)
-        committed_ = std::rename(temporary_.c_str(), place_.c_str()) == 0;
+        committed_ = platform::replaceFile(temporary_, place_);
     return committed_;
 }
 

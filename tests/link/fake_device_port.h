@@ -63,7 +63,6 @@ protected:
 
     void SetUp() override
     {
-        std::filesystem::create_symlink("/dev/null", dir.file("COM3"));
         platform::registerFakeDevice("COM3", line);
         ASSERT_TRUE(KCInit());
         HandleGuard guard = KCOpenPort("COM3", 5);

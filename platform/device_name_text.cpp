@@ -1,0 +1,28 @@
+// The spelling of COM names, the same on every system.
+#include "platform/device_names.h"
+
+#include <cctype>
+#include <cstdlib>
+
+namespace platform {
+
+std::string canonicalDeviceName(const std::string& name)
+{
+    std::string n = name;
+    if (n.size() > 4 && n.compare(0, 4, "\\\\.\\") == 0)
+        n = n.substr(4);
+    for (char& c : n)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (n.size() < 4 || n.compare(0, 3, "COM") != 0)
+        return {};
+    for (std::size_t i = 3; i < n.size(); ++i)
+        if (!std::isdigit(static_cast<unsigned char>(n[i])))
+            return {};
+    // COM03 and COM3 are one port.
+    const unsigned long number = std::strtoul(n.c_str() + 3, nullptr, 10);
+    if (number == 0 || n.size() > 12)
+        return {};
+    return "COM" + std::to_string(number);
+}
+
+}  // namespace platform
