@@ -274,7 +274,10 @@ void MqttPublisher::serve()
     int rc = MOSQ_ERR_SUCCESS;
     if ((events & (POLLIN | POLLERR | POLLHUP)) != 0)
         rc = mosquitto_loop_read(client_, 1);
-    if (rc == MOSQ_ERR_SUCCESS && takeConnack() && (events & POLLOUT) != 0)
+    // A refusal comes with the connection's end: its answer is taken up first.
+    if (!takeConnack())
+        return;
+    if (rc == MOSQ_ERR_SUCCESS && (events & POLLOUT) != 0)
         rc = mosquitto_loop_write(client_, 1);
     if (rc == MOSQ_ERR_SUCCESS && socketOpen_)
         rc = mosquitto_loop_misc(client_);

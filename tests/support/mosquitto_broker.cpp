@@ -3,6 +3,7 @@
 #include "tdf_builder.h"
 
 #include <netinet/in.h>
+#include <pwd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -24,6 +25,12 @@ bool accepts(int port)
     const bool connected = ::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
     ::close(s);
     return connected;
+}
+
+std::string userName()
+{
+    const passwd* user = ::getpwuid(::geteuid());
+    return user != nullptr ? user->pw_name : "root";
 }
 
 }  // namespace
@@ -51,6 +58,9 @@ MosquittoBroker::MosquittoBroker(const std::string& user, const std::string& pas
         throw std::runtime_error("mosquitto_passwd: " + made.err);
     std::ofstream(dir_.file("mosquitto.conf"))
         << "listener " << port_ << " 127.0.0.1\n"
+        // Started by root it would run as the user mosquitto, who may not
+        // read the test's folder; it stays the user who starts it.
+        << "user " << userName() << "\n"
         << "allow_anonymous false\n"
         << "password_file " << dir_.file("passwords") << "\n"
         << "persistence true\n"

@@ -122,7 +122,8 @@ TEST_F(KlPollMqttTest, EveryReadingArrivesInOrderWithTheValuesLogged)
     EXPECT_EQ(jsonField(device.back(), "state"), "offline");
     EXPECT_EQ(jsonField(device.back(), "reason"), "logger stopped");
     ASSERT_TRUE(waitFor([&] { return !subscriber->payloads("kl/test/status").empty(); }));
-    EXPECT_EQ(jsonField(subscriber->payloads("kl/test/status").back(), "reason"), "logger stopped");
+    EXPECT_EQ(jsonField(subscriber->payloads("kl/test/status").back(), "reason"), "logger stopped")
+        << ::testing::PrintToString(subscriber->payloads("kl/test/status"));
     EXPECT_NE(err().find("MQTT: отправлено показаний: 40, отброшено при переполнении очереди: 0, не отправлено: 0"),
               std::string::npos)
         << err();
