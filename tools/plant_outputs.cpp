@@ -96,8 +96,10 @@ bool PlantOutputs::start(const PollOptions& poll, std::string& error)
         settings.qos = options_.qos;
         settings.bound = static_cast<std::size_t>(options_.bound);
         parts_->publisher = std::make_unique<MqttPublisher>(settings);
-        if (!parts_->publisher->start(kConnectWaitMs, error))
+        if (!parts_->publisher->start(kConnectWaitMs, error)) {
+            parts_->publisher.reset();
             return false;
+        }
         parts_->fanOut.add(parts_->publisher.get());
     }
     if (options_.modbusTcp) {

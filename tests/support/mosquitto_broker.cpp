@@ -57,6 +57,7 @@ MosquittoBroker::MosquittoBroker(const std::string& user, const std::string& pas
     if (made.status != 0)
         throw std::runtime_error("mosquitto_passwd: " + made.err);
     std::ofstream(dir_.file("mosquitto.conf"))
+        << "per_listener_settings false\n"
         << "listener " << port_ << " 127.0.0.1\n"
         // Started by root it would run as the user mosquitto, who may not
         // read the test's folder; it stays the user who starts it.
@@ -72,6 +73,33 @@ MosquittoBroker::MosquittoBroker(const std::string& user, const std::string& pas
 }
 
 MosquittoBroker::~MosquittoBroker() { stop(); }
+
+std::string MosquittoBroker::addTlsListener()
+{
+    const std::string ca = dir_.file("ca.pem");
+    const std::string caKey = dir_.file("ca.key");
+    const std::string key = dir_.file("server.key");
+    const std::string request = dir_.file("server.csr");
+    const std::string certificate = dir_.file("server.pem");
+    const std::string extensions = dir_.file("server.ext");
+    std::ofstream(extensions) << "subjectAltName=DNS:localhost,IP:127.0.0.1\n";
+    const std::vector<std::vector<std::string>> steps = {
+        {"/usr/bin/openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", caKey, "-out", ca, "-days",
+         "2", "-subj", "/CN=KL test CA"},
+        {"/usr/bin/openssl", "req", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", request, "-subj",
+         "/CN=localhost"},
+        {"/usr/bin/openssl", "x509", "-req", "-in", request, "-CA", ca, "-CAkey", caKey, "-CAcreateserial", "-out",
+         certificate, "-days", "2", "-extfile", extensions},
+    };
+    for (const auto& step : steps)
+        if (runProgram(step).status != 0)
+            return {};
+    tlsPort_ = freeTcpPort();
+    std::ofstream(dir_.file("mosquitto.conf"), std::ios::app)
+        << "listener " << tlsPort_ << " 127.0.0.1\n"
+        << "cafile " << ca << "\ncertfile " << certificate << "\nkeyfile " << key << "\n";
+    return ca;
+}
 
 bool MosquittoBroker::start()
 {

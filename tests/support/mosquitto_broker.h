@@ -30,6 +30,13 @@ public:
     // Ends the broker (SIGTERM: it saves its store) and waits for its end.
     void stop();
 
+    // Adds a TLS listener on a free port, with a certificate authority and a
+    // server certificate for localhost and 127.0.0.1 made by openssl; takes
+    // effect at the next start. Returns the CA's certificate file, or an
+    // empty text when openssl failed.
+    std::string addTlsListener();
+    int tlsPort() const { return tlsPort_; }
+
     int port() const { return port_; }
     std::string url() const { return "mqtt://127.0.0.1:" + std::to_string(port_); }
     // What the broker said, for failure messages.
@@ -38,6 +45,7 @@ public:
 private:
     TempDir dir_;
     int port_;
+    int tlsPort_ = -1;
     std::unique_ptr<ChildProcess> process_;
 };
 

@@ -200,6 +200,37 @@ TEST_F(KlPollMqttTest, BeyondTheBoundTheOldestReadingsOfAnOutageAreDroppedAndCou
         EXPECT_TRUE(sameValues(received[i], printed[i + static_cast<std::size_t>(dropped)])) << i;
 }
 
+TEST_F(KlPollMqttTest, TheDevicesStatusFollowsTheLine)
+{
+    auto sim = std::make_unique<SimProcess>(devices.path(), std::vector<std::string>{"--device", "type=3,serial=2417"});
+    ChildProcess logging(logger({"--attempts", "1", "--timeout", "100"}), work.file("out"), work.file("err"));
+    const auto stateIs = [&](const std::string& state, const std::string& reason) {
+        return waitFor(
+            [&] {
+                const auto status = subscriber->payloads("kl/test/1/status");
+                return !status.empty() && jsonField(status.back(), "state") == state
+                    && jsonField(status.back(), "reason") == reason;
+            },
+            std::chrono::seconds(20));
+    };
+    ASSERT_TRUE(stateIs("online", "")) << err();
+    sim->pause();
+    EXPECT_TRUE(stateIs("offline", "device silent")) << err();
+    sim->resume();
+    EXPECT_TRUE(stateIs("online", "")) << err();
+    sim->kill();
+    EXPECT_TRUE(stateIs("offline", "port lost")) << err();
+    sim = std::make_unique<SimProcess>(devices.path(), std::vector<std::string>{"--device", "type=3,serial=2417"});
+    EXPECT_TRUE(stateIs("online", "")) << err();
+    // Each change once, retained for a subscriber that comes later.
+    EXPECT_EQ(subscriber->payloads("kl/test/1/status").size(), 5u)
+        << ::testing::PrintToString(subscriber->payloads("kl/test/1/status"));
+    MqttSubscriber later(broker.port(), kUser, kPassword, "kl/test/1/status");
+    ASSERT_TRUE(waitFor([&] { return !later.messages().empty(); }));
+    EXPECT_TRUE(later.messages().front().retained);
+    EXPECT_EQ(jsonField(later.messages().front().payload, "state"), "online");
+}
+
 TEST_F(KlPollMqttTest, ALoggerKilledLeavesItsLastWillOffline)
 {
     SimProcess sim(devices.path(), {"--device", "type=3,serial=2417"});
@@ -214,6 +245,33 @@ TEST_F(KlPollMqttTest, ALoggerKilledLeavesItsLastWillOffline)
         },
         std::chrono::seconds(10)));
     EXPECT_EQ(jsonField(subscriber->payloads("kl/test/status").back(), "reason"), "logger lost");
+}
+
+TEST_F(KlPollMqttTest, OverTlsTheBrokerIsCheckedAgainstTheCaFile)
+{
+    const std::string ca = broker.addTlsListener();
+    ASSERT_FALSE(ca.empty()) << "openssl";
+    ASSERT_TRUE(broker.start()) << broker.log();
+    subscriber = std::make_unique<MqttSubscriber>(broker.port(), kUser, kPassword, "kl/test/#");
+    ASSERT_TRUE(waitFor([&] { return subscriber->subscribed(); }, std::chrono::seconds(10)));
+    SimProcess sim(devices.path(), {"--device", "type=3,serial=2417"});
+    const std::string url = "mqtts://localhost:" + std::to_string(broker.tlsPort());
+    {
+        ChildProcess logging(poll({"--period", "20", "--count", "10", "--mqtt", url, "--mqtt-ca", ca,
+                                   "--mqtt-credentials", work.file("credentials"), "--mqtt-topic", "kl/test"}),
+                             work.file("out"), work.file("err"));
+        ASSERT_EQ(logging.wait(std::chrono::seconds(30)).value_or(-1), 0) << err();
+        EXPECT_TRUE(waitFor([&] { return readingsReceived().size() == 10; })) << err();
+    }
+    // Without the CA file the system's authorities do not know the broker:
+    // the logger logs on and says that the broker is out of reach.
+    ChildProcess logging(poll({"--period", "20", "--count", "10", "--mqtt", url, "--mqtt-credentials",
+                               work.file("credentials"), "--mqtt-topic", "kl/test"}),
+                         work.file("out"), work.file("err"));
+    ASSERT_EQ(logging.wait(std::chrono::seconds(30)).value_or(-1), 0) << err();
+    EXPECT_NE(err().find("нет связи с брокером"), std::string::npos) << err();
+    EXPECT_NE(err().find("не отправлено: 10"), std::string::npos) << err();
+    EXPECT_EQ(readingsReceived().size(), 10u);
 }
 
 TEST_F(KlPollMqttTest, AWrongPasswordStopsTheLoggerAtStartWithAClearMessage)
