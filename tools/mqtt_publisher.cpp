@@ -159,8 +159,12 @@ void MqttPublisher::finish(std::uint32_t waitMs)
                          offlineJson(OfflineReason::LoggerStopped, now), true});
         queue_.push({loggerStatusTopic(settings_.prefix), offlineJson(OfflineReason::LoggerStopped, now), true});
         wake();
-        changed_.wait_for(lock, std::chrono::milliseconds(waitMs),
-                          [this] { return !connected_ || (queue_.empty() && inFlight_ == 0); });
+        // Everything acknowledged before the goodbye: a reply left unread
+        // when the socket closes makes it end with a reset, and the broker
+        // may then drop the goodbye and publish the last will.
+        changed_.wait_for(lock, std::chrono::milliseconds(waitMs), [this] {
+            return !connected_ || (queue_.empty() && inFlight_ == 0 && !statusesInFlight_);
+        });
         stopping_ = true;
     }
     wake();
@@ -196,6 +200,8 @@ void MqttPublisher::onPublish(mosquitto*, void* self, int mid)
     auto* publisher = static_cast<MqttPublisher*>(self);
     if (publisher->unacknowledged_.erase(mid) != 0)
         ++publisher->sent_;
+    else
+        publisher->statusesUnacknowledged_.erase(mid);
 }
 
 void MqttPublisher::run()
@@ -313,8 +319,11 @@ bool MqttPublisher::takeConnack()
     retryDelayMs_ = kFirstRetryMs;
     const std::string online = onlineJson(std::chrono::system_clock::now());
     const std::string topic = loggerStatusTopic(settings_.prefix);
-    mosquitto_publish(client_, nullptr, topic.c_str(), static_cast<int>(online.size()), online.data(), kStatusQos,
-                      true);
+    int mid = 0;
+    if (mosquitto_publish(client_, &mid, topic.c_str(), static_cast<int>(online.size()), online.data(), kStatusQos,
+                          true)
+        == MOSQ_ERR_SUCCESS)
+        statusesUnacknowledged_.insert(mid);
     std::lock_guard<std::mutex> lock(mutex_);
     connected_ = true;
     outcome_ = Outcome::Connected;
@@ -343,15 +352,16 @@ void MqttPublisher::pump()
                                          message.payload.data(), qos, message.retained);
         if (rc != MOSQ_ERR_SUCCESS)
             break;
-        if (!message.retained) {
-            if (qos > 0)
-                unacknowledged_.insert(mid);
-            else
-                ++sent_;
-        }
+        if (message.retained)
+            statusesUnacknowledged_.insert(mid);
+        else if (qos > 0)
+            unacknowledged_.insert(mid);
+        else
+            ++sent_;
         queue_.pop();
     }
     inFlight_ = static_cast<int>(unacknowledged_.size());
+    statusesInFlight_ = !statusesUnacknowledged_.empty();
     changed_.notify_all();
 }
 

@@ -110,6 +110,7 @@ private:
     std::uint32_t retryDelayMs_;
     std::chrono::steady_clock::time_point nextTry_;
     std::set<int> unacknowledged_;  // message ids of readings sent with QoS 1 or 2
+    std::set<int> statusesUnacknowledged_;
     std::optional<int> connack_;    // the broker's answer, taken up after the library's call
     bool outageSaid_ = false;
 
@@ -118,7 +119,8 @@ private:
     OutgoingQueue queue_;
     bool connected_ = false;
     bool stopping_ = false;
-    int inFlight_ = 0;
+    int inFlight_ = 0;  // readings sent and not acknowledged
+    bool statusesInFlight_ = false;
     Outcome outcome_ = Outcome::Pending;
     int refusal_ = 0;
     std::map<int, v2DeviceInfo> devices_;
