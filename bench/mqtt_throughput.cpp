@@ -71,7 +71,8 @@ int main(int argc, char** argv)
     // At 115200 baud the line keeps the 20 ms period (at 19200 a cycle
     // takes about 27 ms of line time).
     SimProcess sim(devices.path(), {"--device", "type=3,serial=2417,baud=8"});
-    ChildProcess logger({KL_POLL_PATH, "COM1", "--baud", "8", "--period", "20", "--mqtt", broker.url(), "--mqtt-topic", "kl/bench"},
+    ChildProcess logger({KL_POLL_PATH, "COM1", "--baud", "8", "--period", "20", "--mqtt", broker.url(),
+                         "--mqtt-topic", "kl/bench"},
                         work.file("out"), work.file("err"));
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
     logger.signal(SIGTERM);
@@ -89,7 +90,9 @@ int main(int argc, char** argv)
         delays.push_back(arrived - taken);
     }
     std::sort(delays.begin(), delays.end());
-    const auto at = [&](double q) { return delays.empty() ? -1 : delays[static_cast<std::size_t>(q * (delays.size() - 1))]; };
+    const auto at = [&](double q) {
+        return delays.empty() ? -1 : delays[static_cast<std::size_t>(q * static_cast<double>(delays.size() - 1))];
+    };
     std::printf("%d s at 20 ms: logged %zu, received %zu, lost %lld\n", seconds, logged, delays.size(),
                 static_cast<long long>(logged) - static_cast<long long>(delays.size()));
     std::printf("delay from the reading's time stamp to the subscriber: median %lld ms, p99 %lld ms, max %lld ms\n",

@@ -267,7 +267,8 @@ void MqttPublisher::serve()
     }
     int timeout = kServeEveryMs;
     if (!socketOpen_) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(nextTry_ - std::chrono::steady_clock::now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(nextTry_ - std::chrono::steady_clock::now());
         timeout = static_cast<int>(std::clamp<long long>(left.count(), 0, kServeEveryMs));
     }
     ::poll(fds, count, timeout);

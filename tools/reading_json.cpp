@@ -77,7 +77,8 @@ std::string readingJson(int address, const PollReading& reading, const v2DeviceI
         + ",\"temperature\":" + std::to_string(reading.words[mode]) + ",\"emissivity\":" + emissivity
         + ",\"quantum\":" + std::to_string(reading.words[4]) + ",\"mode\":" + std::to_string(mode)
         + ",\"serial\":" + quoted(device.serial, sizeof device.serial, true) + ",\"type\":"
-        + quoted(getDeviceName(device.type), std::string::npos, false) + ",\"typeCode\":" + std::to_string(device.type) + "}";
+        + quoted(getDeviceName(device.type), std::string::npos, false)
+        + ",\"typeCode\":" + std::to_string(device.type) + "}";
 }
 
 std::string onlineJson(std::chrono::system_clock::time_point time)
