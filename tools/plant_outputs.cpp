@@ -92,7 +92,10 @@ bool PlantOutputs::start(const PollOptions& poll, std::string& error)
         settings.credentials = *credentials;
         const std::string host = hostName();
         settings.prefix = options_.topicPrefix.empty() ? defaultTopicPrefix(host, poll.port) : options_.topicPrefix;
-        settings.clientId = "kl_poll-" + topicLevel(host) + "-" + topicLevel(poll.port);
+        // Unique per process: a broker drops the older of two clients of one
+        // name, and two loggers of one name would keep dropping each other.
+        settings.clientId =
+            "kl_poll-" + topicLevel(host) + "-" + topicLevel(poll.port) + "-" + std::to_string(::getpid());
         settings.qos = options_.qos;
         settings.bound = static_cast<std::size_t>(options_.bound);
         parts_->publisher = std::make_unique<MqttPublisher>(settings);

@@ -140,6 +140,31 @@ TEST_F(KlPollMqttTest, CredentialsComeFromTheEnvironmentWithoutAFile)
     EXPECT_TRUE(waitFor([&] { return readingsReceived().size() == 5; })) << err();
 }
 
+TEST_F(KlPollMqttTest, TwoLoggersOfOneMachineAndPortNameDoNotDisplaceEachOther)
+{
+    // COM1 of two device folders: two lines that the machine names alike.
+    testing_support::TempDir otherDevices;
+    SimProcess sim(devices.path(), {"--device", "type=3,serial=2417"});
+    SimProcess otherSim(otherDevices.path(), {"--device", "type=3,serial=9999"});
+    ChildProcess first(logger({"--count", "60"}), work.file("out"), work.file("err"));
+    std::unique_ptr<ChildProcess> second;
+    {
+        testing_support::ScopedEnv otherLine("KL_DEVICE_DIR", otherDevices.path());
+        second = std::make_unique<ChildProcess>(
+            poll({"--period", "20", "--count", "60", "--mqtt", broker.url(), "--mqtt-credentials",
+                  work.file("credentials"), "--mqtt-topic", "kl/test/other"}),
+            work.file("out2"), work.file("err2"));
+    }
+    ASSERT_EQ(first.wait(std::chrono::seconds(30)).value_or(-1), 0) << err();
+    ASSERT_EQ(second->wait(std::chrono::seconds(30)).value_or(-1), 0) << readAll(work.file("err2"));
+    for (const std::string& text : {err(), readAll(work.file("err2"))}) {
+        EXPECT_EQ(text.find("нет связи"), std::string::npos) << text;
+        EXPECT_NE(text.find("отправлено показаний: 60, отброшено при переполнении очереди: 0, не отправлено: 0"),
+                  std::string::npos)
+            << text;
+    }
+}
+
 TEST_F(KlPollMqttTest, ReadingsTakenWhileTheBrokerIsAwayArriveOnceItIsBack)
 {
     SimProcess sim(devices.path(), {"--device", "type=3,serial=2417"});
