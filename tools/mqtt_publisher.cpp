@@ -18,8 +18,6 @@ namespace tools {
 
 namespace {
 
-constexpr std::uint32_t kFirstRetryMs = 500;
-constexpr std::uint32_t kLongestRetryMs = 30000;
 constexpr int kKeepAliveSeconds = 30;
 // The network thread looks at the keep-alive at least this often.
 constexpr int kServeEveryMs = 250;
@@ -45,7 +43,7 @@ struct LibraryInit {
 }  // namespace
 
 MqttPublisher::MqttPublisher(Settings settings)
-    : settings_(std::move(settings)), retryDelayMs_(kFirstRetryMs), queue_(settings_.bound)
+    : settings_(std::move(settings)), queue_(settings_.bound)
 {
     static LibraryInit init;
     int fds[2];
@@ -241,8 +239,7 @@ void MqttPublisher::connect()
 void MqttPublisher::unreachable(const std::string& reason)
 {
     socketOpen_ = false;
-    nextTry_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(retryDelayMs_);
-    retryDelayMs_ = std::min(retryDelayMs_ * 2, kLongestRetryMs);
+    nextTry_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(backoff_.nextWaitMs());
     std::lock_guard<std::mutex> lock(mutex_);
     connected_ = false;
     if (outcome_ == Outcome::Pending)
@@ -317,7 +314,7 @@ bool MqttPublisher::takeConnack()
         unreachable(refusalText(rc));
         return false;
     }
-    retryDelayMs_ = kFirstRetryMs;
+    backoff_.connected();
     const std::string online = onlineJson(std::chrono::system_clock::now());
     const std::string topic = loggerStatusTopic(settings_.prefix);
     int mid = 0;

@@ -3,24 +3,24 @@
 // The polling thread hands each reading and change of state over and goes
 // on at once: the message is put in an OutgoingQueue, and a network thread of
 // the publisher's own owns the connection and sends from the queue in order,
-// with QoS 1 by default (at least once: after a reconnect a message the broker
-// had not acknowledged is sent again), at most kWindow unacknowledged at a time. Statuses are
-// retained. The logger's own status (PREFIX/status) is "online" while it is
+// with QoS 1 by default (at least once: after a reconnect a message the
+// broker had not acknowledged is sent again), at most kWindow readings
+// unacknowledged at a time. Statuses are retained. The logger's own status (PREFIX/status) is "online" while it is
 // connected; its last will, which the broker publishes when the connection
 // dies without a goodbye (the logger killed, the machine gone), is "offline"
 // with the reason "logger lost".
 //
 // While the broker is away the readings wait in the queue, up to its bound
 // (the oldest dropped beyond it, and counted), and the network thread tries
-// to connect again after 0.5 s, then after twice as long each time, up to
-// 30 s; once connected it sends the current state of every device and what
-// waited, in order.
+// to connect again after the waits of a ReconnectBackoff; once connected it
+// sends the current state of every device and what waited, in order.
 #pragma once
 
 #include "broker_url.h"
 #include "credentials.h"
 #include "outgoing_queue.h"
 #include "reading_sink.h"
+#include "reconnect_backoff.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -107,7 +107,7 @@ private:
     // Only the network thread touches these.
     bool socketOpen_ = false;
     bool triedBefore_ = false;
-    std::uint32_t retryDelayMs_;
+    ReconnectBackoff backoff_;
     std::chrono::steady_clock::time_point nextTry_;
     std::set<int> unacknowledged_;  // message ids of readings sent with QoS 1 or 2
     std::set<int> statusesUnacknowledged_;

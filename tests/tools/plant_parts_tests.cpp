@@ -7,6 +7,7 @@
 #include "outgoing_queue.h"
 #include "plant_options.h"
 #include "reading_json.h"
+#include "reconnect_backoff.h"
 #include "register_blocks.h"
 
 #include "test_support.h"
@@ -202,6 +203,18 @@ TEST(OutgoingQueue, BeyondTheBoundTheOldestReadingGoesAndStatusesStay)
     queue.push({"d/1", "r6", false});
     EXPECT_EQ(drain(queue), std::vector<std::string>{"r6"});
     EXPECT_EQ(queue.dropped(), 2);
+}
+
+TEST(ReconnectBackoff, DoublesUpToHalfAMinuteAndStartsAgainOnceConnected)
+{
+    tools::ReconnectBackoff backoff;
+    std::vector<std::uint32_t> waits;
+    for (int i = 0; i < 9; ++i)
+        waits.push_back(backoff.nextWaitMs());
+    EXPECT_EQ(waits, (std::vector<std::uint32_t>{500, 1000, 2000, 4000, 8000, 16000, 30000, 30000, 30000}));
+    backoff.connected();
+    EXPECT_EQ(backoff.nextWaitMs(), 500u);
+    EXPECT_EQ(backoff.nextWaitMs(), 1000u);
 }
 
 TEST(RegisterBlocks, EachDeviceAtItsDocumentedRegisters)
