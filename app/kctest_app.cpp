@@ -1,9 +1,10 @@
 #include "kctest_app.h"
 
-#include "device_session.h"
-#include "kctest_dlg.h"
-#include "qrvx_dlg.h"
-#include "qsettings_backend.h"
+#include "session/device_session.h"
+#include "session/qrvx_session.h"
+#include "windows/kctest_dlg.h"
+#include "windows/qrvx_dlg.h"
+#include "services/qsettings_backend.h"
 
 #include "platform/library.h"
 #include "platform/message_box.h"
@@ -77,7 +78,8 @@ int CKCTestApp::run(const QString& seriesFile)
     if (qrvxModule_ != nullptr) {
         QSettingsBackend top;
         QSettingsBackend qrvx("QRVX");
-        CQRVXDlg window(top, qrvx, qrvxModule_);
+        QrvxSession session(qrvxModule_);
+        CQRVXDlg window(session, top, qrvx);
         runMainWindow(window);
     } else {
         QSettingsBackend store;

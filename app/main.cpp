@@ -1,7 +1,7 @@
 // kl_s: the operator's program for digital infrared pyrometers.
 #include "kctest_app.h"
-#include "qt_message_box.h"
-#include "translations.h"
+#include "services/qt_message_box.h"
+#include "services/translations.h"
 
 #include <QApplication>
 

@@ -2,14 +2,14 @@
 // on the configured port (COM1 by default), opens the temperature graph,
 // waits for readings and saves a picture of both windows side by side. Used
 // to keep the README's picture true.
-#include "device_session.h"
-#include "kctest_dlg.h"
-#include "qsettings_backend.h"
+#include "session/device_session.h"
+#include "windows/kctest_dlg.h"
+#include "services/qsettings_backend.h"
 #include "kctest_app.h"
 
 #include <kcmb.h>
 
-#include "graph_wnd.h"
+#include "graph/graph_wnd.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

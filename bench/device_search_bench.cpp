@@ -6,7 +6,7 @@
 //   and addresses, one at the last speed and the highest address a device
 //   may have (247): each must be found once.
 // Each case runs one search of about three minutes.
-#include "device_search.h"
+#include "settings/device_search.h"
 
 #include "test_support.h"
 

@@ -3,8 +3,8 @@
 // automatic limits over the whole full series, a drag of the time ruler's
 // window across the full series, and for comparison the same series drawn as
 // one plain polyline of all its points.
-#include "graph_wnd.h"
-#include "window_messages.h"
+#include "graph/graph_wnd.h"
+#include "services/window_messages.h"
 
 #include <rangebar.h>
 

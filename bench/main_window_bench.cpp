@@ -2,10 +2,10 @@
 // second, the user-interface thread's time to handle one reading (series,
 // result file, display) with an almost full series, the time from connecting
 // to the first reading, and the program's CPU use.
-#include "device_session.h"
-#include "kctest_dlg.h"
-#include "series_recorder.h"
-#include "stored_settings.h"
+#include "session/device_session.h"
+#include "windows/kctest_dlg.h"
+#include "session/series_recorder.h"
+#include "session/stored_settings.h"
 
 #include "test_support.h"
 

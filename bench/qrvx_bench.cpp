@@ -19,8 +19,8 @@
 //   UI ms/value     the user-interface thread's CPU time per value shown
 #include <qrvx.h>
 
-#include "graph_wnd.h"
-#include "qrvx_dlg.h"
+#include "graph/graph_wnd.h"
+#include "windows/qrvx_dlg.h"
 
 #include "test_support.h"
 
@@ -333,23 +333,26 @@ public:
         QDir::setCurrent(QString::fromStdString(work_.path()));
         top_.values["Port"] = "COM3";
         top_.values["Period"] = 0;
-        window_ = std::make_unique<CQRVXDlg>(top_, qrvx_, module_);
+        session_ = std::make_unique<QrvxSession>(module_);
+        window_ = std::make_unique<CQRVXDlg>(*session_, top_, qrvx_);
         window_->show();
-        QObject::connect(&window_->session(), &QrvxSession::valueReceived,
+        QObject::connect(session_.get(), &QrvxSession::valueReceived,
                          [this](const QString&, int value, long) { shown_.push_back(value); });
     }
     ~ConnectedWindow()
     {
         window_.reset();
+        session_.reset();
         platform::freeLibrary(module_);
         QDir::setCurrent(previousDir_);
     }
 
     CQRVXDlg& window() { return *window_; }
+    QrvxSession& session() { return *session_; }
     bool connect()
     {
         window_->findChild<QPushButton*>("connectButton")->click();
-        return window_->session().isConnected();
+        return session_->isConnected();
     }
     void send(const std::string& bytes) { peer_.write(bytes); }
     const std::vector<int>& shown() const { return shown_; }
@@ -363,6 +366,7 @@ private:
     BenchSettings top_;
     BenchSettings qrvx_;
     void* module_;
+    std::unique_ptr<QrvxSession> session_;
     std::unique_ptr<CQRVXDlg> window_;
     std::vector<int> shown_;
 };
@@ -397,7 +401,7 @@ void BM_WindowAtFastestLine(benchmark::State& state)
         return;
     }
     // Reading has started; values are handled once the event loop runs.
-    TermDataFile* series = window.session().series();
+    TermDataFile* series = w.session().series();
     constexpr long kPrefill = 120000;
     for (long i = 0; i < kPrefill; ++i)
         series->Add(-10 * (kPrefill - i), 1000 + i % 50, 0);
@@ -427,7 +431,7 @@ void BM_WindowAtFastestLine(benchmark::State& state)
     state.counters["lost %"] = values > 0 ? 100.0 * static_cast<double>(lost) / static_cast<double>(values + lost) : 0;
     state.counters["UI ms/value"] = values > 0 ? 1000.0 * ui / static_cast<double>(values) : 0;
     state.counters["UI CPU %"] = 100.0 * ui / wall;
-    state.counters["saving"] = window.session().saveResults() ? 1 : 0;
+    state.counters["saving"] = w.session().savesResults() ? 1 : 0;
 }
 
 BENCHMARK(BM_DecodeSaturatedStream)->Unit(benchmark::kMicrosecond)->MinTime(3.0)->UseRealTime();

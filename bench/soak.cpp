@@ -7,7 +7,7 @@
 // the faults, and how soon readings came back after the port returned.
 //
 //   build/bench/soak [SECONDS]        (not run by ctest)
-#include "device_session.h"
+#include "session/device_session.h"
 
 #include "test_support.h"
 
@@ -81,10 +81,10 @@ public:
 
     int run()
     {
-        LinkOptions options;
-        options.portName = "COM1";
-        options.periodMs = kPeriodMs;
-        if (!session_.connectDevice(options)) {
+        StoredSettings settings;
+        settings.comm.portName = "COM1";
+        settings.program.periodMs = kPeriodMs;
+        if (!session_.connectDevice(settings)) {
             std::fprintf(stderr, "soak: COM1 does not open\n");
             return 1;
         }

@@ -36,25 +36,21 @@ install(TARGETS ${kl_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 # Each library's headers go to a folder of their own, which is the include
 # directory its package gives: `#include <kcmb.h>`, `<qrvx.h>`, `<rangebar.h>`.
-# kcmb.h brings the platform headers of the handles, times and events its
-# callers pass (and that a QRVX caller creates), under platform/, with the
-# loader that finds libqrvx.so as the program does.
-set(kl_kcmb_headers
-  link/kcmb.h
-  link/device_info.h
-  link/device_model.h
-  link/link_result.h
-  link/modbus_ascii.h
-  link/name_tables.h
-  link/port_table.h
-  link/register_services.h
-  data/term_data_file.h)
+# kcmb.h (with the headers of include/kcmb/ it gathers) brings the platform
+# headers of the handles, times and events its callers pass (and that a QRVX
+# caller creates), under platform/, with the loader that finds libqrvx.so as
+# the program does.
 set(kl_platform_headers handle.h clock.h serial.h sync.h library.h)
 list(TRANSFORM kl_platform_headers PREPEND platform/include/platform/)
 set(kl_ctrl_headers rangebar.h range_format.h range_geometry.h range_model.h range_scene.h)
 list(TRANSFORM kl_ctrl_headers PREPEND rangebar/)
 
-install(FILES ${kl_kcmb_headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kcmb)
+# The exported headers lie flat beside kcmb.h, where they always have; the
+# folder above is on the include path as well, so that their own
+# `#include <kcmb/...>` finds them.
+file(GLOB kl_kcmb_headers ${PROJECT_SOURCE_DIR}/include/kcmb/*.h)
+install(FILES include/kcmb.h ${kl_kcmb_headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kcmb)
+target_include_directories(kcmb PUBLIC $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 install(FILES ${kl_platform_headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kcmb/platform)
 install(FILES altproto/qrvx.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/qrvx)
 install(FILES ${kl_ctrl_headers} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kl_ctrl)

@@ -8,12 +8,12 @@
 //   versions 1 and 3: DeviceInfo (34 bytes) at 22, count at 56, records from
 //                     60 of 8 bytes (time, temperature, emissivity) or of 12
 //                     bytes (100-ns time stamp, temperature, emissivity).
-#include "term_data_file.h"
+#include <kcmb/term_data_file.h>
 
 #include "Shared.h"
 #include "platform/file.h"
 #include "platform/message_box.h"
-#include "port_table.h"
+#include <kcmb/port_table.h>
 
 #include <algorithm>
 #include <climits>

@@ -1,4 +1,4 @@
-#include "term_data_file.h"
+#include <kcmb/term_data_file.h>
 
 #include <cstdlib>
 #include <cstring>

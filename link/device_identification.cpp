@@ -1,8 +1,8 @@
 // getDeviceInfo: the identification registers 0 to 24 and the type byte,
 // decoded into a DeviceInfo.
-#include "register_services.h"
+#include <kcmb/register_services.h>
 
-#include "modbus_ascii.h"
+#include <kcmb/modbus_ascii.h>
 #include "platform/clock.h"
 
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "device_info.h"
+#include <kcmb/device_info.h>
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "device_model.h"
+#include <kcmb/device_model.h>
 
 namespace {
 

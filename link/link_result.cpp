@@ -1,7 +1,7 @@
-#include "link_result.h"
+#include <kcmb/link_result.h>
 
-#include "modbus_ascii.h"
-#include "name_tables.h"
+#include <kcmb/modbus_ascii.h>
+#include <kcmb/name_tables.h>
 
 namespace kc {
 

@@ -8,8 +8,8 @@
 // The receive side is switched (DTR/RTS) only once the request has left the
 // line. A frame equal to the request is the echo of a two-wire line, and a
 // reply is believed only when it answers what was asked.
-#include "modbus_ascii.h"
-#include "port_table.h"
+#include <kcmb/modbus_ascii.h>
+#include <kcmb/port_table.h>
 
 #include "Shared.h"
 #include "platform/serial.h"

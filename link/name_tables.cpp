@@ -1,4 +1,4 @@
-#include "name_tables.h"
+#include <kcmb/name_tables.h>
 
 #include <cstddef>
 

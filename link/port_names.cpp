@@ -1,4 +1,4 @@
-#include "port_table.h"
+#include <kcmb/port_table.h>
 
 #include <cctype>
 #include <cstdio>

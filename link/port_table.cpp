@@ -1,6 +1,6 @@
-#include "port_table.h"
+#include <kcmb/port_table.h>
 
-#include "device_model.h"
+#include <kcmb/device_model.h>
 
 #include "platform/device_names.h"
 #include "platform/serial.h"

@@ -1,6 +1,6 @@
-#include "register_services.h"
+#include <kcmb/register_services.h>
 
-#include "modbus_ascii.h"
+#include <kcmb/modbus_ascii.h>
 
 #include "Shared.h"
 

@@ -1,7 +1,7 @@
 // kl_render_icon OUTDIR SIZE...: writes the program's icon, drawn by the same
 // code as the windows' icon, as OUTDIR/hicolor/<n>x<n>/apps/kl_s.png for each
 // size, the layout of the desktop's icon theme.
-#include "app_icon.h"
+#include "services/app_icon.h"
 
 #include <QDir>
 #include <QGuiApplication>

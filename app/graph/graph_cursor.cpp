@@ -1,4 +1,4 @@
-#include "graph_cursor.h"
+#include "graph/graph_cursor.h"
 
 #include <QPainter>
 #include <QPixmap>

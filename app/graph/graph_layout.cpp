@@ -1,4 +1,4 @@
-#include "graph_layout.h"
+#include "graph/graph_layout.h"
 
 #include <algorithm>
 

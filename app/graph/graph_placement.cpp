@@ -1,6 +1,6 @@
-#include "graph_placement.h"
+#include "graph/graph_placement.h"
 
-#include "settings_backend.h"
+#include "session/settings_backend.h"
 
 #include <QGuiApplication>
 #include <QScreen>

@@ -3,7 +3,7 @@
 // 300 x 200.
 #pragma once
 
-#include "graph_kind.h"
+#include "graph/graph_kind.h"
 
 #include <QRect>
 

@@ -1,4 +1,4 @@
-#include "graph_rules.h"
+#include "graph/graph_rules.h"
 
 #include <algorithm>
 

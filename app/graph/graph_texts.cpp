@@ -1,7 +1,7 @@
-#include "graph_texts.h"
+#include "graph/graph_texts.h"
 
 #include "range_format.h"
-#include "text_format.h"
+#include "graph/text_format.h"
 
 namespace graph {
 

@@ -4,7 +4,7 @@
 // near four thousand million.
 #pragma once
 
-#include "graph_kind.h"
+#include "graph/graph_kind.h"
 
 #include <kcmb.h>
 

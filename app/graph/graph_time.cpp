@@ -1,7 +1,7 @@
-#include "graph_time.h"
+#include "graph/graph_time.h"
 
 #include "range_format.h"
-#include "text_format.h"
+#include "graph/text_format.h"
 
 #include <cstdint>
 

@@ -1,11 +1,11 @@
-#include "graph_view.h"
+#include "graph/graph_view.h"
 
-#include "graph_cursor.h"
-#include "graph_texts.h"
-#include "graph_time.h"
-#include "grid_lines.h"
-#include "pixel_map.h"
-#include "series_walk.h"
+#include "graph/graph_cursor.h"
+#include "graph/graph_texts.h"
+#include "graph/graph_time.h"
+#include "graph/grid_lines.h"
+#include "graph/pixel_map.h"
+#include "graph/series_walk.h"
 
 #include <rangebar.h>
 

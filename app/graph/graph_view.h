@@ -4,8 +4,8 @@
 // panes and a tooltip; forwards right clicks to the window.
 #pragma once
 
-#include "graph_kind.h"
-#include "polyline_builder.h"
+#include "graph/graph_kind.h"
+#include "graph/polyline_builder.h"
 
 #include <kcmb.h>
 

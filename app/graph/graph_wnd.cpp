@@ -1,17 +1,17 @@
-#include "graph_wnd.h"
+#include "graph/graph_wnd.h"
 
-#include "graph_layout.h"
-#include "graph_rules.h"
-#include "graph_texts.h"
-#include "file_dialogs.h"
-#include "limit_dlg.h"
-#include "pane_strip.h"
-#include "print_dialogs.h"
-#include "print_job.h"
-#include "print_runner.h"
-#include "series_export.h"
-#include "series_walk.h"
-#include "window_messages.h"
+#include "graph/graph_layout.h"
+#include "graph/graph_rules.h"
+#include "graph/graph_texts.h"
+#include "services/file_dialogs.h"
+#include "graph/limit_dlg.h"
+#include "graph/pane_strip.h"
+#include "services/print_dialogs.h"
+#include "graph/print_job.h"
+#include "graph/print_runner.h"
+#include "graph/series_export.h"
+#include "graph/series_walk.h"
+#include "services/window_messages.h"
 
 #include "platform/message_box.h"
 
@@ -347,7 +347,7 @@ void CGraphWnd::closeEvent(QCloseEvent* event)
 {
     event->ignore();
     if (owner_ != nullptr)
-        sendMessage(owner_, WM_GRAPH_CLOSED, static_cast<std::uintptr_t>(kind_), 0);
+        sendMessage(owner_, WM_GRAPH_CLOSED, graph::messageNumberOf(kind_), 0);
     else
         hide();
 }

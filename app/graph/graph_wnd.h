@@ -13,8 +13,8 @@
 // itself. The owner reaches the rulers directly to set ranges.
 #pragma once
 
-#include "graph_kind.h"
-#include "graph_view.h"
+#include "graph/graph_kind.h"
+#include "graph/graph_view.h"
 
 #include <kcmb.h>
 

@@ -1,4 +1,4 @@
-#include "grid_lines.h"
+#include "graph/grid_lines.h"
 
 #include <cmath>
 

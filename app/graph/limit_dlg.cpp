@@ -1,4 +1,4 @@
-#include "limit_dlg.h"
+#include "graph/limit_dlg.h"
 
 #include "ui_limit_dlg.h"
 

@@ -1,4 +1,4 @@
-#include "page_painter.h"
+#include "graph/page_painter.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

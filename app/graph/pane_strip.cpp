@@ -1,6 +1,6 @@
-#include "pane_strip.h"
+#include "graph/pane_strip.h"
 
-#include "graph_layout.h"
+#include "graph/graph_layout.h"
 
 #include <QLabel>
 

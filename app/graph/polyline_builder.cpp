@@ -1,4 +1,4 @@
-#include "polyline_builder.h"
+#include "graph/polyline_builder.h"
 
 namespace graph {
 

@@ -1,6 +1,6 @@
-#include "print_header.h"
+#include "graph/print_header.h"
 
-#include "text_format.h"
+#include "graph/text_format.h"
 
 #include <algorithm>
 #include <cstring>

@@ -3,8 +3,8 @@
 // emissivity they were taken with.
 #pragma once
 
-#include "graph_time.h"
-#include "print_snapshot.h"
+#include "graph/graph_time.h"
+#include "graph/print_snapshot.h"
 
 #include <optional>
 #include <string>

@@ -1,8 +1,8 @@
-#include "print_job.h"
+#include "graph/print_job.h"
 
-#include "page_painter.h"
-#include "print_header.h"
-#include "text_format.h"
+#include "graph/page_painter.h"
+#include "graph/print_header.h"
+#include "graph/text_format.h"
 
 #include <QFontDatabase>
 #include <QPageLayout>

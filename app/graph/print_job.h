@@ -6,8 +6,8 @@
 // window goes on working, and a second job never disturbs the first.
 #pragma once
 
-#include "print_layout.h"
-#include "print_snapshot.h"
+#include "graph/print_layout.h"
+#include "graph/print_snapshot.h"
 
 #include <range_format.h>
 

@@ -1,7 +1,7 @@
-#include "print_layout.h"
+#include "graph/print_layout.h"
 
-#include "gap_detector.h"
-#include "pixel_map.h"
+#include "graph/gap_detector.h"
+#include "graph/pixel_map.h"
 
 #include <algorithm>
 #include <cmath>

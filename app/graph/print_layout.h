@@ -3,7 +3,7 @@
 // and labelled lines, and the series line. Free of any painting.
 #pragma once
 
-#include "polyline_builder.h"
+#include "graph/polyline_builder.h"
 
 #include <kcmb.h>
 

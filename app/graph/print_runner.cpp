@@ -1,4 +1,4 @@
-#include "print_runner.h"
+#include "graph/print_runner.h"
 
 namespace graph {
 

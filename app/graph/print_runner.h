@@ -4,7 +4,7 @@
 // all that keeps it safe.
 #pragma once
 
-#include "print_job.h"
+#include "graph/print_job.h"
 
 #include <QObject>
 

@@ -1,4 +1,4 @@
-#include "print_snapshot.h"
+#include "graph/print_snapshot.h"
 
 #include <cstring>
 

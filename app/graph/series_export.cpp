@@ -1,6 +1,6 @@
-#include "series_export.h"
+#include "graph/series_export.h"
 
-#include "text_format.h"
+#include "graph/text_format.h"
 
 #include "platform/file.h"
 

@@ -3,8 +3,8 @@
 // line ending in CR LF; no header, no date.
 #pragma once
 
-#include "graph_kind.h"
-#include "graph_time.h"
+#include "graph/graph_kind.h"
+#include "graph/graph_time.h"
 
 #include <kcmb.h>
 

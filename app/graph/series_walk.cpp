@@ -1,7 +1,7 @@
-#include "series_walk.h"
+#include "graph/series_walk.h"
 
-#include "gap_detector.h"
-#include "pixel_map.h"
+#include "graph/gap_detector.h"
+#include "graph/pixel_map.h"
 
 #include <algorithm>
 

@@ -3,8 +3,8 @@
 // the series has published (another thread may be adding).
 #pragma once
 
-#include "graph_kind.h"
-#include "polyline_builder.h"
+#include "graph/graph_kind.h"
+#include "graph/polyline_builder.h"
 
 #include <kcmb.h>
 

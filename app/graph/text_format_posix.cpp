@@ -1,4 +1,4 @@
-#include "text_format.h"
+#include "graph/text_format.h"
 
 #include <clocale>
 #include <cstdarg>

@@ -1,4 +1,4 @@
-#include "print_dialogs.h"
+#include "services/print_dialogs.h"
 
 #include <QDir>
 #include <QPageLayout>

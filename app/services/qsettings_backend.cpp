@@ -1,4 +1,4 @@
-#include "qsettings_backend.h"
+#include "services/qsettings_backend.h"
 
 QSettingsBackend::QSettingsBackend(const QString& group)
     : settings_(QSettings::IniFormat, QSettings::UserScope, "OSTRELAN", "KL_S"), group_(group)

@@ -3,7 +3,7 @@
 // the second protocol's window uses the group "QRVX".
 #pragma once
 
-#include "settings_backend.h"
+#include "session/settings_backend.h"
 
 #include <QSettings>
 

@@ -1,4 +1,4 @@
-#include "qt_message_box.h"
+#include "services/qt_message_box.h"
 
 #include <QApplication>
 #include <QMessageBox>

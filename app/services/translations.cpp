@@ -1,4 +1,4 @@
-#include "translations.h"
+#include "services/translations.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

@@ -1,4 +1,4 @@
-#include "window_messages.h"
+#include "services/window_messages.h"
 
 #include <QCoreApplication>
 

@@ -1,4 +1,6 @@
-#include "device_session.h"
+#include "session/device_session.h"
+
+#include "session/stop_event.h"
 
 #include "platform/message_box.h"
 #include "platform/sync.h"
@@ -10,7 +12,6 @@
 
 namespace {
 
-const char* const kStopEventName = "EndReadThread";
 // How often a port that failed is tried again.
 constexpr int kReopenIntervalMs = 500;
 
@@ -29,7 +30,7 @@ bool isSameDevice(const v2DeviceInfo& before, const v2DeviceInfo& now)
 }  // namespace
 
 DeviceSession::DeviceSession(QObject* parent)
-    : QObject(parent), stopEvent_(platform::createEvent(kStopEventName, true, true))
+    : QObject(parent), stopEvent_(createStopEvent())
 {
     reopenTimer_.setInterval(kReopenIntervalMs);
     connect(&reopenTimer_, &QTimer::timeout, this, &DeviceSession::tryReopen);
@@ -44,10 +45,10 @@ DeviceSession::~DeviceSession()
     platform::closeHandle(stopEvent_);
 }
 
-WorkerContext DeviceSession::contextFor(unsigned run)
+WorkerContext DeviceSession::contextFor(RunGate::Run run)
 {
-    // The reports hop to this object's thread; a report of another run than
-    // the current one is dropped there.
+    // The reports hop to this object's thread, where a report of an earlier
+    // run is dropped.
     WorkerContext c;
     c.port = port_;
     c.stopEvent = stopEvent_;
@@ -55,27 +56,21 @@ WorkerContext DeviceSession::contextFor(unsigned run)
     c.owner = boxOwner_;
     c.cancel = &cancel_;
     c.quietIdentification = reidentifying_;
-    c.reports.identifyAgain = [this, run] {
-        QMetaObject::invokeMethod(this, [this, run] { onIdentifyAgain(run); }, Qt::QueuedConnection);
-    };
+    c.reports.identifyAgain = [this, run] { runs_.deliver(this, run, [this] { onIdentifyAgain(); }); };
     c.reports.identified = [this, run](const IdentifiedDevice& device) {
-        QMetaObject::invokeMethod(this, [this, run, device] { onIdentified(run, device); }, Qt::QueuedConnection);
+        runs_.deliver(this, run, [this, run, device] { onIdentified(run, device); });
     };
     c.reports.stateRead = [this, run](std::uint8_t state, std::uint32_t tick) {
-        QMetaObject::invokeMethod(this, [this, run, state, tick] { onStateRead(run, state, tick); },
-                                  Qt::QueuedConnection);
+        runs_.deliver(this, run, [this, state, tick] { onStateRead(state, tick); });
     };
     c.reports.reading = [this, run](const Reading& reading) {
-        QMetaObject::invokeMethod(this, [this, run, reading] { onReading(run, reading); }, Qt::QueuedConnection);
+        runs_.deliver(this, run, [this, reading] { onReading(reading); });
     };
     c.reports.requestFailed = [this, run](const kc::Result& result, const char* caption) {
         const QString title = QString::fromUtf8(caption);
-        QMetaObject::invokeMethod(this, [this, run, result, title] { onRequestFailed(run, result, title); },
-                                  Qt::QueuedConnection);
+        runs_.deliver(this, run, [this, result, title] { emit requestFailed(result, title); });
     };
-    c.reports.portLost = [this, run] {
-        QMetaObject::invokeMethod(this, [this, run] { onPortLost(run); }, Qt::QueuedConnection);
-    };
+    c.reports.portLost = [this, run] { runs_.deliver(this, run, [this] { onPortLost(); }); };
     return c;
 }
 
@@ -83,33 +78,33 @@ bool DeviceSession::openPort(KCOpenError* why)
 {
     const KCConfig config = link_.snapshot().config;
     HandleGuard guard =
-        KCOpenPortWhy(options_.portName.toUtf8().constData(), static_cast<char>(config.baudRate), why);
+        KCOpenPortWhy(settings_.comm.portName.toUtf8().constData(), static_cast<char>(config.baudRate), why);
     if (!guard)
         return false;
     port_ = guard.release();
     if (KCPortInfo* info = getKCPortInfo(port_)) {
-        info->sendDTR = options_.automaticFlow ? 255 : options_.sendDTR;
-        info->sendRTS = options_.automaticFlow ? 255 : options_.sendRTS;
-        info->recvDTR = options_.automaticFlow ? 255 : options_.recvDTR;
-        info->recvRTS = options_.automaticFlow ? 255 : options_.recvRTS;
+        info->sendDTR = settings_.comm.automaticFlow ? 255 : settings_.comm.sendDTR;
+        info->sendRTS = settings_.comm.automaticFlow ? 255 : settings_.comm.sendRTS;
+        info->recvDTR = settings_.comm.automaticFlow ? 255 : settings_.comm.recvDTR;
+        info->recvRTS = settings_.comm.automaticFlow ? 255 : settings_.comm.recvRTS;
     }
     return true;
 }
 
-bool DeviceSession::connectDevice(const LinkOptions& options, KCOpenError* why)
+bool DeviceSession::connectDevice(const StoredSettings& settings, KCOpenError* why)
 {
     if (isConnected())
         return true;
-    options_ = options;
+    settings_ = settings;
     if (!openPort(why))
         return false;
-    ++run_;
+    runs_.next();
     reidentifying_ = false;
     identifiedDevice_ = false;
     recorder_.begin();
-    if (options_.log && recorder_.log().open(options_.logFileName, boxOwner_) == TextLog::Outcome::Declined)
-        options_.log = false;
-    recorder_.setLogging(options_.log);
+    if (settings_.program.log && recorder_.log().open(settings_.program.logFileName, boxOwner_) == TextLog::Outcome::Declined)
+        settings_.program.log = false;
+    recorder_.setLogging(settings_.program.log);
     state_ = State::Identifying;
     emit connectionChanged(true);
     startIdentification();
@@ -121,7 +116,7 @@ void DeviceSession::startIdentification()
     // The only identification that may still run is the one that asked for
     // this new attempt and is ending.
     infoWorker_.join();
-    const WorkerContext c = contextFor(run_);
+    const WorkerContext c = contextFor(runs_.current());
     infoWorker_.start([c] { runInformationWorker(c); });
 }
 
@@ -129,8 +124,8 @@ void DeviceSession::startPolling()
 {
     if (pollWorker_.running())
         return;
-    const WorkerContext c = contextFor(run_);
-    const int period = options_.periodMs;
+    const WorkerContext c = contextFor(runs_.current());
+    const int period = settings_.program.periodMs;
     pollWorker_.start([c, period] { runPollingWorker(c, period); });
 }
 
@@ -148,7 +143,7 @@ void DeviceSession::finishRun()
 {
     // A new run first: whatever the workers report while the session waits
     // for them is of the old run and does nothing.
-    ++run_;
+    runs_.next();
     stopWorkers();
 }
 
@@ -212,7 +207,7 @@ void DeviceSession::resumePolling()
 {
     if (state_ != State::Paused)
         return;
-    ++run_;
+    runs_.next();
     if (port_ == nullptr) {
         // The port failed before the pause: go on waiting for it.
         state_ = State::WaitingForPort;
@@ -249,16 +244,14 @@ void DeviceSession::writeSettings(std::uint8_t writeAddress)
     }
     writeWorker_.join();
     writing_ = SettingsWrite{config, writeAddress};
-    WorkerContext c = contextFor(run_);
-    const unsigned run = run_;
-    c.reports.written = [this, run] {
-        QMetaObject::invokeMethod(this, [this, run] { onWritten(run); }, Qt::QueuedConnection);
-    };
+    WorkerContext c = contextFor(runs_.current());
+    const RunGate::Run run = runs_.current();
+    c.reports.written = [this, run] { runs_.deliver(this, run, [this] { onWritten(); }); };
     writeWorker_.start([this, c, config, writeAddress, run] {
         runWriteWorker(c, config, writeAddress);
         // Polling resumes whatever the outcome, once: a success gets there
         // first and starts a new run, which drops this.
-        QMetaObject::invokeMethod(this, [this, run] { onWriteEnded(run); }, Qt::QueuedConnection);
+        runs_.deliver(this, run, [this] { onWriteEnded(); });
     });
 }
 
@@ -277,13 +270,13 @@ bool DeviceSession::viewSeriesFile(const QString& path)
 
 void DeviceSession::setLogging(bool on)
 {
-    options_.log = on;
+    settings_.program.log = on;
     recorder_.setLogging(on);
 }
 
-void DeviceSession::onIdentifyAgain(unsigned run)
+void DeviceSession::onIdentifyAgain()
 {
-    if (run != run_ || state_ != State::Identifying)
+    if (state_ != State::Identifying)
         return;
     if (!reidentifying_) {
         startIdentification();
@@ -325,9 +318,9 @@ bool DeviceSession::continueSeriesWith(const v2DeviceInfo& before, const v2Devic
         == platform::MessageAnswer::Yes;
 }
 
-void DeviceSession::onIdentified(unsigned run, const IdentifiedDevice& device)
+void DeviceSession::onIdentified(RunGate::Run run, const IdentifiedDevice& device)
 {
-    if (run != run_ || state_ != State::Identifying)
+    if (state_ != State::Identifying)
         return;
     TermDataFile* series = recorder_.series();
     const bool sameDevice =
@@ -337,7 +330,7 @@ void DeviceSession::onIdentified(unsigned run, const IdentifiedDevice& device)
         recorder_.begin();
     }
     // The question may have taken a while: the port may have failed since.
-    if (run != run_ || state_ != State::Identifying)
+    if (!runs_.isCurrent(run) || state_ != State::Identifying)
         return;
     reidentifying_ = false;
     identifiedDevice_ = true;
@@ -366,18 +359,18 @@ void DeviceSession::onIdentified(unsigned run, const IdentifiedDevice& device)
     emit pollingChanged(true);
 }
 
-void DeviceSession::onStateRead(unsigned run, std::uint8_t state, std::uint32_t tick)
+void DeviceSession::onStateRead(std::uint8_t state, std::uint32_t tick)
 {
-    if (run != run_ || state_ != State::Polling)
+    if (state_ != State::Polling)
         return;
     if ((state & 0x7F) == 0)
-        recorder_.noteSettled(tick);
+        recorder_.noteStart(tick);
     emit stateRead(state);
 }
 
-void DeviceSession::onReading(unsigned run, const Reading& r)
+void DeviceSession::onReading(const Reading& r)
 {
-    if (run != run_ || state_ != State::Polling)
+    if (state_ != State::Polling)
         return;
     SessionReading recorded;
     if (!recorder_.record(r, emissivityDivisor(link_.snapshot().deviceInfo.type), recorded))
@@ -385,9 +378,9 @@ void DeviceSession::onReading(unsigned run, const Reading& r)
     emit reading(recorded);
 }
 
-void DeviceSession::onWritten(unsigned run)
+void DeviceSession::onWritten()
 {
-    if (run != run_ || state_ != State::Paused)
+    if (state_ != State::Paused)
         return;
     writing_.reset();
     // The device answers at its new speed from now on; when the port cannot
@@ -398,24 +391,17 @@ void DeviceSession::onWritten(unsigned run)
     resumePolling();
 }
 
-void DeviceSession::onWriteEnded(unsigned run)
+void DeviceSession::onWriteEnded()
 {
-    if (run != run_ || state_ != State::Paused)
+    if (state_ != State::Paused)
         return;
     writing_.reset();
     resumePolling();
 }
 
-void DeviceSession::onRequestFailed(unsigned run, const kc::Result& result, const QString& caption)
+void DeviceSession::onPortLost()
 {
-    if (run != run_)
-        return;
-    emit requestFailed(result, caption);
-}
-
-void DeviceSession::onPortLost(unsigned run)
-{
-    if (run != run_ || port_ == nullptr)
+    if (port_ == nullptr)
         return;
     const bool paused = state_ == State::Paused;
     releasePort();
@@ -439,7 +425,7 @@ void DeviceSession::tryReopen()
     if (state_ != State::WaitingForPort || !openPort(nullptr))
         return;
     reopenTimer_.stop();
-    ++run_;
+    runs_.next();
     reidentifying_ = true;
     identifiedDevice_ = false;
     state_ = State::Identifying;

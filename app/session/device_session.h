@@ -17,10 +17,12 @@
 // agreed to record it into the same series, or else into a new one.
 #pragma once
 
-#include "link_state.h"
-#include "modbus_workers.h"
-#include "series_recorder.h"
-#include "worker_thread.h"
+#include "session/link_state.h"
+#include "session/modbus_workers.h"
+#include "session/run_gate.h"
+#include "session/series_recorder.h"
+#include "session/stored_settings.h"
+#include "session/worker_thread.h"
 
 #include <kcmb.h>
 
@@ -32,21 +34,6 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-
-// How the session connects and polls, from the program's settings.
-struct LinkOptions {
-    QString portName = "com1";
-    // Automatic handling of the modem lines, or the four line states
-    // (0 drop, 1 raise, 255 leave) while sending and receiving.
-    bool automaticFlow = true;
-    std::uint8_t sendDTR = 255;
-    std::uint8_t sendRTS = 255;
-    std::uint8_t recvDTR = 255;
-    std::uint8_t recvRTS = 255;
-    int periodMs = 500;
-    bool log = false;
-    QString logFileName = "kl_s.log";
-};
 
 class DeviceSession : public QObject {
     Q_OBJECT
@@ -65,7 +52,7 @@ public:
     // Opens the port at the configuration's speed and starts the
     // identification. False when the port cannot be opened; `why` then says
     // why. The series is cleared and the text log opened (which may ask).
-    bool connectDevice(const LinkOptions& options, KCOpenError* why = nullptr);
+    bool connectDevice(const StoredSettings& settings, KCOpenError* why = nullptr);
     // Stops the workers, closes the port and the log, and saves the series
     // when saving is on and it holds a reading.
     void disconnectDevice();
@@ -84,7 +71,7 @@ public:
     void setConfig(const KCConfig& config);
     // The polling period, ms: it counts from the next start of polling (the
     // settings sheet's resume included).
-    void setPeriod(int periodMs) { options_.periodMs = periodMs; }
+    void setPeriod(int periodMs) { settings_.program.periodMs = periodMs; }
     // While paused: writes the configuration to the device at `writeAddress`
     // (its address when the sheet was opened) on the write worker. On success
     // the port follows the device to its new speed; polling resumes in every
@@ -105,7 +92,8 @@ public:
     bool isConnected() const { return state_ != State::Disconnected; }
     // The open port; null while disconnected or waiting for the port.
     void* port() const { return port_; }
-    const LinkOptions& options() const { return options_; }
+    // The settings it connected with, as changed since.
+    const StoredSettings& settings() const { return settings_; }
 
     // The device as the program works with it (the type code with its ratio
     // bit), as identified.
@@ -121,7 +109,7 @@ public:
     bool viewSeriesFile(const QString& path);
     bool savesResults() const { return recorder_.savesResults(); }
     void setSaveResults(bool on) { recorder_.setSaveResults(on); }
-    bool logging() const { return options_.log; }
+    bool logging() const { return settings_.program.log; }
     // Logging switched in the settings sheet: lines stop or go on at once;
     // the log file is opened or closed at the next connection.
     void setLogging(bool on);
@@ -153,20 +141,19 @@ signals:
     void portBack();
 
 private:
-    WorkerContext contextFor(unsigned run);
+    WorkerContext contextFor(RunGate::Run run);
     void startIdentification();
     void startPolling();
     void stopWorkers();
     void finishRun();
 
-    void onIdentifyAgain(unsigned run);
-    void onIdentified(unsigned run, const IdentifiedDevice& device);
-    void onStateRead(unsigned run, std::uint8_t state, std::uint32_t tick);
-    void onReading(unsigned run, const Reading& reading);
-    void onWritten(unsigned run);
-    void onWriteEnded(unsigned run);
-    void onRequestFailed(unsigned run, const kc::Result& result, const QString& caption);
-    void onPortLost(unsigned run);
+    void onIdentifyAgain();
+    void onIdentified(RunGate::Run run, const IdentifiedDevice& device);
+    void onStateRead(std::uint8_t state, std::uint32_t tick);
+    void onReading(const Reading& reading);
+    void onWritten();
+    void onWriteEnded();
+    void onPortLost();
     // Ends the run and closes the port.
     void releasePort();
     // Tries the port by its name every half second until it opens.
@@ -188,10 +175,9 @@ private:
     platform::Handle stopEvent_;
     void* port_ = nullptr;
     State state_ = State::Disconnected;
-    // The run the workers' reports must belong to; a new one at every
-    // connection, pause, resume and disconnect.
-    unsigned run_ = 0;
-    LinkOptions options_;
+    // A new run at every connection, pause, resume and disconnect.
+    RunGate runs_;
+    StoredSettings settings_;
     LinkState link_;
     SeriesRecorder recorder_;
     std::atomic<bool> cancel_{false};

@@ -1,4 +1,4 @@
-#include "modbus_workers.h"
+#include "session/modbus_workers.h"
 
 #include "platform/clock.h"
 #include "platform/message_box.h"

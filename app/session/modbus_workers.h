@@ -6,7 +6,7 @@
 // it gives up early only when the session cancels it.
 #pragma once
 
-#include "link_state.h"
+#include "session/link_state.h"
 
 #include "platform/handle.h"
 

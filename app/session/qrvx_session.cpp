@@ -1,22 +1,19 @@
-#include "qrvx_session.h"
+#include "session/qrvx_session.h"
 
-#include "display_format.h"
+#include "session/stop_event.h"
 
 #include "platform/clock.h"
 #include "platform/handle.h"
 #include "platform/library.h"
-#include "platform/message_box.h"
 #include "platform/sync.h"
 
-#include <QMetaObject>
+#include <QFile>
 
 #include <algorithm>
 #include <new>
 
 namespace {
 
-// The stop request of the worker threads, by the name both main windows use.
-const char* const kStopEventName = "EndReadThread";
 // The frame text the reading thread takes from QRVXReadValue.
 constexpr unsigned kFrameTextSize = 100;
 
@@ -36,57 +33,49 @@ QrvxFunctions bindQrvxFunctions(void* module)
 QrvxSession::QrvxSession(void* module, QObject* parent) : QrvxSession(bindQrvxFunctions(module), parent) {}
 
 QrvxSession::QrvxSession(const QrvxFunctions& functions, QObject* parent)
-    : QObject(parent), functions_(functions), series_(new (std::nothrow) TermDataFile)
+    : QObject(parent), functions_(functions)
 {
-    context_.stopEvent = platform::createEvent(kStopEventName, true, true);
+    // Results are saved once the operator asks for it.
+    recorder_.setSaveResults(false);
+    context_.stopEvent = createStopEvent();
     context_.lock = platform::createMutex(nullptr);
     context_.dataEvent = platform::createEvent(nullptr, false, false);
 }
 
 QrvxSession::~QrvxSession()
 {
-    quit();
-    // A series that never received a value leaves no empty file behind.
-    if (series_ && saveResults_ && !viewed_ && series_->GetCount() > 0)
-        series_->Save();
+    close();
+    recorder_.saveWhole();
     platform::closeHandle(context_.dataEvent);
     platform::closeHandle(context_.lock);
     platform::closeHandle(context_.stopEvent);
 }
 
-void QrvxSession::showError(const char* text)
+bool QrvxSession::connectDevice(const QrvxSettings& settings)
 {
-    platform::showMessageBox(text, "Ошибка", platform::MessageButtons::Ok, platform::MessageIcon::Error,
-                             messageOwner_);
+    if (isConnected())
+        return true;
+    void* port = functions_.openPort ? functions_.openPort(settings.port.toLocal8Bit().constData()) : nullptr;
+    if (port == nullptr)
+        return false;
+    port_ = port;
+    runs_.next();
+    recorder_.begin();
+    // Cancel at the log question switches logging off.
+    const bool declined =
+        settings.log && recorder_.log().open(settings.logFileName, boxOwner_) == TextLog::Outcome::Declined;
+    recorder_.setLogging(settings.log && !declined);
+    if (TermDataFile* series = recorder_.series()) {
+        series->SetMin(settings.lowerLimit);
+        series->SetMax(settings.upperLimit);
+    }
+    periodMs_ = std::max(0, settings.periodMs);
+    return true;
 }
 
-QrvxSession::ConnectOutcome QrvxSession::connectPort(const ConnectOptions& options)
+bool QrvxSession::logging() const
 {
-    ConnectOutcome outcome;
-    if (isConnected())
-        return outcome;
-    void* port = functions_.openPort ? functions_.openPort(options.port.toLocal8Bit().constData()) : nullptr;
-    if (port == nullptr) {
-        showError("Ошибка открытия порта");
-        return outcome;
-    }
-    port_ = port;
-    // A new run: whatever an earlier connection queued is dropped.
-    ++run_;
-    if (options.log && log_.open(options.logFileName, messageOwner_) == TextLog::Outcome::Declined)
-        outcome.logDeclined = true;
-    if (series_) {
-        series_->Clear();
-        viewed_ = false;
-        series_->SetMin(options.lowerLimit);
-        series_->SetMax(options.upperLimit);
-    } else {
-        showError("Ошибка размещения памяти под данные");
-    }
-    startTickSet_ = false;
-    periodMs_ = std::max(0, options.periodMs);
-    outcome.connected = true;
-    return outcome;
+    return recorder_.logging();
 }
 
 void QrvxSession::startReading()
@@ -94,10 +83,7 @@ void QrvxSession::startReading()
     if (!isConnected() || threadsRunning())
         return;
     platform::resetEvent(context_.stopEvent);
-    if (!startTickSet_) {
-        startTick_ = platform::tickCount();
-        startTickSet_ = true;
-    }
+    recorder_.noteStart(platform::tickCount());
     if (functions_.readValue == nullptr || functions_.readPort == nullptr)
         return;
     buffer_.reset(new (std::nothrow) char[QRVX_BUFFER_SIZE]);
@@ -113,10 +99,10 @@ void QrvxSession::startReading()
     QRVXContext* const context = &context_;
     receiveThread_ = std::thread([readPort, context] { readPort(context); });
     readingThread_ = std::thread(
-        [this, run = run_, period = static_cast<std::uint32_t>(periodMs_)] { readingLoop(run, period); });
+        [this, run = runs_.current(), period = static_cast<std::uint32_t>(periodMs_)] { readingLoop(run, period); });
 }
 
-void QrvxSession::readingLoop(std::uint64_t run, std::uint32_t periodMs)
+void QrvxSession::readingLoop(RunGate::Run run, std::uint32_t periodMs)
 {
     char text[kFrameTextSize];
     for (;;) {
@@ -124,8 +110,7 @@ void QrvxSession::readingLoop(std::uint64_t run, std::uint32_t periodMs)
         const std::uint32_t tick = platform::tickCount();
         if (value > 0) {
             QByteArray frame(text);
-            QMetaObject::invokeMethod(
-                this, [this, run, frame, value, tick] { handleValue(run, frame, value, tick); }, Qt::QueuedConnection);
+            runs_.deliver(this, run, [this, frame, value, tick] { handleValue(frame, value, tick); });
         }
         // The pause ends at once when the stop event is signalled.
         if (platform::waitForEvent(context_.stopEvent, periodMs))
@@ -133,29 +118,18 @@ void QrvxSession::readingLoop(std::uint64_t run, std::uint32_t periodMs)
     }
 }
 
-void QrvxSession::handleValue(std::uint64_t run, const QByteArray& frame, int value, std::uint32_t tick)
+void QrvxSession::handleValue(const QByteArray& frame, int value, std::uint32_t tick)
 {
-    if (run != run_)
-        return;
-    const long time = static_cast<std::int32_t>(tick - startTick_);
-    emit valueReceived(QString::fromLatin1(frame), value, time);
-    if (value <= 0)
-        return;
-    if (series_) {
-        series_->Add(time, value, 0);
-        if (saveResults_ && !series_->SaveResult()) {
-            saveResults_ = false;
-            emit saveResultsSwitchedOff();
-            showError("Ошибка сохранения промежуточных результатов.");
-        }
-    }
-    if (log_.isOpen())
-        log_.write(logLine(platform::localTime(), static_cast<std::uint32_t>(value), 0.0));
+    SessionReading recorded;
+    const bool saved = recorder_.record(Reading{static_cast<std::uint32_t>(value), 0, 0, tick}, 1.0, recorded);
+    emit valueReceived(QString::fromLatin1(frame), value, recorded.timeMs);
+    if (!saved)
+        emit resultSavingFailed();
 }
 
 void QrvxSession::stopThreads()
 {
-    ++run_;
+    runs_.next();
     platform::setEvent(context_.stopEvent);
     if (readingThread_.joinable())
         readingThread_.join();
@@ -175,32 +149,23 @@ void QrvxSession::closeLink()
         platform::closeHandle(port_);
         port_ = nullptr;
     }
-    log_.close();
+    recorder_.log().close();
 }
 
-void QrvxSession::disconnectPort()
+void QrvxSession::disconnectDevice()
 {
     if (!isConnected())
         return;
     closeLink();
-    startTickSet_ = false;
-    if (series_ && saveResults_ && !viewed_)
-        series_->Save();
+    recorder_.saveWhole();
 }
 
-void QrvxSession::quit()
+void QrvxSession::close()
 {
     closeLink();
 }
 
-bool QrvxSession::loadSeries(const QString& path)
+bool QrvxSession::viewSeriesFile(const QString& path)
 {
-    if (series_) {
-        series_->Clear();
-        viewed_ = true;
-        if (series_->Read(path.toLocal8Bit().constData()))
-            return true;
-    }
-    showError("Ошибка получения данных из файла");
-    return false;
+    return !isConnected() && recorder_.view(QFile::encodeName(path).toStdString());
 }

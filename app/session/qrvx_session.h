@@ -1,18 +1,22 @@
-// The QRVX link of the program without a widget: the port, the one context
-// with its buffer, lock and events, the receive thread (QRVXReadPort) and the
-// reading thread (QRVXReadValue in a loop), the series with its result file,
-// the text log and the start tick. A view connects, starts reading and shows
-// what valueReceived reports.
+// The QRVX link of the program without a widget, a sibling of the Modbus
+// DeviceSession built from the same parts: the port, the one context with its
+// buffer, lock and events, the receive thread (QRVXReadPort) and the reading
+// thread (QRVXReadValue in a loop), and a SeriesRecorder with the series, its
+// result file, the text log and the start tick. The program creates it and
+// hands it to its window, which connects, starts reading, shows what
+// valueReceived reports and says what went wrong.
 //
 // Threads: everything here but the two thread bodies runs on the thread the
 // session lives on (the user-interface thread). The reading thread hands each
-// value over as a queued call; the session ignores calls of an earlier run
-// (every connect and every stop begins a new one), so nothing queued before a
-// disconnect or quit arrives after it. Stopping signals the stop event and
-// joins both threads before the port is closed.
+// value over as a queued call, dropped when its run has ended (every connect
+// and every stop begins a new one), so nothing queued before a disconnect or
+// quit arrives after it. Stopping signals the stop event and joins both
+// threads before the port is closed.
 #pragma once
 
-#include "text_log.h"
+#include "session/qrvx_settings.h"
+#include "session/run_gate.h"
+#include "session/series_recorder.h"
 
 #include <qrvx.h>
 #include <kcmb.h>
@@ -21,7 +25,6 @@
 #include <QObject>
 #include <QString>
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <thread>
@@ -41,23 +44,6 @@ class QrvxSession : public QObject {
     Q_OBJECT
 
 public:
-    struct ConnectOptions {
-        QString port;
-        // Pause of the reading thread after each value, ms; below 0 counts as 0.
-        int periodMs = 0;
-        bool log = false;
-        QString logFileName;
-        // The series' lower and upper limit.
-        long lowerLimit = 0;
-        long upperLimit = 0;
-    };
-
-    struct ConnectOutcome {
-        bool connected = false;
-        // The operator answered Cancel to the log question: log off.
-        bool logDeclined = false;
-    };
-
     // With the functions of the loaded library `module`.
     explicit QrvxSession(void* module, QObject* parent = nullptr);
     explicit QrvxSession(const QrvxFunctions& functions, QObject* parent = nullptr);
@@ -67,53 +53,56 @@ public:
     QrvxSession(const QrvxSession&) = delete;
     QrvxSession& operator=(const QrvxSession&) = delete;
 
-    // The window message boxes belong to (opaque; null for none).
-    void setMessageOwner(void* owner) { messageOwner_ = owner; }
+    // The window the log question belongs to (opaque; may be null).
+    void setBoxOwner(void* owner) { boxOwner_ = owner; }
 
-    // Opens the port ("Ошибка открытия порта" when it or the library
-    // function is missing), the log when asked for (the log question), and
-    // clears the series and sets its limits. Reading starts with startReading.
-    ConnectOutcome connectPort(const ConnectOptions& options);
+    // Opens the port, the log when the settings ask for one (the log
+    // question: Cancel leaves logging off), and begins a new series with the
+    // settings' limits. False when the port or the library's open function is
+    // missing. Reading starts with startReading.
+    bool connectDevice(const QrvxSettings& settings);
     // Starts both threads on the open port; the start tick is taken at the
     // first start after connecting. Without the library's read functions or a
     // buffer nothing is read, and nothing is said.
     void startReading();
-    // Stops the threads, closes the port and the log, forgets the start tick
-    // and saves the series when saving results is on.
-    void disconnectPort();
-    // As disconnecting, but without saving (destruction saves).
-    void quit();
+    // Stops the threads, closes the port and the log, and saves the series
+    // when saving is on and it holds a value.
+    void disconnectDevice();
+    // For quitting: as disconnecting, but the series is saved when the
+    // session ends.
+    void close();
 
     bool isConnected() const { return port_ != nullptr; }
     void* port() const { return port_; }
     // True while either thread has not been joined.
     bool threadsRunning() const { return readingThread_.joinable() || receiveThread_.joinable(); }
-    bool logOpen() const { return log_.isOpen(); }
+    // Lines go to the text log (it opened at connecting).
+    bool logging() const;
 
-    TermDataFile* series() { return series_.get(); }
-    // Clears the series and reads the .tdf file at `path` for viewing (it is
-    // never saved again); false after "Ошибка получения данных из файла".
-    bool loadSeries(const QString& path);
-
-    bool saveResults() const { return saveResults_; }
-    void setSaveResults(bool on) { saveResults_ = on; }
+    // The series; null when it could not be allocated.
+    TermDataFile* series() { return recorder_.series(); }
+    // While disconnected: reads the saved series at `path` for viewing; it is
+    // never saved again. False when it cannot be read.
+    bool viewSeriesFile(const QString& path);
+    bool savesResults() const { return recorder_.savesResults(); }
+    void setSaveResults(bool on) { recorder_.setSaveResults(on); }
 
 signals:
     // A value taken from the stream: the frame as received, its value, and
-    // the time it was read in ms since the start tick.
+    // the time it was read in ms since the start tick. Recorded in the series
+    // (when there is one) before this.
     void valueReceived(const QString& frameText, int value, long timeMs);
-    // Saving results turned itself off after a failed write of the result file.
-    void saveResultsSwitchedOff();
+    // The series' result file could not be extended; saving is now off.
+    void resultSavingFailed();
 
 private:
     void stopThreads();
     void closeLink();
-    void readingLoop(std::uint64_t run, std::uint32_t periodMs);
-    void handleValue(std::uint64_t run, const QByteArray& frame, int value, std::uint32_t tick);
-    void showError(const char* text);
+    void readingLoop(RunGate::Run run, std::uint32_t periodMs);
+    void handleValue(const QByteArray& frame, int value, std::uint32_t tick);
 
     QrvxFunctions functions_;
-    void* messageOwner_ = nullptr;
+    void* boxOwner_ = nullptr;
     void* port_ = nullptr;
     // The context's own handles live as long as the session; its buffer as
     // long as the threads run.
@@ -122,14 +111,6 @@ private:
     int periodMs_ = 0;
     std::thread readingThread_;
     std::thread receiveThread_;
-    // Written and compared on the session's thread only; the reading thread
-    // carries the value it was started with.
-    std::uint64_t run_ = 0;
-    std::unique_ptr<TermDataFile> series_;
-    bool saveResults_ = false;
-    // The series holds a viewed file rather than values read live.
-    bool viewed_ = false;
-    TextLog log_;
-    std::uint32_t startTick_ = 0;
-    bool startTickSet_ = false;
+    RunGate runs_;
+    SeriesRecorder recorder_;
 };

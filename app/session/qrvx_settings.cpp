@@ -1,4 +1,4 @@
-#include "qrvx_settings.h"
+#include "session/qrvx_settings.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // the Modbus window shares, and the rest in the group "QRVX".
 #pragma once
 
-#include "settings_backend.h"
+#include "session/settings_backend.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "series_recorder.h"
+#include "session/series_recorder.h"
 
 #include "platform/clock.h"
 
@@ -24,7 +24,7 @@ bool SeriesRecorder::view(const std::string& path)
     return series_->Read(path.c_str());
 }
 
-void SeriesRecorder::noteSettled(std::uint32_t tick)
+void SeriesRecorder::noteStart(std::uint32_t tick)
 {
     if (startTickSet_)
         return;
@@ -34,7 +34,7 @@ void SeriesRecorder::noteSettled(std::uint32_t tick)
 
 bool SeriesRecorder::record(const Reading& reading, double divisor, SessionReading& recorded)
 {
-    noteSettled(reading.tick);
+    noteStart(reading.tick);
     recorded = SessionReading{reading.temperature, reading.quantum, reading.emissivity,
                               static_cast<long>(static_cast<std::int32_t>(reading.tick - startTick_))};
     bool saved = true;

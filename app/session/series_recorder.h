@@ -2,8 +2,8 @@
 // file, the text log, and the moment the readings' times count from.
 #pragma once
 
-#include "modbus_workers.h"
-#include "text_log.h"
+#include "session/modbus_workers.h"
+#include "session/text_log.h"
 
 #include <kcmb.h>
 
@@ -31,6 +31,7 @@ public:
     TextLog& log() { return log_; }
     // Lines go to an open log only while logging is on.
     void setLogging(bool on) { logging_ = on; }
+    bool logging() const { return logging_; }
 
     // A new run of readings: an empty, live series, no start tick yet.
     void begin();
@@ -38,8 +39,9 @@ public:
     // encoding) for viewing: it is not live, and nothing saves it. False
     // when it cannot be read.
     bool view(const std::string& path);
-    // A settled state seen at `tick`: readings count from the first one.
-    void noteSettled(std::uint32_t tick);
+    // The readings may start counting at `tick` (a settled thermostat, the
+    // stream started): they count from the first such tick of the run.
+    void noteStart(std::uint32_t tick);
     // Adds the reading to the series, extends the result file while saving
     // is on and writes the log line while the log is open; `divisor` is the
     // emissivity's. False when the result file could not be extended: saving
@@ -56,8 +58,8 @@ private:
     bool viewed_ = false;
     TextLog log_;
     bool logging_ = false;
-    // The first settled state after connecting, or the first reading when
-    // none was seen before it.
+    // The first start noted after connecting, or the first reading when none
+    // was noted before it.
     std::uint32_t startTick_ = 0;
     bool startTickSet_ = false;
 };

@@ -1,27 +1,43 @@
-// The settings of the Modbus main window that live in the per-user store,
-// with their defaults, and the order in which quitting writes them.
+// The settings of the Modbus main window: one model, carried from the
+// per-user store to the settings sheet, to the session and back to the store,
+// with its defaults here and nowhere else.
 #pragma once
 
-#include "settings_backend.h"
+#include "session/settings_backend.h"
 
 #include <QString>
 
 #include <cstdint>
 
-struct StoredSettings {
-    QString port = "com1";
-    std::uint16_t numErrors = 5;
-    std::int32_t periodMs = 500;
-    bool confirmUpdate = true;
-    bool log = false;
-    QString logFileName = "kl_s.log";
-    std::int32_t timeCoeffMs = 0;
-    bool readQuant = false;
+// The serial line of the program: the port and how the modem lines are handled.
+struct CommSettings {
+    QString portName = "com1";
     bool automaticFlow = true;
+    // Manual states of the lines while sending and while receiving: 0 drop,
+    // 1 raise, 255 leave alone.
     std::uint8_t sendDTR = 255;
     std::uint8_t sendRTS = 255;
     std::uint8_t recvDTR = 255;
     std::uint8_t recvRTS = 255;
+};
+
+// The program's own settings; times in milliseconds (the sheet shows seconds).
+struct ProgramSettings {
+    // Tries per device request ("NumErrors").
+    int attempts = 5;
+    bool confirmUpdate = true;
+    bool log = false;
+    QString logFileName = "kl_s.log";
+    std::int32_t periodMs = 500;
+    // Largest span the graph windows show (0: the whole series).
+    std::int32_t graphSpanMs = 0;
+    // Show the quantum count of each reading; never written by the program.
+    bool readQuant = false;
+};
+
+struct StoredSettings {
+    CommSettings comm;
+    ProgramSettings program;
 };
 
 // Every key, its default when it is missing.

@@ -1,4 +1,4 @@
-#include "text_log.h"
+#include "session/text_log.h"
 
 #include "platform/message_box.h"
 

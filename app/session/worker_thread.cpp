@@ -1,4 +1,4 @@
-#include "worker_thread.h"
+#include "session/worker_thread.h"
 
 #include <algorithm>
 

@@ -1,9 +1,9 @@
-#include "comm_page.h"
+#include "settings/comm_page.h"
 
-#include "comm_rules.h"
-#include "device_find.h"
-#include "port_choices.h"
-#include "value_text.h"
+#include "settings/comm_rules.h"
+#include "settings/device_find.h"
+#include "settings/port_choices.h"
+#include "settings/value_text.h"
 
 #include "ui_comm_page.h"
 

@@ -3,8 +3,8 @@
 // copy) and the handling of the modem lines; it launches the device search.
 #pragma once
 
-#include "settings_page.h"
-#include "settings_values.h"
+#include "settings/settings_page.h"
+#include "settings/settings_values.h"
 
 #include <memory>
 

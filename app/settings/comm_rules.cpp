@@ -1,6 +1,6 @@
-#include "comm_rules.h"
+#include "settings/comm_rules.h"
 
-#include "value_text.h"
+#include "settings/value_text.h"
 
 #include <Qt>
 

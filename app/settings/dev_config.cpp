@@ -1,8 +1,8 @@
-#include "dev_config.h"
+#include "settings/dev_config.h"
 
-#include "comm_page.h"
-#include "dev_page.h"
-#include "prog_page.h"
+#include "settings/comm_page.h"
+#include "settings/dev_page.h"
+#include "settings/prog_page.h"
 
 #include "ui_dev_config.h"
 

@@ -11,7 +11,7 @@
 // fails keeps the sheet where it is and says why.
 #pragma once
 
-#include "settings_values.h"
+#include "settings/settings_values.h"
 
 #include <QDialog>
 

@@ -1,6 +1,6 @@
-#include "dev_page.h"
+#include "settings/dev_page.h"
 
-#include "value_text.h"
+#include "settings/value_text.h"
 
 #include "ui_dev_page.h"
 

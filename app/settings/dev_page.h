@@ -4,9 +4,9 @@
 // controls it shows follows from the device's type code.
 #pragma once
 
-#include "device_page_rules.h"
-#include "settings_page.h"
-#include "settings_values.h"
+#include "settings/device_page_rules.h"
+#include "settings/settings_page.h"
+#include "settings/settings_values.h"
 
 #include <memory>
 

@@ -1,4 +1,4 @@
-#include "device_find.h"
+#include "settings/device_find.h"
 
 #include "ui_device_find.h"
 

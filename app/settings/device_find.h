@@ -7,8 +7,8 @@
 // never outlives the dialog nor keeps the port.
 #pragma once
 
-#include "device_search.h"
-#include "window_messages.h"
+#include "settings/device_search.h"
+#include "services/window_messages.h"
 
 #include <QDialog>
 #include <QSortFilterProxyModel>

@@ -1,6 +1,6 @@
-#include "device_page_rules.h"
+#include "settings/device_page_rules.h"
 
-#include "value_text.h"
+#include "settings/value_text.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "device_search.h"
+#include "settings/device_search.h"
 
 #include "platform/sync.h"
 

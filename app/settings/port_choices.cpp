@@ -1,4 +1,4 @@
-#include "port_choices.h"
+#include "settings/port_choices.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "prog_page.h"
+#include "settings/prog_page.h"
 
-#include "value_text.h"
+#include "settings/value_text.h"
 
 #include "ui_prog_page.h"
 

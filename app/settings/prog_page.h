@@ -3,8 +3,8 @@
 // span of the graph windows (the times in seconds).
 #pragma once
 
-#include "settings_page.h"
-#include "settings_values.h"
+#include "settings/settings_page.h"
+#include "settings/settings_values.h"
 
 #include <memory>
 

@@ -1,4 +1,4 @@
-#include "settings_page.h"
+#include "settings/settings_page.h"
 
 #include "platform/message_box.h"
 

@@ -3,34 +3,12 @@
 // over and applies them.
 #pragma once
 
-#include <kcmb.h>
+#include "session/stored_settings.h"
 
-#include <QString>
+#include <kcmb.h>
 
 #include <cstdint>
 #include <optional>
-
-// The serial line of the program: the port and how the modem lines are handled.
-struct CommSettings {
-    QString portName;
-    bool automaticFlow = true;
-    // Manual states of the lines while sending and while receiving: 0 drop,
-    // 1 raise, 255 leave alone.
-    std::uint8_t sendDTR = 255;
-    std::uint8_t sendRTS = 255;
-    std::uint8_t recvDTR = 255;
-    std::uint8_t recvRTS = 255;
-};
-
-// The program's own settings; times in milliseconds (the page shows seconds).
-struct ProgramSettings {
-    int attempts = 5;
-    bool confirmUpdate = false;
-    bool log = false;
-    QString logFileName;
-    std::int32_t periodMs = 0;
-    std::int32_t graphSpanMs = 200000;
-};
 
 // The connected device whose settings the device page edits.
 struct DeviceFacts {

@@ -1,6 +1,6 @@
-#include "spin_button.h"
+#include "settings/spin_button.h"
 
-#include "value_text.h"
+#include "settings/value_text.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>

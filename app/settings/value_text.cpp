@@ -1,4 +1,4 @@
-#include "value_text.h"
+#include "settings/value_text.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
-#include "about_dlg.h"
+#include "windows/about_dlg.h"
 
-#include "app_icon.h"
+#include "services/app_icon.h"
 
 #include "ui_about_dlg.h"
 

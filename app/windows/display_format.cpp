@@ -1,4 +1,4 @@
-#include "display_format.h"
+#include "windows/display_format.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,17 +1,18 @@
-#include "kctest_dlg.h"
+#include "windows/kctest_dlg.h"
 
-#include "about_dlg.h"
-#include "app_icon.h"
-#include "dev_config.h"
-#include "device_session.h"
-#include "display_format.h"
-#include "file_dialogs.h"
-#include "graph_placement.h"
-#include "graph_wnd.h"
-#include "quit_question.h"
+#include "windows/about_dlg.h"
+#include "services/app_icon.h"
+#include "settings/dev_config.h"
+#include "session/device_session.h"
+#include "windows/display_format.h"
+#include "windows/error_box.h"
+#include "services/file_dialogs.h"
+#include "graph/graph_placement.h"
+#include "graph/graph_wnd.h"
+#include "windows/quit_question.h"
 #include "rangebar.h"
-#include "stale_reading.h"
-#include "window_messages.h"
+#include "windows/stale_reading.h"
+#include "services/window_messages.h"
 
 #include "ui_kctest_dlg.h"
 
@@ -36,32 +37,6 @@ QString textOf(const char* chars, std::size_t size)
     return QString::fromLatin1(chars, static_cast<int>(strnlen(chars, size)));
 }
 
-void showError(QWidget* owner, const char* text, const std::string& detail = {})
-{
-    platform::MessageRequest request;
-    request.text = text;
-    request.detail = detail;
-    request.caption = "Ошибка";
-    request.icon = platform::MessageIcon::Error;
-    request.owner = owner;
-    platform::showMessageBox(request);
-}
-
-LinkOptions linkOptionsOf(const StoredSettings& s)
-{
-    LinkOptions o;
-    o.portName = s.port;
-    o.automaticFlow = s.automaticFlow;
-    o.sendDTR = s.sendDTR;
-    o.sendRTS = s.sendRTS;
-    o.recvDTR = s.recvDTR;
-    o.recvRTS = s.recvRTS;
-    o.periodMs = s.periodMs;
-    o.log = s.log;
-    o.logFileName = s.logFileName;
-    return o;
-}
-
 }  // namespace
 
 CKCTestDlg::CKCTestDlg(DeviceSession& session, SettingsBackend& store, QWidget* parent)
@@ -70,7 +45,7 @@ CKCTestDlg::CKCTestDlg(DeviceSession& session, SettingsBackend& store, QWidget* 
     ui_->setupUi(this);
     setWindowIcon(applicationIcon());
     stored_ = readStoredSettings(store_);
-    attemptCount() = stored_.numErrors;
+    attemptCount() = static_cast<std::uint16_t>(stored_.program.attempts);
     session_.setBoxOwner(static_cast<QWidget*>(this));
 
     connect(ui_->connectButton, &QPushButton::clicked, this, &CKCTestDlg::onConnectClicked);
@@ -93,7 +68,7 @@ CKCTestDlg::CKCTestDlg(DeviceSession& session, SettingsBackend& store, QWidget* 
     connect(&session_, &DeviceSession::portLost, this, &CKCTestDlg::refreshStatus);
     connect(&session_, &DeviceSession::portBack, this, &CKCTestDlg::refreshStatus);
     connect(&session_, &DeviceSession::pendingSettingsDropped, this,
-            [this] { showError(this, "Измененные установки не записаны в прибор."); });
+            [this] { showErrorBox(this, "Измененные установки не записаны в прибор."); });
 
     // Rows that come and go keep their room, so the window keeps its shape.
     for (QWidget* w : {static_cast<QWidget*>(ui_->thermostatValueLabel), static_cast<QWidget*>(ui_->thermostatValueEdit),
@@ -109,15 +84,15 @@ CKCTestDlg::CKCTestDlg(DeviceSession& session, SettingsBackend& store, QWidget* 
     ui_->lastReadingLabel->hide();
     setupStatusBar();
 
-    ui_->portEdit->setText(stored_.port);
+    ui_->portEdit->setText(stored_.comm.portName);
     ui_->portEdit->setFocusPolicy(Qt::NoFocus);
     ui_->connectButton->setFocus();
     ui_->saveResultsCheck->setChecked(session_.savesResults());
     clearDeviceDisplay();
     refreshParameterDisplay();
-    ui_->quantumEdit->setVisible(stored_.readQuant);
-    ui_->quantumLabel->setVisible(stored_.readQuant);
-    ui_->quantumButton->setVisible(stored_.readQuant);
+    ui_->quantumEdit->setVisible(stored_.program.readQuant);
+    ui_->quantumLabel->setVisible(stored_.program.readQuant);
+    ui_->quantumButton->setVisible(stored_.program.readQuant);
 }
 
 CKCTestDlg::~CKCTestDlg() = default;
@@ -127,7 +102,8 @@ bool CKCTestDlg::event(QEvent* e)
     if (e->type() == WindowMessageEvent::eventType()) {
         const auto* message = static_cast<WindowMessageEvent*>(e);
         if (message->message() == WM_GRAPH_CLOSED)
-            hideGraph(static_cast<unsigned>(message->wParam()));
+            if (const auto kind = graph::graphKindOf(message->wParam()))
+                hideGraph(*kind);
         return true;
     }
     return QDialog::event(e);
@@ -144,15 +120,15 @@ void CKCTestDlg::onConnectClicked()
 void CKCTestDlg::connectPort()
 {
     KCOpenError why = KC_OPEN_OK;
-    if (!session_.connectDevice(linkOptionsOf(stored_), &why)) {
-        showError(this, "Ошибка открытия порта", KCGetOpenErrorTxt(why));
+    if (!session_.connectDevice(stored_, &why)) {
+        showErrorBox(this, "Ошибка открытия порта", KCGetOpenErrorTxt(why));
         return;
     }
     // Cancel at the log question switches the log off, and so it is stored.
-    if (stored_.log && !session_.logging())
-        stored_.log = false;
+    if (stored_.program.log && !session_.logging())
+        stored_.program.log = false;
     if (session_.series() == nullptr)
-        showError(this, "Ошибка размещения памяти под данные");
+        showErrorBox(this, "Ошибка размещения памяти под данные");
     // A graph left open on a saved file shows the live series from here on,
     // as one opened now would, its time window on the whole run.
     shownFile_.clear();
@@ -179,8 +155,8 @@ void CKCTestDlg::disconnectPort()
         ui_->statusBar->showMessage(
             QString("Результаты записаны в файл %1")
                 .arg(QDir::toNativeSeparators(QFileInfo(QFile::decodeName(series->GetFilePath().c_str())).absoluteFilePath())));
-    sendMessage(this, WM_GRAPH_CLOSED, 0, 0);
-    sendMessage(this, WM_GRAPH_CLOSED, 1, 0);
+    for (const graph::GraphKind kind : {graph::GraphKind::Temperature, graph::GraphKind::Quantum})
+        sendMessage(this, WM_GRAPH_CLOSED, graph::messageNumberOf(kind), 0);
 }
 
 void CKCTestDlg::onConnectionChanged(bool connected)
@@ -189,7 +165,7 @@ void CKCTestDlg::onConnectionChanged(bool connected)
     if (connected) {
         ui_->statusBar->clearMessage();
         counters_ = LinkCounters();
-        staleness_ = Staleness(stored_.periodMs);
+        staleness_ = Staleness(stored_.program.periodMs);
         statusTimer_.start();
     } else {
         statusTimer_.stop();
@@ -235,7 +211,7 @@ void CKCTestDlg::refreshStatus()
     const bool connected = session_.isConnected();
     const bool waiting = session_.state() == DeviceSession::State::WaitingForPort;
     const KCConfig config = session_.config();
-    linkPane_->setText(linkText(connected, waiting, session_.options().portName, config.address, config.baudRate));
+    linkPane_->setText(linkText(connected, waiting, session_.settings().comm.portName, config.address, config.baudRate));
     readingsPane_->setVisible(connected);
     failuresPane_->setVisible(connected);
     agePane_->setVisible(connected);
@@ -294,7 +270,7 @@ void CKCTestDlg::onReading(const SessionReading& reading)
     lastReadingAt_ = QTime::currentTime();
     showStale(false);
     ui_->temperatureEdit->setText(temperatureText(reading.temperature));
-    if (stored_.readQuant)
+    if (stored_.program.readQuant)
         ui_->quantumEdit->setText(QString::asprintf("%i", static_cast<int>(reading.quantum)));
     if (temperatureGraph_)
         postMessage(temperatureGraph_.get(), WM_GRAPH_NEWVALUE, reading.temperature, reading.timeMs);
@@ -305,7 +281,7 @@ void CKCTestDlg::onReading(const SessionReading& reading)
 void CKCTestDlg::onResultSavingFailed()
 {
     ui_->saveResultsCheck->setChecked(false);
-    showError(this, "Ошибка сохранения промежуточных результатов.");
+    showErrorBox(this, "Ошибка сохранения промежуточных результатов.");
 }
 
 void CKCTestDlg::refreshParameterDisplay()
@@ -337,10 +313,8 @@ void CKCTestDlg::onSettingsClicked()
     const bool connected = session_.isConnected();
     SheetValues values;
     values.config = session_.config();
-    values.comm = {stored_.port, stored_.automaticFlow, stored_.sendDTR, stored_.sendRTS, stored_.recvDTR,
-                   stored_.recvRTS};
-    values.program = {stored_.numErrors, stored_.confirmUpdate, stored_.log, stored_.logFileName,
-                      stored_.periodMs, stored_.timeCoeffMs};
+    values.comm = stored_.comm;
+    values.program = stored_.program;
     // The device page shows only settings the device gave: not before its
     // identification has finished.
     const bool identified = connected && session_.hasIdentifiedDevice();
@@ -360,27 +334,18 @@ void CKCTestDlg::onSettingsClicked()
         return;
     }
     const SheetValues& edited = sheet.values();
-    stored_.port = edited.comm.portName;
-    stored_.automaticFlow = edited.comm.automaticFlow;
-    stored_.sendDTR = edited.comm.sendDTR;
-    stored_.sendRTS = edited.comm.sendRTS;
-    stored_.recvDTR = edited.comm.recvDTR;
-    stored_.recvRTS = edited.comm.recvRTS;
-    stored_.numErrors = static_cast<std::uint16_t>(edited.program.attempts);
-    attemptCount() = stored_.numErrors;
-    stored_.periodMs = edited.program.periodMs;
-    session_.setPeriod(stored_.periodMs);
-    staleness_.setPeriod(stored_.periodMs);
-    stored_.confirmUpdate = edited.program.confirmUpdate;
-    stored_.log = edited.program.log;
-    stored_.logFileName = edited.program.logFileName;
-    stored_.timeCoeffMs = edited.program.graphSpanMs;
+    stored_.comm = edited.comm;
+    stored_.program = edited.program;
+    const ProgramSettings& program = stored_.program;
+    attemptCount() = static_cast<std::uint16_t>(program.attempts);
+    session_.setPeriod(program.periodMs);
+    staleness_.setPeriod(program.periodMs);
     session_.setConfig(edited.config);
-    session_.setLogging(stored_.log);
-    ui_->portEdit->setText(stored_.port);
+    session_.setLogging(program.log);
+    ui_->portEdit->setText(stored_.comm.portName);
     refreshParameterDisplay();
     if (identified) {
-        const bool write = !stored_.confirmUpdate
+        const bool write = !stored_.program.confirmUpdate
             || platform::showMessageBox("Записать измененные установки в прибор?", "Подтверждение изменений установок",
                                         platform::MessageButtons::YesNo, platform::MessageIcon::Question, this)
                 == platform::MessageAnswer::Yes;
@@ -393,7 +358,7 @@ void CKCTestDlg::onSettingsClicked()
     }
     for (CGraphWnd* graph : {temperatureGraph_.get(), quantumGraph_.get()})
         if (graph != nullptr)
-            sendMessage(graph, WM_GRAPH_SETSPAN, static_cast<std::uintptr_t>(stored_.timeCoeffMs), 0);
+            sendMessage(graph, WM_GRAPH_SETSPAN, static_cast<std::uintptr_t>(stored_.program.graphSpanMs), 0);
 }
 
 void CKCTestDlg::onGraphClicked(graph::GraphKind kind)
@@ -425,7 +390,7 @@ bool CKCTestDlg::loadSeries(const QString& path)
         shownFile_ = QFileInfo(path).fileName();
         return true;
     }
-    showError(this, "Ошибка получения данных из файла");
+    showErrorBox(this, "Ошибка получения данных из файла");
     return false;
 }
 
@@ -462,9 +427,9 @@ void CKCTestDlg::showGraph(graph::GraphKind kind)
         graph->show();
 }
 
-void CKCTestDlg::hideGraph(unsigned kind)
+void CKCTestDlg::hideGraph(graph::GraphKind kind)
 {
-    CGraphWnd* graph = kind == 0 ? temperatureGraph_.get() : kind == 1 ? quantumGraph_.get() : nullptr;
+    CGraphWnd* graph = graphOf(kind).get();
     if (graph == nullptr)
         return;
     if (graph->isVisible())

@@ -5,9 +5,9 @@
 // window is made and written when the operator quits.
 #pragma once
 
-#include "graph_kind.h"
-#include "link_status.h"
-#include "stored_settings.h"
+#include "graph/graph_kind.h"
+#include "windows/link_status.h"
+#include "session/stored_settings.h"
 
 #include <QDialog>
 #include <QTime>
@@ -66,7 +66,7 @@ private:
     bool loadSeries(const QString& path);
     void showGraph(graph::GraphKind kind);
     std::unique_ptr<CGraphWnd>& graphOf(graph::GraphKind kind);
-    void hideGraph(unsigned kind);
+    void hideGraph(graph::GraphKind kind);
 
     std::unique_ptr<Ui::KCTestDlg> ui_;
     DeviceSession& session_;

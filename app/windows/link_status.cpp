@@ -1,4 +1,4 @@
-#include "link_status.h"
+#include "windows/link_status.h"
 
 #include <algorithm>
 

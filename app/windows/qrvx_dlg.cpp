@@ -1,15 +1,16 @@
-#include "qrvx_dlg.h"
+#include "windows/qrvx_dlg.h"
 
-#include "about_dlg.h"
-#include "app_icon.h"
-#include "file_dialogs.h"
-#include "graph_placement.h"
-#include "graph_wnd.h"
-#include "qrvx_rules.h"
-#include "qrvx_setup.h"
-#include "quit_question.h"
+#include "windows/about_dlg.h"
+#include "windows/error_box.h"
+#include "services/app_icon.h"
+#include "services/file_dialogs.h"
+#include "graph/graph_placement.h"
+#include "graph/graph_wnd.h"
+#include "windows/qrvx_rules.h"
+#include "windows/qrvx_setup.h"
+#include "windows/quit_question.h"
 #include "rangebar.h"
-#include "stale_reading.h"
+#include "windows/stale_reading.h"
 
 #include "ui_qrvx_dlg.h"
 
@@ -42,16 +43,12 @@ std::uintptr_t asWParam(long value)
 
 }  // namespace
 
-CQRVXDlg::CQRVXDlg(SettingsBackend& top, SettingsBackend& qrvx, void* qrvxModule, QWidget* parent)
-    : QDialog(parent),
-      ui_(std::make_unique<Ui::QRVXDlg>()),
-      top_(top),
-      qrvx_(qrvx),
-      session_(std::make_unique<QrvxSession>(qrvxModule))
+CQRVXDlg::CQRVXDlg(QrvxSession& session, SettingsBackend& top, SettingsBackend& qrvx, QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::QRVXDlg>()), top_(top), qrvx_(qrvx), session_(session)
 {
     ui_->setupUi(this);
     setWindowIcon(applicationIcon());
-    session_->setMessageOwner(this);
+    session_.setBoxOwner(static_cast<QWidget*>(this));
     settings_ = readQrvxSettings(top_, qrvx_);
 
     lowerLimitItems_ = new QStringListModel(this);
@@ -69,7 +66,7 @@ CQRVXDlg::CQRVXDlg(SettingsBackend& top, SettingsBackend& qrvx, void* qrvxModule
     connect(ui_->aboutButton, &QPushButton::clicked, this, &CQRVXDlg::showAbout);
     connect(ui_->graphButton, &QPushButton::clicked, this, &CQRVXDlg::openGraph);
     connect(ui_->clearButton, &QPushButton::clicked, this, &CQRVXDlg::clearFrameField);
-    connect(ui_->saveResultsCheck, &QCheckBox::toggled, session_.get(), &QrvxSession::setSaveResults);
+    connect(ui_->saveResultsCheck, &QCheckBox::toggled, &session_, &QrvxSession::setSaveResults);
     connect(ui_->frameRadio, &QRadioButton::toggled, this, [this](bool on) {
         if (on)
             displayMode_ = 0;
@@ -90,21 +87,21 @@ CQRVXDlg::CQRVXDlg(SettingsBackend& top, SettingsBackend& qrvx, void* qrvxModule
     connect(ui_->upperLimitCombo->lineEdit(), &QLineEdit::textEdited, this, &CQRVXDlg::onUpperLimitEdited);
     connect(ui_->lowerLimitCombo, qOverload<int>(&QComboBox::activated), this, &CQRVXDlg::onLowerLimitChosen);
     connect(ui_->upperLimitCombo, qOverload<int>(&QComboBox::activated), this, &CQRVXDlg::onUpperLimitChosen);
-    connect(session_.get(), &QrvxSession::valueReceived, this, &CQRVXDlg::onValue);
-    connect(session_.get(), &QrvxSession::saveResultsSwitchedOff, this,
-            [this] { ui_->saveResultsCheck->setChecked(false); });
+    connect(&session_, &QrvxSession::valueReceived, this, &CQRVXDlg::onValue);
+    connect(&session_, &QrvxSession::resultSavingFailed, this, [this] {
+        ui_->saveResultsCheck->setChecked(false);
+        showErrorBox(this, "Ошибка сохранения промежуточных результатов.");
+    });
 
     fillLowerLimitList();
     fillUpperLimitList();
     putValues();
 }
 
-// The graph and the session go while the window is whole: the session's last
-// save may still have something to say.
+// The graph goes while the window is whole.
 CQRVXDlg::~CQRVXDlg()
 {
     graph_.reset();
-    session_.reset();
 }
 
 bool CQRVXDlg::event(QEvent* e)
@@ -161,7 +158,7 @@ void CQRVXDlg::takeValues()
     settings_.upperLimit = upper.isEmpty() ? settings_.lowerLimit : leadingNumber(upper);
     displayMode_ = ui_->valuesRadio->isChecked() ? 1 : 0;
     settings_.port = ui_->portEdit->text();
-    session_->setSaveResults(ui_->saveResultsCheck->isChecked());
+    session_.setSaveResults(ui_->saveResultsCheck->isChecked());
 }
 
 void CQRVXDlg::putValues()
@@ -170,12 +167,12 @@ void CQRVXDlg::putValues()
     ui_->lowerLimitCombo->setEditText(QString::number(settings_.lowerLimit));
     ui_->upperLimitCombo->setEditText(QString::number(settings_.upperLimit));
     (displayMode_ == 1 ? ui_->valuesRadio : ui_->frameRadio)->setChecked(true);
-    ui_->saveResultsCheck->setChecked(session_->saveResults());
+    ui_->saveResultsCheck->setChecked(session_.savesResults());
 }
 
 void CQRVXDlg::onConnectClicked()
 {
-    if (session_->isConnected())
+    if (session_.isConnected())
         disconnectPort();
     else
         connectPort();
@@ -184,18 +181,15 @@ void CQRVXDlg::onConnectClicked()
 void CQRVXDlg::connectPort()
 {
     takeValues();
-    QrvxSession::ConnectOptions options;
-    options.port = settings_.port;
-    options.periodMs = settings_.periodMs;
-    options.log = settings_.log;
-    options.logFileName = settings_.logFileName;
-    options.lowerLimit = settings_.lowerLimit;
-    options.upperLimit = settings_.upperLimit;
-    const QrvxSession::ConnectOutcome outcome = session_->connectPort(options);
-    if (!outcome.connected)
+    if (!session_.connectDevice(settings_)) {
+        showErrorBox(this, "Ошибка открытия порта");
         return;
-    if (outcome.logDeclined)
+    }
+    // Cancel at the log question switches the log off, and so it is stored.
+    if (settings_.log && !session_.logging())
         settings_.log = false;
+    if (session_.series() == nullptr)
+        showErrorBox(this, "Ошибка размещения памяти под данные");
     if (graph_) {
         // The time window on the whole run, as in a graph opened now.
         graph_->timeRuler()->SetMin(-5000);
@@ -214,15 +208,15 @@ void CQRVXDlg::connectPort()
 
 void CQRVXDlg::startReading()
 {
-    if (!session_->isConnected())
+    if (!session_.isConnected())
         return;
     clearFrameField();
-    session_->startReading();
+    session_.startReading();
 }
 
 void CQRVXDlg::disconnectPort()
 {
-    session_->disconnectPort();
+    session_.disconnectDevice();
     ui_->connectButton->setText(kConnectText);
     staleTimer_.stop();
     refreshStale();
@@ -245,7 +239,7 @@ void CQRVXDlg::onValue(const QString& frameText, int value, long timeMs)
 // it was read, until the next value comes.
 void CQRVXDlg::refreshStale()
 {
-    const bool stale = session_->isConnected() && staleness_.isStale(platform::tickCount());
+    const bool stale = session_.isConnected() && staleness_.isStale(platform::tickCount());
     showReadingStale(*ui_->temperatureEdit, *ui_->lastValueLabel, stale, lastValueAt_);
 }
 
@@ -293,7 +287,7 @@ void CQRVXDlg::hideGraph()
 void CQRVXDlg::openGraph()
 {
     QString shownFile;
-    if (!session_->isConnected()) {
+    if (!session_.isConnected()) {
         FileDialogRequest request;
         request.kind = FileDialogRequest::Kind::Open;
         const QString here = QDir::currentPath();
@@ -302,8 +296,12 @@ void CQRVXDlg::openGraph()
         request.filter = "ZodarAver Files (*.tdf)|*.tdf|All Files (*.*)|*.*||";
         request.parent = this;
         const std::optional<QString> file = askFileName(request);
-        if (!file || !session_->loadSeries(*file))
+        if (!file)
             return;
+        if (!session_.viewSeriesFile(*file)) {
+            showErrorBox(this, "Ошибка получения данных из файла");
+            return;
+        }
         shownFile = QFileInfo(*file).fileName();
     }
     const bool created = !graph_;
@@ -315,7 +313,7 @@ void CQRVXDlg::openGraph()
     graph_->setWindowTitle(shownFile.isEmpty() ? QString(kGraphTitle) : QString("%1 %2").arg(kGraphTitle, shownFile));
     if (!shownFile.isEmpty())
         graph_->forgetReading();
-    TermDataFile* series = session_->series();
+    TermDataFile* series = session_.series();
     sendMessage(graph_.get(), WM_GRAPH_SETLIMITS, asWParam(series ? series->GetMin() : 0),
                 series ? series->GetMax() : 0);
     sendMessage(graph_.get(), WM_GRAPH_SETSERIES, reinterpret_cast<std::uintptr_t>(series), 0);
@@ -331,27 +329,10 @@ void CQRVXDlg::openGraph()
 
 void CQRVXDlg::openSetup()
 {
-    QrvxSetupValues values;
-    values.port = settings_.port;
-    values.periodSeconds = settings_.periodMs / 1000.0;
-    values.log = settings_.log;
-    values.logFileName = settings_.logFileName;
-    values.spanSeconds = settings_.timeCoeffMs / 1000;
-    values.listStart = settings_.listStart;
-    values.listEnd = settings_.listEnd;
-    values.listStep = settings_.listStep;
-    CQRVXSetup setup(values, this);
+    CQRVXSetup setup(settings_, this);
     if (setup.exec() != QDialog::Accepted)
         return;
-    const QrvxSetupValues& taken = setup.values();
-    settings_.port = taken.port;
-    settings_.periodMs = millisecondsOf(taken.periodSeconds);
-    settings_.log = taken.log;
-    settings_.logFileName = taken.logFileName;
-    settings_.timeCoeffMs = millisecondsOf(static_cast<double>(taken.spanSeconds));
-    settings_.listStart = taken.listStart;
-    settings_.listEnd = taken.listEnd;
-    settings_.listStep = taken.listStep;
+    settings_ = setup.values();
     fillLowerLimitList();
     fillUpperLimitList();
     putValues();
@@ -412,7 +393,7 @@ void CQRVXDlg::reject()
     // The limits as the lists show them, typed or chosen.
     takeValues();
     writeQrvxSettings(top_, qrvx_, settings_);
-    session_->quit();
+    session_.close();
     if (graph_ && graph_->isVisible())
         graph::storePlacement(qrvx_, graph::GraphKind::Temperature, *graph_);
     graph_.reset();

@@ -5,10 +5,10 @@
 // setup dialog.
 #pragma once
 
-#include "link_status.h"
-#include "qrvx_session.h"
-#include "qrvx_settings.h"
-#include "window_messages.h"
+#include "windows/link_status.h"
+#include "session/qrvx_session.h"
+#include "session/qrvx_settings.h"
+#include "services/window_messages.h"
 
 #include <QDialog>
 #include <QTime>
@@ -31,13 +31,11 @@ class CQRVXDlg : public QDialog {
     Q_OBJECT
 
 public:
-    // Reads the settings from `top` (the store's top level) and `qrvx` (its
-    // group "QRVX"); quitting writes them back. `qrvxModule` is the loaded
-    // QRVX library.
-    CQRVXDlg(SettingsBackend& top, SettingsBackend& qrvx, void* qrvxModule, QWidget* parent = nullptr);
+    // Shows and drives `session`. Reads the settings from `top` (the store's
+    // top level) and `qrvx` (its group "QRVX"); quitting writes them back.
+    CQRVXDlg(QrvxSession& session, SettingsBackend& top, SettingsBackend& qrvx, QWidget* parent = nullptr);
     ~CQRVXDlg() override;
 
-    QrvxSession& session() { return *session_; }
     const QrvxSettings& settings() const { return settings_; }
     // The text of the frame field as its rule counts it (lines end in CR LF).
     const QString& shownFrameText() const { return shown_; }
@@ -85,8 +83,7 @@ private:
     QString shown_;
     QStringListModel* lowerLimitItems_;
     QStringListModel* upperLimitItems_;
-    // The graph holds a pointer to the session's series: it goes first.
-    std::unique_ptr<QrvxSession> session_;
+    QrvxSession& session_;
     std::unique_ptr<CGraphWnd> graph_;
     // When the last value came, checked twice a second while connected.
     Staleness staleness_{0};

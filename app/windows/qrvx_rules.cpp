@@ -1,4 +1,4 @@
-#include "qrvx_rules.h"
+#include "windows/qrvx_rules.h"
 
 #include <QLocale>
 

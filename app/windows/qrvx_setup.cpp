@@ -1,7 +1,7 @@
-#include "qrvx_setup.h"
+#include "windows/qrvx_setup.h"
 
-#include "port_probe.h"
-#include "qrvx_rules.h"
+#include "settings/port_probe.h"
+#include "windows/qrvx_rules.h"
 
 #include "ui_qrvx_setup.h"
 
@@ -9,8 +9,8 @@
 
 #include <QPushButton>
 
-CQRVXSetup::CQRVXSetup(const QrvxSetupValues& values, QWidget* parent)
-    : QDialog(parent), ui_(std::make_unique<Ui::QRVXSetup>()), values_(values)
+CQRVXSetup::CQRVXSetup(const QrvxSettings& settings, QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::QRVXSetup>()), values_(settings)
 {
     ui_->setupUi(this);
     // Modal to the window that opened it; the graph windows stay usable.
@@ -18,10 +18,10 @@ CQRVXSetup::CQRVXSetup(const QrvxSetupValues& values, QWidget* parent)
     ui_->buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
     ui_->buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Отмена"));
 
-    ui_->periodEdit->setText(QString::asprintf("%0.2f", values_.periodSeconds));
+    ui_->periodEdit->setText(QString::asprintf("%0.2f", values_.periodMs / 1000.0));
     ui_->logCheck->setChecked(values_.log);
     ui_->logFileEdit->setText(values_.logFileName);
-    ui_->spanEdit->setText(QString::number(values_.spanSeconds));
+    ui_->spanEdit->setText(QString::number(values_.timeCoeffMs / 1000));
     ui_->listStartEdit->setText(QString::number(values_.listStart));
     ui_->listEndEdit->setText(QString::number(values_.listEnd));
     ui_->listStepEdit->setText(QString::number(values_.listStep));
@@ -52,12 +52,13 @@ bool CQRVXSetup::takeWholeNumber(QLineEdit* edit, long& out)
 
 void CQRVXSetup::accept()
 {
-    QrvxSetupValues taken = values_;
+    QrvxSettings taken = values_;
     taken.port = portChosenIn(*ui_->portCombo, values_.port);
-    taken.periodSeconds = periodSecondsOf(ui_->periodEdit->text());
+    taken.periodMs = millisecondsOf(periodSecondsOf(ui_->periodEdit->text()));
     taken.log = ui_->logCheck->isChecked();
     taken.logFileName = ui_->logFileEdit->text();
-    if (!takeWholeNumber(ui_->spanEdit, taken.spanSeconds) || !takeWholeNumber(ui_->listStartEdit, taken.listStart)
+    long spanSeconds = 0;
+    if (!takeWholeNumber(ui_->spanEdit, spanSeconds) || !takeWholeNumber(ui_->listStartEdit, taken.listStart)
         || !takeWholeNumber(ui_->listEndEdit, taken.listEnd) || !takeWholeNumber(ui_->listStepEdit, taken.listStep))
         return;
     // The limit lists count up in this step; one of 0 or below never ends.
@@ -71,6 +72,7 @@ void CQRVXSetup::accept()
                                   "увеличьте шаг или сократите диапазон.");
         return;
     }
+    taken.timeCoeffMs = millisecondsOf(static_cast<double>(spanSeconds));
     values_ = taken;
     QDialog::accept();
 }

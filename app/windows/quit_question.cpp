@@ -1,4 +1,4 @@
-#include "quit_question.h"
+#include "windows/quit_question.h"
 
 #include "platform/message_box.h"
 

@@ -1,4 +1,4 @@
-#include "stale_reading.h"
+#include "windows/stale_reading.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -6,6 +6,7 @@
 
 #include "platform/handle.h"
 #include "platform/sync.h"
+#include "case_names.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,7 @@
 #include <vector>
 
 using qrvx_test::millisecondsOf;
+using testing_support::caseName;
 
 namespace {
 
@@ -235,7 +237,10 @@ INSTANTIATE_TEST_SUITE_P(
                       StoreCase{10, kFull, 10}, StoreCase{10, kFull, 11}, StoreCase{10, kFull, 3000},
                       StoreCase{4000, kFull, 200}, StoreCase{kFull, kFull, 5000}, StoreCase{0, 0, kFull},
                       StoreCase{0, 0, kFull + 1}, StoreCase{100, 200, 2 * kFull}, StoreCase{5, 5, 0},
-                      StoreCase{50, 30, 4}));
+                      StoreCase{50, 30, 4}),
+    [](const auto& info) {
+        return caseName("Read", info.param.read, "Write", info.param.write, "Store", info.param.count);
+    });
 
 INSTANTIATE_TEST_SUITE_P(DataEvent, ContextBuffer, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "WithDataEvent" : "WithoutDataEvent"; });

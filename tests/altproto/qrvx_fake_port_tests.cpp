@@ -6,6 +6,7 @@
 #include "test_support.h"
 
 #include "platform/fake_serial_port.h"
+#include "case_names.h"
 
 #include <gtest/gtest.h>
 
@@ -23,6 +24,7 @@ using qrvx_test::ScopedCurrentDirectory;
 using qrvx_test::TuningFile;
 using testing_support::qrvxFrameOf;
 using testing_support::TempDir;
+using testing_support::caseName;
 
 namespace {
 
@@ -223,7 +225,10 @@ TEST_P(PacketLength, SendsLengthLessZeroStrLenLessThreeBytes)
 INSTANTIATE_TEST_SUITE_P(Tuning, PacketLength,
                          ::testing::Values(PacketCase{0, 10, "abcdefg", 9}, PacketCase{2, 10, "abcde", 7},
                                            PacketCase{7, 10, "", 2}, PacketCase{20, 10, "", 0},
-                                           PacketCase{0, 3, "", 2}));
+                                           PacketCase{0, 3, "", 2}),
+                         [](const auto& info) {
+                             return caseName("ZeroStrLen", info.param.zeroStrLen, "Length", info.param.length);
+                         });
 
 TEST_F(ScriptedDevice, WriteZeroLogsEveryStepAndReadsBack)
 {

@@ -1,14 +1,17 @@
 // The program's logic that needs no window: stored settings, formats, the
 // limit table, word counts and the polling cycle.
-#include "display_format.h"
-#include "modbus_workers.h"
-#include "link_status.h"
-#include "stored_settings.h"
-#include "text_log.h"
+#include "windows/display_format.h"
+#include "session/modbus_workers.h"
+#include "windows/link_status.h"
+#include "session/stored_settings.h"
+#include "session/text_log.h"
 
 #include "app_test_support.h"
+#include "case_names.h"
 
 #include <gtest/gtest.h>
+
+using testing_support::caseName;
 
 namespace {
 
@@ -18,27 +21,27 @@ TEST(StoredSettings, AnEmptyStoreGivesTheDefaults)
 {
     RecordingBackend store;
     const StoredSettings s = readStoredSettings(store);
-    EXPECT_EQ(s.port, "com1");
-    EXPECT_EQ(s.numErrors, 5);
-    EXPECT_EQ(s.periodMs, 500);
-    EXPECT_TRUE(s.confirmUpdate);
-    EXPECT_FALSE(s.log);
-    EXPECT_EQ(s.logFileName, "kl_s.log");
-    EXPECT_EQ(s.timeCoeffMs, 0);
-    EXPECT_FALSE(s.readQuant);
-    EXPECT_TRUE(s.automaticFlow);
-    EXPECT_EQ(s.sendDTR, 255);
-    EXPECT_EQ(s.sendRTS, 255);
-    EXPECT_EQ(s.recvDTR, 255);
-    EXPECT_EQ(s.recvRTS, 255);
+    EXPECT_EQ(s.comm.portName, "com1");
+    EXPECT_EQ(s.program.attempts, 5);
+    EXPECT_EQ(s.program.periodMs, 500);
+    EXPECT_TRUE(s.program.confirmUpdate);
+    EXPECT_FALSE(s.program.log);
+    EXPECT_EQ(s.program.logFileName, "kl_s.log");
+    EXPECT_EQ(s.program.graphSpanMs, 0);
+    EXPECT_FALSE(s.program.readQuant);
+    EXPECT_TRUE(s.comm.automaticFlow);
+    EXPECT_EQ(s.comm.sendDTR, 255);
+    EXPECT_EQ(s.comm.sendRTS, 255);
+    EXPECT_EQ(s.comm.recvDTR, 255);
+    EXPECT_EQ(s.comm.recvRTS, 255);
 }
 
 TEST(StoredSettings, QuitWritesEveryKeyButReadQuantInOrder)
 {
     RecordingBackend store;
     StoredSettings s;
-    s.confirmUpdate = true;
-    s.log = true;
+    s.program.confirmUpdate = true;
+    s.program.log = true;
     writeStoredSettings(store, s);
     const QStringList order = {"Port",      "NumErrors",   "Period",  "Confirm Update", "Log",     "LogFileName",
                                "TimeCoeff", "FlowControl", "SendDTR", "SendRTS",        "RecvDTR", "RecvRTS"};
@@ -54,7 +57,7 @@ TEST(StoredSettings, ReadQuantSurvivesAnyNumberOfRuns)
     for (int run = 0; run < 3; ++run)
         writeStoredSettings(store, readStoredSettings(store));
     EXPECT_EQ(store.values["Read Quant"].toInt(), 1);
-    EXPECT_TRUE(readStoredSettings(store).readQuant);
+    EXPECT_TRUE(readStoredSettings(store).program.readQuant);
 }
 
 TEST(StoredSettings, BooleansAreReadAsNonZeroAndWrittenAsZeroOrOne)
@@ -63,8 +66,8 @@ TEST(StoredSettings, BooleansAreReadAsNonZeroAndWrittenAsZeroOrOne)
     store.values["Confirm Update"] = 0;
     store.values["Log"] = 7;
     const StoredSettings s = readStoredSettings(store);
-    EXPECT_FALSE(s.confirmUpdate);
-    EXPECT_TRUE(s.log);
+    EXPECT_FALSE(s.program.confirmUpdate);
+    EXPECT_TRUE(s.program.log);
     writeStoredSettings(store, s);
     EXPECT_EQ(store.values["Log"].toInt(), 1);
     EXPECT_EQ(store.values["Confirm Update"].toInt(), 0);
@@ -199,7 +202,10 @@ INSTANTIATE_TEST_SUITE_P(Types, SettingsWords,
                          ::testing::Values(WordCase{0, 0, 9, 9}, WordCase{1, 0, 9, 9}, WordCase{2, 0, 9, 9},
                                            WordCase{3, 0, 11, 9}, WordCase{3, 1, 11, 11}, WordCase{6, 0, 11, 11},
                                            WordCase{131, 0, 9, 9}, WordCase{131, 1, 11, 11},
-                                           WordCase{135, 2, 13, 13}, WordCase{135, 0, 13, 13}));
+                                           WordCase{135, 2, 13, 13}, WordCase{135, 0, 13, 13}),
+                         [](const auto& info) {
+                             return caseName("Type", info.param.type, "Variant", info.param.variant);
+                         });
 
 TEST(PollCycle, AHalfSecondPeriodReadsTheStateEveryThirteenCycles)
 {

@@ -2,7 +2,7 @@
 // what is written, and waiting while the event loop runs.
 #pragma once
 
-#include "settings_backend.h"
+#include "session/settings_backend.h"
 
 #include <QCoreApplication>
 #include <QMap>

@@ -2,11 +2,12 @@
 // identification, the readings with their own times, pausing, writing the
 // settings, disconnecting and quitting, and that nothing of an earlier run
 // acts after it.
-#include "device_session.h"
+#include "session/device_session.h"
 
 #include "simulated_line.h"
 
 #include "platform/serial.h"
+#include "case_names.h"
 
 #include <gtest/gtest.h>
 
@@ -17,10 +18,11 @@
 #include <QThread>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+
+using testing_support::caseName;
 
 namespace {
 
@@ -39,7 +41,7 @@ protected:
     void connectTo(const std::vector<std::string>& simArgs)
     {
         line.start(simArgs);
-        ASSERT_TRUE(session->connectDevice(options));
+        ASSERT_TRUE(session->connectDevice(settings));
     }
 
     bool waitForReadings(std::size_t n, std::chrono::milliseconds deadline = std::chrono::milliseconds(15000))
@@ -56,7 +58,7 @@ protected:
     }
 
     SimulatedLine line;
-    LinkOptions options;
+    StoredSettings settings;
     std::unique_ptr<DeviceSession> session = std::make_unique<DeviceSession>();
     std::vector<IdentifiedDevice> identified;
     std::vector<SessionReading> readings;
@@ -81,8 +83,8 @@ class IdentificationTest : public DeviceSessionTest, public ::testing::WithParam
 TEST_P(IdentificationTest, ReadsSettingsAndTableAndRecordsReadingsInTheSeriesTheFileAndTheLog)
 {
     const ModelCase& m = GetParam();
-    options.log = true;
-    options.logFileName = QString::fromStdString(line.work.file("readings.log"));
+    settings.program.log = true;
+    settings.program.logFileName = QString::fromStdString(line.work.file("readings.log"));
     connectTo({"--device", std::string(m.keys) + ",year=2019,verified=05032024,range=300:1700,settings=0:"
                                + m.emissivityWord + ":2:30:40:1:5:100:1:350:1650:1200:7"});
     ASSERT_TRUE(waitForReadings(3));
@@ -126,13 +128,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ModelCase{"type=0", "95", 9, 9, 10}, ModelCase{"type=3,layout=old", "95", 11, 11, 10},
                       ModelCase{"type=6", "95", 11, 11, 10}, ModelCase{"type=131", "1050", 9, 11, 850},
                       ModelCase{"type=131,variant=1", "1050", 11, 11, 850}, ModelCase{"type=135", "1050", 13, 11, 850}),
-    [](const ::testing::TestParamInfo<ModelCase>& info) {
-        std::string name = info.param.keys;
-        for (char& c : name)
-            if (!std::isalnum(static_cast<unsigned char>(c)))
-                c = '_';
-        return name;
-    });
+    [](const auto& info) { return caseName(info.param.keys); });
 
 // A device that reports an emissivity word above 100 counts as a ratio device;
 // the identification still says which type it gave.
@@ -149,7 +145,8 @@ TEST_P(RatioTypeTest, KeepsTheTypeAsGivenBesideTheRatioFlag)
     EXPECT_DOUBLE_EQ(session->series()->GetECoeff(), 1000.0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Types, RatioTypeTest, ::testing::Values(0, 3, 6));
+INSTANTIATE_TEST_SUITE_P(Types, RatioTypeTest, ::testing::Values(0, 3, 6),
+                         [](const auto& info) { return caseName("Type", info.param); });
 
 // The reading is the word of the device's mode: modes 0 to 3 have one each;
 // any other mode reads the plain measurement, never the quantum count.
@@ -166,11 +163,14 @@ TEST_P(ModeWordTest, TheReadingComesFromTheModesOwnWord)
 
 INSTANTIATE_TEST_SUITE_P(Modes, ModeWordTest,
                          ::testing::Values(std::make_pair(0, 1100u), std::make_pair(1, 1200u), std::make_pair(2, 1300u),
-                                           std::make_pair(3, 1400u), std::make_pair(4, 1100u)));
+                                           std::make_pair(3, 1400u), std::make_pair(4, 1100u)),
+                         [](const auto& info) {
+                             return caseName("Mode", info.param.first, "Reads", info.param.second);
+                         });
 
 TEST_F(DeviceSessionTest, ReadingsKeepTheirOwnTimesWhileTheInterfaceThreadLags)
 {
-    options.periodMs = 20;
+    settings.program.periodMs = 20;
     connectTo({"--no-line-time", "--device", "type=6"});
     ASSERT_TRUE(waitForReadings(3));
     // The interface thread does nothing for half a second; the worker goes on.
@@ -193,7 +193,7 @@ TEST_F(DeviceSessionTest, ReadingsKeepTheirOwnTimesWhileTheInterfaceThreadLags)
 
 TEST_F(DeviceSessionTest, PausedPollingSendsNothingAndResumesExactlyOnce)
 {
-    options.periodMs = 50;
+    settings.program.periodMs = 50;
     connectTo({"--device", "type=0"});
     ASSERT_TRUE(waitForReadings(2));
     session->pausePolling();
@@ -217,7 +217,7 @@ TEST_F(DeviceSessionTest, PausedPollingSendsNothingAndResumesExactlyOnce)
 
 TEST_F(DeviceSessionTest, ReadingsQueuedBeforeAPauseDoNothingAfterIt)
 {
-    options.periodMs = 20;
+    settings.program.periodMs = 20;
     connectTo({"--no-line-time", "--device", "type=0"});
     ASSERT_TRUE(waitForReadings(1));
     // Readings pile up in the queue while nothing handles them.
@@ -279,7 +279,7 @@ TEST_F(DeviceSessionTest, ADisconnectWhileTriesRunLeavesNoBox)
 
 TEST_F(DeviceSessionTest, QuittingWhileConnectedStopsTheWorkersAndClosesThePort)
 {
-    options.periodMs = 20;
+    settings.program.periodMs = 20;
     connectTo({"--no-line-time", "--device", "type=3"});
     ASSERT_TRUE(waitForReadings(3));
     session->close();
@@ -298,7 +298,7 @@ TEST_F(DeviceSessionTest, WithoutAReadingNoResultFileIsLeft)
     ASSERT_TRUE(processUntil([&] { return !states.empty(); }));
     session->disconnectDevice();
     EXPECT_TRUE(line.resultFiles().empty()) << "disconnect";
-    ASSERT_TRUE(session->connectDevice(options));
+    ASSERT_TRUE(session->connectDevice(settings));
     ASSERT_TRUE(processUntil([&] { return states.size() >= 2; }));
     session.reset();
     EXPECT_TRUE(line.resultFiles().empty()) << "the session's end";
@@ -354,11 +354,11 @@ TEST_F(DeviceSessionTest, AnUnsettledThermostatStopsTemperatureRequestsAndTheSta
 
 TEST_F(DeviceSessionTest, TheManualLineStatesReachThePortRecordExactlyAsStored)
 {
-    options.automaticFlow = false;
-    options.sendDTR = 1;
-    options.sendRTS = 0;
-    options.recvDTR = 0;
-    options.recvRTS = 1;
+    settings.comm.automaticFlow = false;
+    settings.comm.sendDTR = 1;
+    settings.comm.sendRTS = 0;
+    settings.comm.recvDTR = 0;
+    settings.comm.recvRTS = 1;
     connectTo({"--device", "type=0"});
     const KCPortInfo* info = getKCPortInfo(session->port());
     ASSERT_NE(info, nullptr);
@@ -368,8 +368,8 @@ TEST_F(DeviceSessionTest, TheManualLineStatesReachThePortRecordExactlyAsStored)
     EXPECT_EQ(info->recvRTS, 1);
     session->disconnectDevice();
 
-    options.automaticFlow = true;
-    ASSERT_TRUE(session->connectDevice(options));
+    settings.comm.automaticFlow = true;
+    ASSERT_TRUE(session->connectDevice(settings));
     info = getKCPortInfo(session->port());
     EXPECT_EQ(info->sendDTR, 255) << "automatic flow leaves every line alone";
     EXPECT_EQ(info->recvRTS, 255);
@@ -442,8 +442,8 @@ TEST_F(DeviceSessionTest, AnExistingLogIsAppendedToWhenTheOperatorAnswersNo)
 {
     const std::string logFile = line.work.file("old.log");
     std::ofstream(logFile) << "earlier line\n";
-    options.log = true;
-    options.logFileName = QString::fromStdString(logFile);
+    settings.program.log = true;
+    settings.program.logFileName = QString::fromStdString(logFile);
     line.boxes.answerNext(platform::MessageAnswer::No);
     connectTo({"--device", "type=0"});
     ASSERT_TRUE(waitForReadings(2));
@@ -460,8 +460,8 @@ TEST_F(DeviceSessionTest, CancellingTheLogQuestionTurnsTheLogOff)
 {
     const std::string logFile = line.work.file("old.log");
     std::ofstream(logFile) << "keep me\n";
-    options.log = true;
-    options.logFileName = QString::fromStdString(logFile);
+    settings.program.log = true;
+    settings.program.logFileName = QString::fromStdString(logFile);
     line.boxes.answerNext(platform::MessageAnswer::Cancel);
     connectTo({"--device", "type=0"});
     EXPECT_FALSE(session->logging());
@@ -496,7 +496,7 @@ protected:
 
 TEST_F(ResilienceTest, AnAdapterPulledOutAndPluggedInAgainGoesOnInTheSameSeries)
 {
-    options.periodMs = 200;
+    settings.program.periodMs = 200;
     connectTo({"--device", "type=0"});
     ASSERT_TRUE(waitForReadings(3));
     // The entry goes with the adapter: the device folder is left empty.
@@ -534,7 +534,7 @@ TEST_F(ResilienceTest, AnAdapterPulledOutAndPluggedInAgainGoesOnInTheSameSeries)
 // node took the adapter's place for a while), then to the device again.
 TEST_F(ResilienceTest, APortThatComesBackWithoutAnAnsweringDeviceIsOpenedByItsNameAgain)
 {
-    options.periodMs = 100;
+    settings.program.periodMs = 100;
     connectTo({"--device", "type=0"});
     ASSERT_TRUE(waitForReadings(2));
     line.kill(testing_support::SimProcess::Entry::Removed);
@@ -568,7 +568,7 @@ TEST_F(ResilienceTest, DisconnectWhileWaitingForThePortEndsTheWaitAtOnce)
 
 TEST_F(ResilienceTest, AnotherDeviceOnTheReturningPortIsRecordedOnlyAsTheOperatorSays)
 {
-    options.periodMs = 100;
+    settings.program.periodMs = 100;
     connectTo({"--device", "type=0,serial=1111"});
     ASSERT_TRUE(waitForReadings(2));
     line.kill();
@@ -585,7 +585,7 @@ TEST_F(ResilienceTest, AnotherDeviceOnTheReturningPortIsRecordedOnlyAsTheOperato
 
 TEST_F(ResilienceTest, AStreamOnTheLineFailsTheRequestsAndADisconnectEndsWithinOneExchange)
 {
-    options.periodMs = 20;
+    settings.program.periodMs = 20;
     connectTo({"--device", "type=0"});
     ASSERT_TRUE(waitForReadings(2));
     constexpr int kTimeoutMs = 200;
@@ -610,7 +610,7 @@ TEST_F(ResilienceTest, ARatioDeviceByItsEmissivityWordComesBackAsItself)
 {
     // A B3 whose emissivity word is above 100 counts as a ratio device: the
     // program's ratio bit on its type is not another device.
-    options.periodMs = 100;
+    settings.program.periodMs = 100;
     connectTo({"--device", "type=3,settings=0:850:1"});
     ASSERT_TRUE(waitForReadings(2));
     ASSERT_TRUE(identified.back().ratio);
@@ -625,7 +625,7 @@ TEST_F(ResilienceTest, ARatioDeviceByItsEmissivityWordComesBackAsItself)
 
 TEST_F(DeviceSessionTest, ANewConnectionStartsANewSeriesInAFileOfItsOwn)
 {
-    options.periodMs = 100;
+    settings.program.periodMs = 100;
     connectTo({"--device", "type=3"});
     ASSERT_TRUE(waitForReadings(4));
     session->disconnectDevice();
@@ -637,7 +637,7 @@ TEST_F(DeviceSessionTest, ANewConnectionStartsANewSeriesInAFileOfItsOwn)
     const QTime begun = QTime::currentTime();
     processUntil([&] { return QTime::currentTime().second() != begun.second(); }, std::chrono::milliseconds(1500));
     readings.clear();
-    ASSERT_TRUE(session->connectDevice(options));
+    ASSERT_TRUE(session->connectDevice(settings));
     ASSERT_TRUE(waitForReadings(3));
     EXPECT_EQ(session->series()->GetCount(), static_cast<long>(readings.size())) << "only the new readings";
     EXPECT_LT(readings.front().timeMs, 1500) << "its times start near 0";
@@ -649,7 +649,7 @@ TEST_F(DeviceSessionTest, ANewConnectionStartsANewSeriesInAFileOfItsOwn)
 
 TEST_F(ResilienceTest, ANoiseBurstNeverBecomesAReadingAndIsCounted)
 {
-    options.periodMs = 20;
+    settings.program.periodMs = 20;
     connectTo({"--device", registerPyrometer(0)});
     ASSERT_TRUE(waitForReadings(2));
     KCSetTimeOut(session->port(), 100);

@@ -2,15 +2,16 @@
 // simulated devices: what it shows, its buttons, its boxes, the settings
 // sheet and the graph windows. What the session does underneath is tested
 // in device_session_tests.
-#include "device_session.h"
-#include "file_dialogs.h"
-#include "graph_wnd.h"
-#include "kctest_dlg.h"
+#include "session/device_session.h"
+#include "services/file_dialogs.h"
+#include "graph/graph_wnd.h"
+#include "windows/kctest_dlg.h"
 #include "rangebar.h"
 
 #include "simulated_line.h"
 
 #include "platform/serial.h"
+#include "case_names.h"
 
 #include <gtest/gtest.h>
 
@@ -29,11 +30,12 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
+
+using testing_support::caseName;
 
 namespace {
 
@@ -203,13 +205,7 @@ INSTANTIATE_TEST_SUITE_P(
         DeviceCase{"type=3,settings=0:1000", "Калентир-B3 (КЛ-B3)", "арсенид индия", "Отношение степеней черноты",
                    "1.00"},
         DeviceCase{"type=6,settings=0:1000", "Калентир-B2 (КЛ-B2)", "кремний", "Отношение степеней черноты", "1.00"}),
-    [](const ::testing::TestParamInfo<DeviceCase>& info) {
-        std::string name = info.param.keys;
-        for (char& c : name)
-            if (!std::isalnum(static_cast<unsigned char>(c)))
-                c = '_';
-        return name;
-    });
+    [](const auto& info) { return caseName(info.param.keys); });
 
 TEST_F(MainWindowTest, ReadingsAtTheTopAndBottomShowHiAndLo)
 {

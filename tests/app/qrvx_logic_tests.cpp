@@ -1,15 +1,16 @@
 // The QRVX front end's rules without a window: the frame field's limit, the
 // limit lists, the texts that become numbers, the stored settings and the
 // port probe of the setup dialog.
-#include "port_probe.h"
-#include "qrvx_rules.h"
-#include "qrvx_settings.h"
+#include "settings/port_probe.h"
+#include "windows/qrvx_rules.h"
+#include "session/qrvx_settings.h"
 
 #include "app_test_support.h"
 #include "test_support.h"
 
 #include "platform/handle.h"
 #include "platform/serial.h"
+#include "case_names.h"
 
 #include <gtest/gtest.h>
 
@@ -18,6 +19,7 @@
 using testing_support::PtyPeer;
 using testing_support::ScopedEnv;
 using testing_support::TempDir;
+using testing_support::caseName;
 
 namespace {
 
@@ -89,7 +91,8 @@ TEST_P(FrameFieldText, ShowsTheFrameOrTheValue)
 
 INSTANTIATE_TEST_SUITE_P(Modes, FrameFieldText,
                          ::testing::Values(ShownCase{0, 1234, ":4123454\r\n"}, ShownCase{1, 1234, "1234\r\n"},
-                                           ShownCase{1, 0, ""}, ShownCase{1, -2, ""}));
+                                           ShownCase{1, 0, ""}, ShownCase{1, -2, ""}),
+                         [](const auto& info) { return caseName("Mode", info.param.mode, "Value", info.param.value); });
 
 TEST(LimitLists, ZeroToHalfAMillionBy100OffersZeroTo499900)
 {
@@ -147,7 +150,8 @@ TEST_P(LeadingNumber, ReadsAsAtolDoes)
 INSTANTIATE_TEST_SUITE_P(Texts, LeadingNumber,
                          ::testing::Values(NumberCase{"1000", 1000}, NumberCase{"  -50", -50}, NumberCase{"+7", 7},
                                            NumberCase{"1200°", 1200}, NumberCase{"12 34", 12}, NumberCase{"abc", 0},
-                                           NumberCase{"", 0}));
+                                           NumberCase{"", 0}),
+                         [](const auto& info) { return caseName(info.param.text); });
 
 struct PeriodCase {
     const char* text;
@@ -164,7 +168,8 @@ TEST_P(PeriodText, IsTheWholeTextAsANumberWithAPointOrZero)
 INSTANTIATE_TEST_SUITE_P(Texts, PeriodText,
                          ::testing::Values(PeriodCase{"0.50", 0.5}, PeriodCase{" 2 ", 2.0}, PeriodCase{"0,5", 0.0},
                                            PeriodCase{"1,000", 0.0}, PeriodCase{"0.5s", 0.0}, PeriodCase{"", 0.0},
-                                           PeriodCase{"-1.25", -1.25}, PeriodCase{"nan", 0.0}));
+                                           PeriodCase{"-1.25", -1.25}, PeriodCase{"nan", 0.0}),
+                         [](const auto& info) { return caseName(info.param.text); });
 
 TEST(Milliseconds, AreTruncatedAndKeptWithinAnInt)
 {

@@ -1,11 +1,11 @@
 // The QRVX main window and its setup dialog driven as an operator would,
 // headless, against kl_sim --qrvx; message boxes and the file dialog
 // answered by scripts.
-#include "about_dlg.h"
-#include "file_dialogs.h"
-#include "graph_wnd.h"
-#include "qrvx_dlg.h"
-#include "qrvx_setup.h"
+#include "windows/about_dlg.h"
+#include "services/file_dialogs.h"
+#include "graph/graph_wnd.h"
+#include "windows/qrvx_dlg.h"
+#include "windows/qrvx_setup.h"
 #include "rangebar.h"
 
 #include "app_test_support.h"
@@ -85,12 +85,14 @@ protected:
     void TearDown() override
     {
         window.reset();
+        session.reset();
         QrvxFrontEndTest::TearDown();
     }
 
     void openWindow()
     {
-        window = std::make_unique<CQRVXDlg>(top, qrvx, module);
+        session = std::make_unique<QrvxSession>(module);
+        window = std::make_unique<CQRVXDlg>(*session, top, qrvx);
         window->show();
     }
 
@@ -102,11 +104,12 @@ protected:
     void click(const char* name) { QTest::mouseClick(child<QPushButton>(name), Qt::LeftButton); }
     QString text(const char* name) const { return child<QLineEdit>(name)->text(); }
     QComboBox* combo(const char* name) const { return child<QComboBox>(name); }
-    long records() { return window->session().series()->GetCount(); }
+    long records() { return session->series()->GetCount(); }
     bool waitForRecords(long n) { return processUntil([&] { return records() >= n; }); }
 
     MemorySettings top;
     MemorySettings qrvx;
+    std::unique_ptr<QrvxSession> session;
     std::unique_ptr<CQRVXDlg> window;
 };
 
@@ -163,7 +166,7 @@ TEST_F(QrvxWindowTest, ConnectedValuesReachTheFieldTheBoxTheSeriesTheLogAndTheGr
     qrvx.values["LogFileName"] = "window.log";
     openWindow();
     click("connectButton");
-    ASSERT_TRUE(window->session().isConnected());
+    ASSERT_TRUE(session->isConnected());
     EXPECT_EQ(child<QPushButton>("connectButton")->text(), "Отключиться");
     click("graphButton");
     CGraphWnd* graph = window->graphWindow();
@@ -176,15 +179,43 @@ TEST_F(QrvxWindowTest, ConnectedValuesReachTheFieldTheBoxTheSeriesTheLogAndTheGr
     EXPECT_EQ(text("temperatureEdit"), "1500");
     EXPECT_TRUE(window->shownFrameText().startsWith(qrvxFrame(1500) + qrvxFrame(1500)));
     EXPECT_TRUE(child<QPlainTextEdit>("frameText")->toPlainText().startsWith(qrvxFrame(1500).remove('\r')));
-    EXPECT_EQ(window->session().series()->GetTermData()[0].temperature, 1500);
-    EXPECT_GE(graph->timeRuler()->GetMax(), window->session().series()->GetTermData()[0].time);
+    EXPECT_EQ(session->series()->GetTermData()[0].temperature, 1500);
+    EXPECT_GE(graph->timeRuler()->GetMax(), session->series()->GetTermData()[0].time);
     click("connectButton");
-    EXPECT_FALSE(window->session().isConnected());
+    EXPECT_FALSE(session->isConnected());
     EXPECT_EQ(child<QPushButton>("connectButton")->text(), "Подключиться");
     std::ifstream log(work.file("window.log"));
     std::string line;
     ASSERT_TRUE(std::getline(log, line));
     EXPECT_EQ(line.substr(12), " 1500 0.00");
+}
+
+// The session says what went wrong; the window shows the boxes.
+TEST_F(QrvxWindowTest, APortThatDoesNotOpenAndAFailedResultFileAreSaidInBoxes)
+{
+    startSim({"--rate", "20"});
+    top.values["Period"] = 0;
+    top.values["Port"] = "com7";
+    openWindow();
+    click("connectButton");
+    EXPECT_FALSE(session->isConnected());
+    EXPECT_EQ(child<QPushButton>("connectButton")->text(), "Подключиться");
+    ASSERT_EQ(boxes.texts(), std::vector<std::string>{"Ошибка открытия порта"});
+    EXPECT_EQ(boxes.shown()[0].caption, "Ошибка");
+    EXPECT_EQ(boxes.shown()[0].icon, platform::MessageIcon::Error);
+
+    child<QLineEdit>("portEdit")->setText("com1");
+    child<QCheckBox>("saveResultsCheck")->setChecked(true);
+    click("connectButton");
+    ASSERT_TRUE(session->isConnected());
+    session->series()->SetFilePath((work.path() + "/no-such-folder/series.tdf").c_str());
+    ASSERT_TRUE(processUntil([&] { return !child<QCheckBox>("saveResultsCheck")->isChecked(); }));
+    // The series' own message about the file may come first.
+    EXPECT_EQ(boxes.texts().back(), "Ошибка сохранения промежуточных результатов.");
+    const std::size_t shown = boxes.shown().size();
+    const long before = records();
+    ASSERT_TRUE(waitForRecords(before + 2));
+    EXPECT_EQ(boxes.shown().size(), shown) << "said once";
 }
 
 TEST_F(QrvxWindowTest, ASilentDeviceTurnsTheTemperatureGreyWithItsTimeUntilTheNextValue)
@@ -247,13 +278,12 @@ TEST_F(QrvxWindowTest, ValuesOnlyShowsEachValueOnALine)
 TEST_F(QrvxWindowTest, TheFieldDropsWholeLinesFromItsTopAtAThousandCharacters)
 {
     openWindow();
-    QrvxSession& session = window->session();
     for (int i = 0; i < 99; ++i)
-        emit session.valueReceived(QString("%1\r\n").arg(10000000 + i), 10000000 + i, i);
+        emit session->valueReceived(QString("%1\r\n").arg(10000000 + i), 10000000 + i, i);
     ASSERT_EQ(window->shownFrameText().size(), 990);
     const QString frame = ":9123456789123\r\n   ";
     ASSERT_EQ(frame.size(), 19);
-    emit session.valueReceived(frame + "\n", 123456789, 100);
+    emit session->valueReceived(frame + "\n", 123456789, 100);
     // Line feeds at 9, 19, ...: the first at 12 or later is at 19.
     QString expected;
     for (int i = 2; i < 99; ++i)
@@ -337,7 +367,7 @@ TEST_F(QrvxWindowTest, QuitAsksThenWritesTheSettingsAndStopsBothThreadsFirst)
     ASSERT_TRUE(waitForRecords(2));
     boxes.answerNext(platform::MessageAnswer::No);
     window->reject();
-    EXPECT_TRUE(window->session().isConnected()) << "No: nothing happens";
+    EXPECT_TRUE(session->isConnected()) << "No: nothing happens";
     EXPECT_TRUE(top.written.isEmpty());
 
     QComboBox* lower = combo("lowerLimitCombo");
@@ -352,8 +382,8 @@ TEST_F(QrvxWindowTest, QuitAsksThenWritesTheSettingsAndStopsBothThreadsFirst)
                                          "MaxTerm", "TempGraphRect"}))
         << "the open graph's place too";
     EXPECT_EQ(qrvx.values["MinTerm"].toLongLong(), 1200);
-    EXPECT_FALSE(window->session().threadsRunning());
-    EXPECT_FALSE(window->session().isConnected());
+    EXPECT_FALSE(session->threadsRunning());
+    EXPECT_FALSE(session->isConnected());
     EXPECT_EQ(window->graphWindow(), nullptr) << "the graph window is destroyed at quit";
     EXPECT_FALSE(window->isVisible());
 }
@@ -392,7 +422,7 @@ TEST_F(QrvxWindowTest, TheGraphWhileDisconnectedShowsASeriesFromAFile)
     click("graphButton");
     CGraphWnd* graph = window->graphWindow();
     ASSERT_NE(graph, nullptr);
-    EXPECT_EQ(window->session().series()->GetCount(), 10);
+    EXPECT_EQ(session->series()->GetCount(), 10);
     EXPECT_EQ(graph->timeRuler()->GetMax(), 900);
     EXPECT_EQ(graph->temperatureRuler()->GetWinMin(), 1100) << "the window from the lists";
     EXPECT_EQ(graph->temperatureRuler()->GetWinMax(), 1300);
@@ -450,7 +480,7 @@ TEST_F(QrvxWindowTest, ViewingASavedSeriesWithSavingOnAndQuittingWritesNoCopy)
     child<QCheckBox>("saveResultsCheck")->setChecked(true);
     ScriptedFileDialog stored(QString::fromStdString(path));
     click("graphButton");
-    ASSERT_EQ(window->session().series()->GetCount(), 10);
+    ASSERT_EQ(session->series()->GetCount(), 10);
     boxes.answerNext(platform::MessageAnswer::Yes);
     window->reject();
     window.reset();
@@ -487,11 +517,11 @@ TEST_F(QrvxWindowTest, TheAboutButtonOpensTheAboutBox)
 // The setup dialog on its own, with ports 1, 2 and 10 present.
 class QrvxSetupTest : public ::testing::Test {
 protected:
-    QrvxSetupValues values()
+    QrvxSettings values()
     {
-        QrvxSetupValues v;
+        QrvxSettings v;
         v.port = "com1";
-        v.periodSeconds = 0.5;
+        v.periodMs = 500;
         v.logFileName = "qrvx.log";
         v.listEnd = 500000;
         v.listStep = 100;
@@ -520,7 +550,7 @@ TEST_F(QrvxSetupTest, ListsThePortsInNumberOrderAndSelectsThePortInUse)
     EXPECT_EQ(setup.result(), QDialog::Accepted);
     EXPECT_EQ(setup.values().port, "com1") << "kept as written";
 
-    QrvxSetupValues exact = values();
+    QrvxSettings exact = values();
     exact.port = "\\\\.\\com10";
     CQRVXSetup again(exact);
     EXPECT_EQ(again.findChild<QComboBox*>("portCombo")->currentText(), "COM10");
@@ -532,7 +562,7 @@ TEST_F(QrvxSetupTest, APeriodWithACommaReadsAsZero)
     edit(setup, "periodEdit")->setText("0,5");
     setup.accept();
     EXPECT_EQ(setup.result(), QDialog::Accepted);
-    EXPECT_EQ(setup.values().periodSeconds, 0.0);
+    EXPECT_EQ(setup.values().periodMs, 0);
 }
 
 TEST_F(QrvxSetupTest, AStepOfZeroOrBelowIsRefusedAndTheDialogStaysOpen)
@@ -568,7 +598,7 @@ TEST_F(QrvxSetupTest, ANumberFieldThatIsNoWholeNumberIsRefused)
     edit(setup, "spanEdit")->setText("-2");
     setup.accept();
     EXPECT_FALSE(setup.isVisible());
-    EXPECT_EQ(setup.values().spanSeconds, -2) << "no range is enforced";
+    EXPECT_EQ(setup.values().timeCoeffMs, -2000) << "no range is enforced";
 }
 
 }  // namespace

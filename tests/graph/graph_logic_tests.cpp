@@ -1,15 +1,17 @@
 // The graph's rules without any widget: time texts, pixel mapping, pauses,
 // column merging, the series walk, automatic limits, the owner's ranges, the
 // time window following readings, the layout and the texts.
-#include "gap_detector.h"
-#include "graph_layout.h"
-#include "graph_rules.h"
-#include "graph_texts.h"
-#include "graph_time.h"
-#include "grid_lines.h"
-#include "pixel_map.h"
-#include "polyline_builder.h"
-#include "series_walk.h"
+#include "graph/gap_detector.h"
+#include "graph/graph_layout.h"
+#include "graph/graph_rules.h"
+#include "graph/graph_texts.h"
+#include "graph/graph_time.h"
+#include "graph/grid_lines.h"
+#include "graph/pixel_map.h"
+#include "graph/polyline_builder.h"
+#include "graph/series_walk.h"
+
+#include "case_names.h"
 
 #include <kcmb.h>
 
@@ -20,6 +22,8 @@
 #include <ostream>
 #include <string>
 #include <vector>
+
+using testing_support::caseName;
 
 namespace {
 
@@ -70,7 +74,8 @@ INSTANTIATE_TEST_SUITE_P(
                       TimeCase{3723450, true, false, {}, "01:02:03.45"},
                       TimeCase{-1000, true, false, {}, "23:59:59.00"},
                       // A begin that is no calendar moment counts as no begin.
-                      TimeCase{5000, true, true, at(2024, 13, 40, 10, 0, 0, 0), "05.00"}));
+                      TimeCase{5000, true, true, at(2024, 13, 40, 10, 0, 0, 0), "05.00"}),
+    [](const auto& info) { return caseName(info.param.clock ? "Clock" : "Elapsed", info.param.ms, info.param.text); });
 
 TEST(ClockTime, CrossesMidnightIntoTheNextDay)
 {
@@ -359,7 +364,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, FollowTest,
                                            FollowCase{5000, 11000, 12000, true, graph::WindowFollow::Move, 1000},
                                            FollowCase{2000, 8000, 12000, true, graph::WindowFollow::Stay, 0},
                                            FollowCase{0, 11000, 11000, false, graph::WindowFollow::Stay, 0},
-                                           FollowCase{0, 11000, 500, false, graph::WindowFollow::Stay, 0}));
+                                           FollowCase{0, 11000, 500, false, graph::WindowFollow::Stay, 0}),
+                         [](const auto& info) {
+                             return caseName("Window", info.param.winMin, info.param.winMax, "At", info.param.time);
+                         });
 
 // --- layout, grid and texts -------------------------------------------------
 

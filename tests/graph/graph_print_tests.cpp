@@ -1,11 +1,11 @@
 // Printing the graph and saving the series from the graph window, headless:
 // the print dialog answered with a printer writing a PDF file, whose text
 // pdftotext reads back; the save dialog answered with a path.
-#include "file_dialogs.h"
-#include "graph_wnd.h"
-#include "print_dialogs.h"
+#include "services/file_dialogs.h"
+#include "graph/graph_wnd.h"
+#include "services/print_dialogs.h"
 #include "test_support.h"
-#include "window_messages.h"
+#include "services/window_messages.h"
 
 #include <rangebar.h>
 

@@ -1,7 +1,7 @@
 // CGraphView headless, in a host that plays the graph window: the painted
 // grid and series checked at computed pixels of grabbed images, the status
 // texts and the tooltip under the mouse, right clicks handed to the host.
-#include "graph_view.h"
+#include "graph/graph_view.h"
 
 #include <rangebar.h>
 

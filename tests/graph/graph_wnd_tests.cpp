@@ -1,11 +1,12 @@
 // CGraphWnd headless: its owner's messages, readings moving the time window,
 // automatic limits, closing, the context menus and their commands, the
 // limits dialog, the layout and the corner reading.
-#include "graph_layout.h"
-#include "graph_wnd.h"
-#include "limit_dlg.h"
+#include "graph/graph_layout.h"
+#include "graph/graph_wnd.h"
+#include "graph/limit_dlg.h"
+#include "case_names.h"
 #include "test_support.h"
-#include "window_messages.h"
+#include "services/window_messages.h"
 
 #include <rangebar.h>
 
@@ -28,6 +29,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+using testing_support::caseName;
 
 namespace {
 
@@ -208,7 +211,8 @@ TEST_P(ValueRangeMessageTest, SetsTheValueRangeWithItsMargin)
 
 INSTANTIATE_TEST_SUITE_P(Cases, ValueRangeMessageTest,
                          ::testing::Values(RangeCase{0, 0, 0, 2000}, RangeCase{300, 1200, 290, 1210},
-                                           RangeCase{0, 65535, -10, 65545}));
+                                           RangeCase{0, 65535, -10, 65545}),
+                         [](const auto& info) { return caseName("Bounds", info.param.low, info.param.high); });
 
 TEST_F(GraphWndTest, TheAlternateOwnersMessagesSetRangeAndSeriesApart)
 {
@@ -261,7 +265,8 @@ TEST_P(ReadingTest, AReadingBeyondTheRangeExtendsItAndMovesTheWindowAsItShowedIt
 INSTANTIATE_TEST_SUITE_P(Cases, ReadingTest,
                          ::testing::Values(FollowCase{0, 11000, {0, 12000, 0, 12000}},
                                            FollowCase{5000, 11000, {0, 12000, 6000, 12000}},
-                                           FollowCase{2000, 8000, {0, 12000, 2000, 8000}}));
+                                           FollowCase{2000, 8000, {0, 12000, 2000, 8000}}),
+                         [](const auto& info) { return caseName("Window", info.param.winMin, info.param.winMax); });
 
 TEST_F(GraphWndTest, TheCornerShowsTheLatestReadingOfItsKind)
 {

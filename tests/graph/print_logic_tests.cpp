@@ -1,11 +1,12 @@
 // The printed page and the text export without painting: the page's frame,
 // the grid's steps and labelled lines, the series on paper, the header
 // texts, the snapshot a job prints from, and the export's lines and file.
-#include "print_header.h"
-#include "print_layout.h"
-#include "print_snapshot.h"
-#include "series_export.h"
+#include "graph/print_header.h"
+#include "graph/print_layout.h"
+#include "graph/print_snapshot.h"
+#include "graph/series_export.h"
 
+#include "case_names.h"
 #include "test_support.h"
 
 #include <kcmb.h>
@@ -19,6 +20,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+using testing_support::caseName;
 
 namespace {
 
@@ -71,7 +74,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, PrintStepTest,
                                            StepCase{0.79, 500, 395, 4, 98},
                                            StepCase{300.0, 1, 300, 4, 75},
                                            StepCase{1e9, 0.000001, 1000, 8, 125},
-                                           StepCase{0.0019, 200000, 380, 4, 95}));
+                                           StepCase{0.0019, 200000, 380, 4, 95}),
+                         [](const auto& info) {
+                             return caseName("Scale", info.param.scale, "Value", info.param.value);
+                         });
 
 TEST(PrintStep, AnEmptyOrUnusableScaleHasNoStep)
 {

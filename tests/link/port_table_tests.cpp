@@ -6,6 +6,7 @@
 #include "platform/fake_serial_port.h"
 #include "platform/sync.h"
 #include "test_support.h"
+#include "case_names.h"
 
 #include <gtest/gtest.h>
 
@@ -20,6 +21,7 @@
 namespace fs = std::filesystem;
 using testing_support::ScopedEnv;
 using testing_support::TempDir;
+using testing_support::caseName;
 
 namespace {
 
@@ -107,7 +109,8 @@ INSTANTIATE_TEST_SUITE_P(Codes, BaudCodeTest,
                          ::testing::Values(BaudCase{0, 600}, BaudCase{1, 1200}, BaudCase{2, 2400}, BaudCase{3, 4800},
                                            BaudCase{4, 9600}, BaudCase{5, 19200}, BaudCase{6, 38400},
                                            BaudCase{7, 57600}, BaudCase{8, 115200}, BaudCase{9, 19200},
-                                           BaudCase{-1, 19200}));
+                                           BaudCase{-1, 19200}),
+                         [](const auto& info) { return caseName("Code", info.param.code, "Baud", info.param.baud); });
 
 TEST_F(PortTableTest, TheReadTimeOutStartsAt2000AndSetReturnsThePreviousOne)
 {
@@ -322,7 +325,8 @@ INSTANTIATE_TEST_SUITE_P(Names, PortNumber,
                                            PortNameCase{"COM", 0}, PortNameCase{"xcom 5", 5},
                                            PortNameCase{"012345678901234567890123456789com4", 0},
                                            PortNameCase{"0123456789012345678901234567com4", 4},
-                                           PortNameCase{"", 0}, PortNameCase{nullptr, 0}));
+                                           PortNameCase{"", 0}, PortNameCase{nullptr, 0}),
+                         [](const auto& info) { return caseName(info.param.name); });
 
 TEST(PreparePortName, GivesTheDevicePathOfANumberedName)
 {

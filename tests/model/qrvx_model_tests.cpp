@@ -3,8 +3,8 @@
 // KL_MODEL_SEQUENCES sets how many sequences run.
 #include "model_check.h"
 
-#include "file_dialogs.h"
-#include "qrvx_dlg.h"
+#include "services/file_dialogs.h"
+#include "windows/qrvx_dlg.h"
 
 #include "../app/app_test_support.h"
 #include "test_support.h"
@@ -53,12 +53,14 @@ struct Sut {
         sim = std::make_unique<testing_support::SimProcess>(work.path(), std::vector<std::string>{"--qrvx", "--rate", "50"},
                                                              1);
         top.values["Period"] = 0;
-        window = std::make_unique<CQRVXDlg>(top, qrvx, module);
+        session = std::make_unique<QrvxSession>(module);
+        window = std::make_unique<CQRVXDlg>(*session, top, qrvx);
         window->show();
     }
     ~Sut()
     {
         window.reset();
+        session.reset();
         sim.reset();
         platform::freeLibrary(module);
         QDir::setCurrent(previousDir);
@@ -82,6 +84,7 @@ struct Sut {
     std::unique_ptr<testing_support::SimProcess> sim;
     MemorySettings top;
     MemorySettings qrvx;
+    std::unique_ptr<QrvxSession> session;
     std::unique_ptr<CQRVXDlg> window;
     std::map<std::string, std::string> frozen;
 };
@@ -99,12 +102,12 @@ struct Connect : Command {
     void run(const Model& m, Sut& sut) const override
     {
         sut.click("connectButton");
-        RC_ASSERT(sut.window->session().isConnected());
-        RC_ASSERT(processUntil([&] { return sut.window->session().series()->GetCount() >= 3; }, milliseconds(10000)));
+        RC_ASSERT(sut.session->isConnected());
+        RC_ASSERT(processUntil([&] { return sut.session->series()->GetCount() >= 3; }, milliseconds(10000)));
         Model after = m;
         apply(after);
         model_check::checkFiles(sut.frozen, sut.files(), after.liveSaving,
-                                sut.window->session().series()->GetCount());
+                                sut.session->series()->GetCount());
     }
     void show(std::ostream& os) const override { os << "Connect"; }
 };
@@ -120,10 +123,10 @@ struct Disconnect : Command {
     void run(const Model& m, Sut& sut) const override
     {
         sut.click("connectButton");
-        RC_ASSERT(!sut.window->session().isConnected());
-        RC_ASSERT(!sut.window->session().threadsRunning());
+        RC_ASSERT(!sut.session->isConnected());
+        RC_ASSERT(!sut.session->threadsRunning());
         model_check::checkFiles(sut.frozen, sut.files(), m.liveSaving,
-                                sut.window->session().series()->GetCount());
+                                sut.session->series()->GetCount());
         sut.frozen = sut.files();
     }
     void show(std::ostream& os) const override { os << "Disconnect"; }
@@ -173,9 +176,9 @@ TEST(QrvxModel, OperatorSequencesKeepTheFiles)
         // when it was read live and saving is on.
         sut.boxes.answerNext(platform::MessageAnswer::Yes);
         sut.window->reject();
-        RC_ASSERT(!sut.window->session().isConnected());
-        RC_ASSERT(!sut.window->session().threadsRunning());
-        const long count = sut.window->session().series()->GetCount();
+        RC_ASSERT(!sut.session->isConnected());
+        RC_ASSERT(!sut.session->threadsRunning());
+        const long count = sut.session->series()->GetCount();
         sut.window.reset();
         const bool live = last.connected ? last.liveSaving : last.unsavedSeries && last.saving;
         model_check::checkFiles(sut.frozen, sut.files(), live, count);

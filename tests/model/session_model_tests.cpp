@@ -4,9 +4,9 @@
 // KL_MODEL_SEQUENCES sets how many sequences run (a few by default).
 #include "model_check.h"
 
-#include "device_session.h"
-#include "file_dialogs.h"
-#include "kctest_dlg.h"
+#include "session/device_session.h"
+#include "services/file_dialogs.h"
+#include "windows/kctest_dlg.h"
 
 #include "../app/simulated_line.h"
 

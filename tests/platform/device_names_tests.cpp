@@ -2,6 +2,7 @@
 #include "platform/device_names.h"
 #include "made_machine.h"
 #include "test_support.h"
+#include "case_names.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,7 @@
 namespace fs = std::filesystem;
 using testing_support::ScopedEnv;
 using testing_support::TempDir;
+using testing_support::caseName;
 
 namespace {
 
@@ -59,7 +61,8 @@ INSTANTIATE_TEST_SUITE_P(Names, CanonicalName,
                                            NameCase{"\\\\.\\COM12", "COM12"}, NameCase{"\\\\.\\com12", "COM12"},
                                            NameCase{"COM03", "COM3"}, NameCase{"COM0", ""}, NameCase{"COM", ""},
                                            NameCase{"COMx", ""}, NameCase{"LPT1", ""},
-                                           NameCase{"COM99999999999999999999", ""}));
+                                           NameCase{"COM99999999999999999999", ""}),
+                         [](const auto& info) { return caseName(info.param.given, "Is", info.param.canonical); });
 
 class AutomaticName : public ::testing::TestWithParam<NameCase> {};
 
@@ -72,7 +75,8 @@ INSTANTIATE_TEST_SUITE_P(Files, AutomaticName,
                          ::testing::Values(NameCase{"ttyS0", "COM1"}, NameCase{"ttyS99", "COM100"},
                                            NameCase{"ttyS100", ""}, NameCase{"ttyUSB0", ""},
                                            NameCase{"ttyACM0", ""}, NameCase{"tty1", ""},
-                                           NameCase{"ttyS", ""}, NameCase{"ttyUSBx", ""}));
+                                           NameCase{"ttyS", ""}, NameCase{"ttyUSBx", ""}),
+                         [](const auto& info) { return caseName(info.param.given, "Is", info.param.canonical); });
 
 // A made /dev and /sys with a settings folder that remembers the adapters.
 class MachineTree : public ::testing::Test, protected testing_support::MadeMachine {

@@ -3,6 +3,7 @@
 #include "platform/system_config.h"
 
 #include "test_support.h"
+#include "case_names.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include <ostream>
 
 using platform::parseConfigGroup;
+using testing_support::caseName;
 
 namespace {
 
@@ -84,6 +86,7 @@ INSTANTIATE_TEST_SUITE_P(Texts, ConfigNumber,
                                            NumberCase{"4294967296", false, 0}, NumberCase{"-1", false, 0},
                                            NumberCase{"+5", false, 0}, NumberCase{"", false, 0},
                                            NumberCase{"12ms", false, 0}, NumberCase{"0x", false, 0},
-                                           NumberCase{" 5", false, 0}));
+                                           NumberCase{" 5", false, 0}),
+                         [](const auto& info) { return caseName(info.param.text); });
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Label texts in the eight format modes and the elapsed-time text.
 #include "range_format.h"
 #include "range_model.h"
+#include "case_names.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,8 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+
+using testing_support::caseName;
 
 namespace {
 
@@ -51,7 +54,10 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{4, -1, 0, 1234.0, "1234.00"},          // a negative scale acts as 0
         FormatCase{5, 1, 5, 123.0, "12.8"},               // offset added before the division
         FormatCase{5, 0, -273, 300.0, "27.00"},
-        FormatCase{6, 2, 0, 12.0, ""}, FormatCase{7, 2, 0, 12.0, ""}));
+        FormatCase{6, 2, 0, 12.0, ""}, FormatCase{7, 2, 0, 12.0, ""}),
+    [](const auto& info) {
+        return caseName("Mode", info.param.mode, "Value", info.param.value, "Scale", info.param.decimals);
+    });
 
 TEST(FormatValue, ModeThreeSurvivesValuesBeyondAnyMillisecondCount)
 {
@@ -86,7 +92,8 @@ INSTANTIATE_TEST_SUITE_P(Texts, FormatOutTimeTest,
                                            OutTimeCase{3723450, "1:2:03.450"}, OutTimeCase{-5004, "-05.004"},
                                            OutTimeCase{0, "00.000"}, OutTimeCase{60000, "1:00.000"},
                                            OutTimeCase{90061000, "25:1:01.000"},  // hours not limited to a day
-                                           OutTimeCase{-2147483647L - 1, "-596:31:23.648"}));
+                                           OutTimeCase{-2147483647L - 1, "-596:31:23.648"}),
+                         [](const auto& info) { return caseName(info.param.ms, "ms"); });
 
 TEST(FormatOutTime, NeverWritesPastSixteenCharacters)
 {

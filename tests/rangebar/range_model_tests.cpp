@@ -1,6 +1,7 @@
 // The range bar's value model without any widget: setters and their
 // notifications, recalculation, steps, and the mouse state machine.
 #include "range_model.h"
+#include "case_names.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,8 @@
 #include <optional>
 #include <ostream>
 #include <vector>
+
+using testing_support::caseName;
 
 namespace {
 
@@ -219,7 +222,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, RangeStepTest,
                                            StepCase{500, 0, 2200, 500.0 / 2200, 250.0, 2},
                                            StepCase{500, 0, 4000, 0.125, 500.0, 3},
                                            StepCase{500, -1000000, 0, 0.0005, 100000.0, 0},
-                                           StepCase{500000, 0, 1, 500000.0, 0.0001, 0}));
+                                           StepCase{500000, 0, 1, 500000.0, 0.0001, 0}),
+                         [](const auto& info) {
+                             return caseName("Length", info.param.length, "Range", info.param.min, info.param.max);
+                         });
 
 TEST(RulerStep, StopsAtTheFirstStepOfTheSeriesForAnUnusableScale)
 {
@@ -362,7 +368,11 @@ INSTANTIATE_TEST_SUITE_P(Cases, ExactEndTest,
                          ::testing::Values(ExactEndCase{145, 116, 80},    // 2.76 px a unit, 29 units
                                            ExactEndCase{482, 241, 200},   // 0.83 px a unit, 241 units
                                            ExactEndCase{166, 83, 200},    // 2.41 px a unit, 83 units
-                                           ExactEndCase{100, 30, 280}));  // 4 px a unit, exact in binary
+                                           ExactEndCase{100, 30, 280}),  // 4 px a unit, exact in binary
+                         [](const auto& info) {
+                             return caseName("Max", info.param.max, "Window", info.param.winMax, info.param.pixels,
+                                             "px");
+                         });
 
 TEST_F(DragTest, TheBodyMovesByExactUnitsToo)
 {

@@ -3,6 +3,7 @@
 #include "range_geometry.h"
 #include "range_model.h"
 #include "range_scene.h"
+#include "case_names.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +18,8 @@ void PrintTo(const BarRect& r, std::ostream* out)
     *out << "{" << r.left << "," << r.top << "," << r.right << "," << r.bottom << "}";
 }
 }  // namespace rangebar
+
+using testing_support::caseName;
 
 namespace {
 
@@ -56,7 +59,11 @@ INSTANTIATE_TEST_SUITE_P(Cases, SelectorRectTest,
                                            SelectorCase{true, 20, 21, {80, 13, 92, 25}},  // at least 12 pixels
                                            SelectorCase{true, 0, 100, {0, 13, 400, 25}},
                                            SelectorCase{false, 20, 30, {5, 280, 17, 320}},
-                                           SelectorCase{false, 20, 21, {5, 308, 17, 320}}));
+                                           SelectorCase{false, 20, 21, {5, 308, 17, 320}}),
+                         [](const auto& info) {
+                             return caseName(info.param.horizontal ? "Horizontal" : "Vertical", info.param.winMin,
+                                             info.param.winMax);
+                         });
 
 TEST(SelectorRect, SurvivesInfiniteAndZeroScales)
 {
@@ -98,7 +105,10 @@ INSTANTIATE_TEST_SUITE_P(
                       HitCase{false, 10, 317, 3},  // bottom end: the minimum
                       HitCase{false, 10, 316, 3}, HitCase{false, 10, 315, 2}, HitCase{false, 10, 283, 4},
                       HitCase{false, 10, 284, 4}, HitCase{false, 10, 285, 2}, HitCase{false, 17, 300, 1},
-                      HitCase{false, 4, 300, 1}));
+                      HitCase{false, 4, 300, 1}),
+    [](const auto& info) {
+        return caseName(info.param.horizontal ? "Horizontal" : "Vertical", "At", info.param.x, info.param.y);
+    });
 
 TEST(HitTest, NormalisesAnUpsideDownRectangle)
 {

@@ -2,7 +2,7 @@
 // the pointer over the plot, the context menu, the wheel and a drag on a
 // ruler, the limits dialog on its key, printing to a PDF file, the text
 // export and the close box.
-#include "limit_dlg.h"
+#include "graph/limit_dlg.h"
 #include "program_on_screen.h"
 #include "window_twins.h"
 

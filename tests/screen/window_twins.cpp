@@ -79,7 +79,7 @@ bool DeviceFindTwin::quickSearchChecked() const
 }
 
 QrvxWindowTwin::QrvxWindowTwin(void* qrvxModule)
-    : window_(std::make_unique<CQRVXDlg>(top_, qrvx_, qrvxModule))
+    : session_(qrvxModule), window_(std::make_unique<CQRVXDlg>(session_, top_, qrvx_))
 {
     window_->setAttribute(Qt::WA_DontShowOnScreen);
     window_->show();

@@ -5,13 +5,13 @@
 #pragma once
 
 #include "app_test_support.h"
-#include "dev_config.h"
-#include "device_find.h"
-#include "device_session.h"
-#include "graph_kind.h"
-#include "graph_wnd.h"
-#include "kctest_dlg.h"
-#include "qrvx_dlg.h"
+#include "settings/dev_config.h"
+#include "settings/device_find.h"
+#include "session/device_session.h"
+#include "graph/graph_kind.h"
+#include "graph/graph_wnd.h"
+#include "windows/kctest_dlg.h"
+#include "windows/qrvx_dlg.h"
 
 #include <QPoint>
 #include <QRect>
@@ -74,6 +74,7 @@ public:
 private:
     MemorySettings top_;
     MemorySettings qrvx_;
+    QrvxSession session_;
     std::unique_ptr<CQRVXDlg> window_;
 };
 

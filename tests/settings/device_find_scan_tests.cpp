@@ -1,7 +1,7 @@
 // Whole quick searches through the dialog "Поиск прибора" against kl_sim
 // with devices at several speeds, answering in the line time of their speed
 // as on a real line. A whole quick search takes about three minutes.
-#include "device_find.h"
+#include "settings/device_find.h"
 
 #include "../app/app_test_support.h"
 #include "test_support.h"

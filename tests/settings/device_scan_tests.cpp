@@ -1,7 +1,7 @@
 // A whole quick search over a line where nothing answers, against kl_sim:
 // every speed and address is tried once, in order, and each request waits
 // the full 100 ms reply time-out. It takes about three minutes.
-#include "device_search.h"
+#include "settings/device_search.h"
 
 #include "test_support.h"
 

@@ -1,10 +1,10 @@
 // The device search against simulated devices on pseudo-terminals: the
 // worker without a widget, the dialog "Поиск прибора" driven as an operator
 // would, and the communication page that launches it.
-#include "comm_page.h"
-#include "dev_config.h"
-#include "device_find.h"
-#include "device_search.h"
+#include "settings/comm_page.h"
+#include "settings/dev_config.h"
+#include "settings/device_find.h"
+#include "settings/device_search.h"
 
 #include "../app/app_test_support.h"
 #include "test_support.h"

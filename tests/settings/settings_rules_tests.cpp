@@ -1,16 +1,19 @@
 // The settings pages' rules without widgets: numbers in edits, the
 // communication page's port entries, time-out and line states, and the
 // device page's layout, spin scales, checks and stored words.
-#include "comm_rules.h"
-#include "port_choices.h"
-#include "device_page_rules.h"
-#include "value_text.h"
+#include "settings/comm_rules.h"
+#include "settings/port_choices.h"
+#include "settings/device_page_rules.h"
+#include "settings/value_text.h"
+#include "case_names.h"
 
 #include <gtest/gtest.h>
 
 #include <Qt>
 
 #include <limits>
+
+using testing_support::caseName;
 
 namespace {
 
@@ -52,7 +55,8 @@ INSTANTIATE_TEST_SUITE_P(
                       UnitsCase{0.51, 50, 25}, UnitsCase{0.3, 1000, 300}, UnitsCase{0.29, 100, 29},
                       UnitsCase{1.15, 1000, 1150}, UnitsCase{0.999, 100, 99}, UnitsCase{-0.3, 1000, -300},
                       UnitsCase{1e12, 1000, std::numeric_limits<std::int32_t>::max()},
-                      UnitsCase{-1e12, 1000, std::numeric_limits<std::int32_t>::min()}));
+                      UnitsCase{-1e12, 1000, std::numeric_limits<std::int32_t>::min()}),
+    [](const auto& info) { return caseName(info.param.value, "Times", info.param.factor); });
 
 TEST(PortChoices, ShowTheComNameWithTheAdapterAndFindThePortInAnyForm)
 {

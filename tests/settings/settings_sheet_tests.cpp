@@ -1,9 +1,10 @@
 // The settings sheet "Установки" and its pages driven as an operator would,
 // headless; message boxes answered by a script.
-#include "dev_config.h"
-#include "spin_button.h"
+#include "settings/dev_config.h"
+#include "settings/spin_button.h"
 
 #include "test_support.h"
+#include "case_names.h"
 
 #include <gtest/gtest.h>
 
@@ -26,6 +27,7 @@
 using testing_support::ScopedEnv;
 using testing_support::ScriptedMessageBoxes;
 using testing_support::TempDir;
+using testing_support::caseName;
 
 namespace {
 
@@ -253,7 +255,8 @@ TEST_P(TimeoutTest, IsStoredInStepsOf20Ms)
 
 INSTANTIATE_TEST_SUITE_P(Cases, TimeoutTest,
                          ::testing::Values(TimeoutCase{"0.5", 25}, TimeoutCase{"2.0", 100}, TimeoutCase{"2", 100},
-                                           TimeoutCase{"0.58", 29}, TimeoutCase{"0,54", 27}));
+                                           TimeoutCase{"0.58", 29}, TimeoutCase{"0,54", 27}),
+                         [](const auto& info) { return caseName("Typed", info.param.typed); });
 
 TEST_F(SheetTest, ATimeoutOf201IsRejectedOnOkAndWhenLeavingThePage)
 {
@@ -294,7 +297,8 @@ TEST_P(AddressTest, OutsideOneTo255IsRejected)
 INSTANTIATE_TEST_SUITE_P(Cases, AddressTest,
                          ::testing::Values(AddressCase{"0", "Введите целое число от 1 до 255."},
                                            AddressCase{"256", "Введите целое число от 1 до 255."},
-                                           AddressCase{"1x", "Введите целое число."}));
+                                           AddressCase{"1x", "Введите целое число."}),
+                         [](const auto& info) { return caseName("Typed", info.param.typed); });
 
 TEST_F(SheetTest, AddressCheckedBeforeTimeout)
 {
@@ -581,7 +585,8 @@ INSTANTIATE_TEST_SUITE_P(
                       "- 3000 С, с шагом 50 С"},
         DevRejectCase{135, "hysteresisEdit", "-1", "Ошибка при указании гистерезиса.\nДопустимые границы 0-100."},
         DevRejectCase{135, "triggerEdit", "700", "Ошибка при указании значения триггера.\nДопустимые границы 800-2500."},
-        DevRejectCase{135, "minSamplingEdit", "two", "Введите число."}));
+        DevRejectCase{135, "minSamplingEdit", "two", "Введите число."}),
+    [](const auto& info) { return caseName("Type", info.param.type, info.param.edit, info.param.typed); });
 
 struct DevAcceptCase {
     unsigned type;
@@ -605,7 +610,8 @@ TEST_P(DevPageAccept, TheEmissivityAtTheEndsOfItsRange)
 INSTANTIATE_TEST_SUITE_P(Cases, DevPageAccept,
                          ::testing::Values(DevAcceptCase{131, "0.850", 850}, DevAcceptCase{131, "1.150", 1150},
                                            DevAcceptCase{0, "0.10", 10}, DevAcceptCase{0, "1.00", 100},
-                                           DevAcceptCase{0, "0.29", 29}));
+                                           DevAcceptCase{0, "0.29", 29}),
+                         [](const auto& info) { return caseName("Type", info.param.type, "Typed", info.param.typed); });
 
 TEST_F(SheetTest, EachEditFollowsItsSpinStepByStep)
 {

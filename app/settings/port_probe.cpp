@@ -1,4 +1,4 @@
-#include "port_probe.h"
+#include "settings/port_probe.h"
 
 #include "platform/handle.h"
 #include "platform/serial.h"

@@ -1,7 +1,7 @@
 // One Modbus ASCII request/reply exchange on an open port.
 #pragma once
 
-#include "link_result.h"
+#include <kcmb/link_result.h>
 
 // Result codes of an exchange and of the register services.
 enum KCResult : int {

@@ -1,7 +1,7 @@
 // The ports the QRVX setup dialog offers.
 #pragma once
 
-#include "port_choices.h"
+#include "settings/port_choices.h"
 
 // Every port of the namespace that opens (it is closed again at once) or
 // exists but cannot be opened, for instance because a program holds it;

@@ -1,7 +1,7 @@
 // A measurement series in memory and its .tdf files.
 #pragma once
 
-#include "device_info.h"
+#include <kcmb/device_info.h>
 #include "platform/clock.h"
 
 #include <atomic>

@@ -9,8 +9,8 @@
 // quantity out of range; nothing is sent then and no buffer is touched.
 #pragma once
 
-#include "device_info.h"
-#include "link_result.h"
+#include <kcmb/device_info.h>
+#include <kcmb/link_result.h>
 
 // Function 7: the device's status byte, sign-extended. An exception reply
 // delivers its exception code as the value.
