@@ -79,6 +79,7 @@ DevicePoller::Step DevicePoller::afterFailure(Asked asked, const char* caption, 
     if (asked == Asked::PortLost)
         return Step::PortLost;
     ++counts_.failures;
+    report(DeviceState::Silent);
     std::fprintf(stderr, "kl_poll: %s: %s: %s (%d)\n", label_.c_str(), caption, KCGetErrorTxt(result),
                  result.code());
     return silentTurn_ ? Step::EndTurn : Step::Go;
@@ -91,6 +92,8 @@ DevicePoller::TurnEnd DevicePoller::turn(void* port, std::uint32_t now)
     silentTurn_ = false;
     answeredTurn_ = false;
     const Step step = requests(now);
+    if (sink_ != nullptr)
+        sink_->countsChanged(device_.address, counts_);
     if (shared_) {
         if (answeredTurn_)
             backoff_.answered();
@@ -170,6 +173,17 @@ void DevicePoller::takeDevice(const v2DeviceInfo& identified)
     if (emissivity_ > 100)
         device.type = static_cast<unsigned short>(device.type | kRatioTypeBit);
     outputs_.setDevice(device);
+    if (sink_ != nullptr)
+        sink_->identified(device_.address, device);
+    report(DeviceState::Online);
+}
+
+void DevicePoller::report(DeviceState state)
+{
+    if (sink_ == nullptr || state == reportedState_)
+        return;
+    reportedState_ = state;
+    sink_->stateChanged(device_.address, state);
 }
 
 DevicePoller::Step DevicePoller::readSettings()
@@ -244,10 +258,15 @@ DevicePoller::Step DevicePoller::pollTemperature()
     if (!started_)
         startClock();
     reading.msSinceStart = elapsedMs();
+    const auto taken = std::chrono::system_clock::now();
     reading.mode = mode_;
     reading.emissivity = emissivity_;
     outputs_.add(reading);
     ++counts_.readings;
+    if (sink_ != nullptr) {
+        report(DeviceState::Online);
+        sink_->reading(device_.address, reading, taken);
+    }
     return Step::Go;
 }
 

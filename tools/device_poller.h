@@ -19,6 +19,7 @@
 #include "link_counts.h"
 #include "poll_options.h"
 #include "reading_outputs.h"
+#include "reading_sink.h"
 #include "silence_backoff.h"
 #include "stop_signals.h"
 
@@ -44,6 +45,9 @@ public:
     bool open(std::string& error) { return outputs_.open(error); }
     // Saves and closes the files; false when an output failed.
     bool finish() { return outputs_.finish(); }
+    // Where the identification, the readings, the state and the counts go
+    // besides the files; none when null.
+    void setSink(ReadingSink* sink) { sink_ = sink; }
 
     // The requests due in a turn that begins at tick `now`, on `port`.
     TurnEnd turn(void* port, std::uint32_t now);
@@ -52,6 +56,8 @@ public:
     // The port failed and was opened again: the device is identified again
     // before its next reading.
     void portReturned();
+    // The port failed: the device's state says so until it answers again.
+    void portLost() { report(DeviceState::PortLost); }
     // Whether the device answered its identification since the port was
     // last opened.
     bool identified() const { return identified_; }
@@ -81,6 +87,8 @@ private:
     Step pollState(std::uint32_t now);
     Step pollTemperature();
     void startClock();
+    // Tells the sink of a change of state.
+    void report(DeviceState state);
     std::int64_t elapsedMs();
 
     PolledDevice device_;
@@ -112,6 +120,8 @@ private:
     bool silentTurn_ = false;
     bool answeredTurn_ = false;
     LinkCounts counts_;
+    ReadingSink* sink_ = nullptr;
+    DeviceState reportedState_ = DeviceState::Unknown;
 };
 
 }  // namespace tools

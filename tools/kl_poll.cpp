@@ -1,11 +1,13 @@
 // kl_poll: an unattended logger of the pyrometers on one line. It opens a
 // port, polls each device in turn as the program does, prints its
 // identification and logs every reading (a line on standard output, a result
-// file, a CSV file) until it is interrupted (SIGINT, SIGTERM) or has logged
-// --count readings of each device; then it saves and ends. Link errors are
+// file, a CSV file, and on request an MQTT broker and Modbus TCP registers)
+// until it is interrupted (SIGINT, SIGTERM) or has logged --count readings of
+// each device; then it saves and ends. Link errors are
 // said on standard error and polling goes on; a port that goes away is waited
 // for.
 #include "device_poller.h"
+#include "plant_outputs.h"
 #include "poll_loop.h"
 #include "poll_options.h"
 #include "port_list.h"
@@ -54,10 +56,11 @@ bool finishAll(std::vector<std::unique_ptr<tools::DevicePoller>>& devices)
 
 int main(int argc, char** argv)
 {
-    const std::vector<std::string> args(argv + 1, argv + argc);
+    std::vector<std::string> args(argv + 1, argv + argc);
     for (const std::string& arg : args)
         if (arg == "-h" || arg == "--help") {
             std::fputs(tools::kPollUsage, stdout);
+            std::fputs(tools::kPlantUsage, stdout);
             return 0;
         }
     if (args.size() == 1 && args.front() == "--list-ports") {
@@ -65,7 +68,10 @@ int main(int argc, char** argv)
         return 0;
     }
     std::string error;
-    const std::optional<tools::PollOptions> options = tools::parsePollOptions(args, error);
+    tools::PlantOptions plantOptions;
+    std::optional<tools::PollOptions> options;
+    if (tools::takePlantOptions(args, plantOptions, error))
+        options = tools::parsePollOptions(args, error);
     if (!options) {
         std::fprintf(stderr, "kl_poll: %s\n%s", error.c_str(), tools::kPollUsage);
         return kUsage;
@@ -83,6 +89,15 @@ int main(int argc, char** argv)
             return kFailed;
         }
     }
+    // Before the port: a broker that refuses the logger is said at once.
+    tools::PlantOutputs plant(plantOptions);
+    if (!plant.start(*options, error)) {
+        std::fprintf(stderr, "kl_poll: %s\n", error.c_str());
+        finishAll(devices);
+        return kFailed;
+    }
+    for (auto& device : devices)
+        device->setSink(plant.sink());
     if (!KCInit()) {
         std::fprintf(stderr, "kl_poll: нет ни одного COM-порта\n");
         finishAll(devices);
@@ -109,6 +124,7 @@ int main(int argc, char** argv)
     }
     KCClose();
     const bool saved = finishAll(devices);
+    plant.finish();
     tools::LinkCounts total;
     for (const auto& device : devices) {
         total += device->counts();

@@ -50,6 +50,8 @@ bool PollLoop::useSpeed(int baudCode)
 bool PollLoop::recover()
 {
     ++portLosses_;
+    for (auto& device : devices_)
+        device->portLost();
     std::fprintf(stderr, "kl_poll: %s: порт недоступен; показания сохранены, жду его возвращения\n",
                  options_.port.c_str());
     if (!reopen())
