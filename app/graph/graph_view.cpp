@@ -62,6 +62,12 @@ void CGraphView::setValueWindow(long low, long high, double pixelsPerUnit)
     valueCoeff_ = pixelsPerUnit;
 }
 
+void CGraphView::setSeries(TermDataFile* series)
+{
+    series_ = series;
+    summary_.clear();
+}
+
 QString CGraphView::FormatTime(long ms) const
 {
     const platform::SystemTime* begin = series_ != nullptr ? series_->GetBeginTime() : nullptr;
@@ -128,8 +134,9 @@ void CGraphView::DrawSeries(QPainter& painter)
     scale.valueMin = values.GetWinMin();
     scale.valueCoeff = values.GetWinCoeff();
     scale.height = height();
+    summary_.update(*series_, scale, h->graphKind(), breakAtGaps_);
     segments_.clear();
-    graph::buildSeriesSegments(*series_, scale, h->graphKind(), breakAtGaps_, segments_);
+    summary_.segments(segments_);
     lines_.resize(static_cast<int>(segments_.size()));
     for (std::size_t i = 0; i < segments_.size(); ++i) {
         const graph::Segment& s = segments_[i];
