@@ -71,7 +71,7 @@ std::vector<Segment> walkRecordByRecord(TermDataFile& series, const SeriesScale&
 
 // What happens to the series or the view between two paints.
 struct Step {
-    enum Kind { Readings, Rescale, Scroll, ToggleBreaks, Refill, Range } kind = Readings;
+    enum Kind { Readings, Rescale, Scroll, ToggleBreaks, Refill, Range, Stretch } kind = Readings;
     std::vector<std::pair<int, int>> readings;  // interval before each and its temperature
     int from = 0;        // Rescale: the window's start, in thousandths of the series' length
     int span = 1;        // ms
@@ -79,12 +79,12 @@ struct Step {
     int valueMin = 0;
     int valueSpan = 1;
     int height = 1;
-    int scrollBy = 0;    // Scroll: ms
+    int scrollBy = 0;    // Scroll, Stretch: ms
 };
 
 std::ostream& operator<<(std::ostream& os, const Step& step)
 {
-    static const char* const names[] = {"readings", "rescale", "scroll", "breaks", "refill", "range"};
+    static const char* const names[] = {"readings", "rescale", "scroll", "breaks", "refill", "range", "stretch"};
     os << names[step.kind];
     if (step.kind == Step::Readings || step.kind == Step::Refill) {
         for (const auto& [interval, value] : step.readings)
@@ -92,7 +92,7 @@ std::ostream& operator<<(std::ostream& os, const Step& step)
     } else if (step.kind == Step::Rescale) {
         os << " from " << step.from << "/1000 span " << step.span << " width " << step.width << " values "
            << step.valueMin << '+' << step.valueSpan << " height " << step.height;
-    } else if (step.kind == Step::Scroll) {
+    } else if (step.kind == Step::Scroll || step.kind == Step::Stretch) {
         os << ' ' << step.scrollBy;
     }
     return os;
@@ -130,6 +130,12 @@ rc::Gen<Step> step(bool disorder)
         {3, rc::gen::map(rc::gen::inRange(-3000, 3000), [](int by) {
              Step s;
              s.kind = Step::Scroll;
+             s.scrollBy = by;
+             return s;
+         })},
+        {2, rc::gen::map(rc::gen::inRange(-3000, 3000), [](int by) {
+             Step s;
+             s.kind = Step::Stretch;
              s.scrollBy = by;
              return s;
          })},
@@ -181,6 +187,10 @@ public:
         case Step::Scroll:
             scale_.walkFrom += step.scrollBy;
             scale_.timeMin += step.scrollBy;
+            scale_.timeMax += step.scrollBy;
+            break;
+        case Step::Stretch:
+            // The window's end alone moves: the records walked change, the pixels do not.
             scale_.timeMax += step.scrollBy;
             break;
         case Step::ToggleBreaks:
