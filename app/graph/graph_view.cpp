@@ -137,15 +137,20 @@ void CGraphView::DrawSeries(QPainter& painter)
     summary_.update(*series_, scale, h->graphKind(), breakAtGaps_);
     segments_.clear();
     summary_.segments(segments_);
-    lines_.resize(static_cast<int>(segments_.size()));
-    for (std::size_t i = 0; i < segments_.size(); ++i) {
-        const graph::Segment& s = segments_[i];
+    // One row of slack above and below: the pen's pixels there are cut by the view's edge anyway.
+    graph::splitStrokes(segments_, -1, height(), strokes_);
+    lines_.resize(static_cast<int>(strokes_.lines.size()));
+    for (std::size_t i = 0; i < strokes_.lines.size(); ++i) {
+        const graph::Segment& s = strokes_.lines[i];
         lines_[static_cast<int>(i)] = QLine(s.x1, s.y1, s.x2, s.y2);
     }
     const QPen previous = painter.pen();
     painter.setPen(seriesPen_);
     painter.drawLines(lines_);
     painter.setPen(previous);
+    const QColor color = seriesPen_.color();
+    for (const graph::Span& span : strokes_.spans)
+        painter.fillRect(QRect(span.x, span.top, 1, span.bottom - span.top + 1), color);
 }
 
 void CGraphView::mouseMoveEvent(QMouseEvent* event)

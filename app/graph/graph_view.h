@@ -6,6 +6,7 @@
 
 #include "graph/column_summary.h"
 #include "graph/graph_kind.h"
+#include "graph/line_strokes.h"
 #include "graph/polyline_builder.h"
 
 #include <kcmb.h>
@@ -100,5 +101,6 @@ private:
     graph::ColumnSummary summary_;
     // Reused by every paint, so that drawing allocates only when it grows.
     std::vector<graph::Segment> segments_;
+    graph::LineStrokes strokes_;
     QVector<QLine> lines_;
 };
