@@ -137,8 +137,7 @@ void CGraphView::DrawSeries(QPainter& painter)
     summary_.update(*series_, scale, h->graphKind(), breakAtGaps_);
     segments_.clear();
     summary_.segments(segments_);
-    // One row of slack above and below: the pen's pixels there are cut by the view's edge anyway.
-    graph::splitStrokes(segments_, -1, height(), strokes_);
+    graph::splitStrokes(segments_, width(), height(), strokes_);
     lines_.resize(static_cast<int>(strokes_.lines.size()));
     for (std::size_t i = 0; i < strokes_.lines.size(); ++i) {
         const graph::Segment& s = strokes_.lines[i];

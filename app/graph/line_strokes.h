@@ -1,10 +1,15 @@
-// The series line as the view hands it to the painter. A line of one pixel
-// that runs straight down a pixel column covers exactly the pixels from its
-// one end to the other, as a rectangle one pixel wide does, and filling a
-// rectangle costs a fraction of drawing a line: so the vertical strokes of
-// the column merge become spans (one per column where strokes touch), and
-// only the segments between columns remain lines. Spans are cut to the rows
-// `top`..`bottom`, which keeps their height inside the int range.
+// The series line as the view hands it to the painter. Filling a rectangle
+// one pixel wide costs a fraction of drawing a line, and the lines of the
+// column merge are mostly of two kinds whose pixels are plain runs down a
+// column: a line of the series pen straight down a column covers its rows
+// from one end to the other, and a step to the next column (x to x + 1)
+// covers its rows in the first column from its start up to the row before
+// its end, and its end alone in the second (so Qt's raster engine draws it,
+// which the tests hold it to). Those become spans, joined where they touch
+// in a column; the other segments stay lines. A step becomes spans only
+// when both its ends lie in the view (a step cut by the edge is drawn as
+// the painter cuts it); a stroke down a column is cut to the rows -1 to
+// `height`, which keeps a span's height inside the int range.
 #pragma once
 
 #include "graph/polyline_builder.h"
@@ -30,7 +35,7 @@ struct LineStrokes {
     }
 };
 
-// Splits `segments` into `out` (cleared first); rows outside top..bottom are dropped.
-void splitStrokes(const std::vector<Segment>& segments, int top, int bottom, LineStrokes& out);
+// Splits `segments` into `out` (cleared first) for a view of `width` x `height`.
+void splitStrokes(const std::vector<Segment>& segments, int width, int height, LineStrokes& out);
 
 }  // namespace graph

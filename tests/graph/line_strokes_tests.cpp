@@ -1,7 +1,8 @@
-// The view's strokes: the series' segments drawn as lines between columns and
-// spans down the columns give the very pixels of every segment drawn as a
-// line with the series pen, whatever the segments (up, down, touching,
-// overlapping, beyond the view's edges).
+// The view's strokes: the series' segments drawn as spans down the columns
+// and the rest as lines give the very pixels of every segment drawn as a line
+// with the series pen, whatever the segments (up, down, flat, touching,
+// overlapping, beyond the view's edges). The property holds Qt's raster
+// engine to the way the strokes expect it to draw a step to the next column.
 #include "graph/line_strokes.h"
 
 #include <QImage>
@@ -42,7 +43,7 @@ QImage asLines(const std::vector<Segment>& segments)
 QImage asStrokes(const std::vector<Segment>& segments)
 {
     graph::LineStrokes strokes;
-    graph::splitStrokes(segments, -1, kHeight, strokes);
+    graph::splitStrokes(segments, kWidth, kHeight, strokes);
     QImage image = blank();
     QPainter painter(&image);
     painter.setPen(QPen(kRed, 1));
@@ -81,11 +82,14 @@ RC_GTEST_PROP(LineStrokes, LinesAndSpansPaintThePixelsOfTheSegmentsAsLines, ())
 TEST(LineStrokes, StrokesDownOneColumnThatTouchBecomeOneSpanTheOthersStayLines)
 {
     graph::LineStrokes strokes;
-    // Into column 5, down to 8 and up to 20; a stroke two rows further; one below the view.
-    graph::splitStrokes({{4, 10, 5, 12}, {5, 12, 5, 8}, {5, 8, 5, 20}, {5, 22, 5, 25}, {5, 40, 5, 60}, {5, 25, 6, 9}},
-                        -1, 30, strokes);
-    EXPECT_EQ(strokes.lines, (std::vector<Segment>{{4, 10, 5, 12}, {5, 25, 6, 9}}));
-    EXPECT_EQ(strokes.spans, (std::vector<graph::Span>{{5, 8, 20}, {5, 22, 25}}));
+    // Into column 5 from row 10, down to 8 and up to 20; a stroke two rows
+    // further; one below the view; a step on to column 6, one to column 9,
+    // one from beyond the view's edge.
+    graph::splitStrokes({{4, 10, 5, 12}, {5, 12, 5, 8}, {5, 8, 5, 20}, {5, 22, 5, 25}, {5, 40, 5, 60}, {5, 25, 6, 9},
+                         {6, 9, 9, 9}, {39, 9, 40, 9}},
+                        40, 30, strokes);
+    EXPECT_EQ(strokes.lines, (std::vector<Segment>{{6, 9, 9, 9}, {39, 9, 40, 9}}));
+    EXPECT_EQ(strokes.spans, (std::vector<graph::Span>{{4, 10, 11}, {5, 8, 20}, {5, 10, 25}, {6, 9, 9}}));
 }
 
 }  // namespace
