@@ -1,63 +1,31 @@
-// The graph window's costs, headless: a repaint of the view whose window holds
-// 1k, 16k or all 127,999 records at 1000 pixels, one reading's handling with
-// automatic limits over the whole full series, a drag of the time ruler's
-// window across the full series, and for comparison the same series drawn as
-// one plain polyline of all its points.
-#include "graph/graph_wnd.h"
-#include "services/window_messages.h"
-
-#include <rangebar.h>
+// The graph window's costs, headless unless QT_QPA_PLATFORM names a platform:
+// a repaint of the view whose window holds 1k, 16k or all 127,999 records at
+// 1000 pixels (as it stands, and after the time window moved), one reading
+// with the graph open at 10, 16k and 127k records, the time from a reading's
+// receipt to the end of the window's flush at a 20 ms period, one reading's
+// handling with automatic limits over the whole full series, a drag of the
+// time ruler's window across the full series, and for comparison the same
+// series drawn as one plain polyline of all its points (and by QCustomPlot,
+// where it is installed: qcustomplot_repaint.cpp).
+#include "shown_graph.h"
 
 #include <QImage>
 #include <QPainter>
 #include <QPolygon>
-#include <QTest>
+#include <QTimer>
+
+#include <sys/resource.h>
 
 #include <benchmark/benchmark.h>
 
-#include <cmath>
-#include <memory>
+#include <algorithm>
+#include <chrono>
+#include <vector>
 
 namespace {
 
-constexpr int kViewWidth = 1000;
-constexpr int kViewHeight = 400;
-constexpr long kInterval = 100;  // ms between readings
-
-// A furnace-like signal: a slow swing with fast noise, around 800 °C.
-long temperatureAt(long i)
-{
-    return 800 + static_cast<long>(40.0 * std::sin(i / 2000.0) + 6.0 * std::sin(i * 1.7));
-}
-
-std::unique_ptr<TermDataFile> makeSeries(long count)
-{
-    auto series = std::make_unique<TermDataFile>();
-    for (long i = 0; i < count; ++i)
-        series->Add(i * kInterval, temperatureAt(i), 95, 30000 + temperatureAt(i));
-    return series;
-}
-
-// A shown temperature graph whose view is 1000 x 400 pixels, showing the whole series.
-struct ShownGraph {
-    explicit ShownGraph(long count) : series(makeSeries(count))
-    {
-        wnd.show();
-        (void)QTest::qWaitForWindowExposed(&wnd);
-        sendMessage(&wnd, WM_GRAPH_SETDATA, makeWordPair(300, 1200), reinterpret_cast<std::intptr_t>(series.get()));
-        wnd.timeRuler()->SetWinMin(wnd.timeRuler()->GetMin());
-        wnd.temperatureRuler()->SetWinMax(900);
-        wnd.temperatureRuler()->SetWinMin(700);
-        QCoreApplication::processEvents();  // the rulers' new labels may ask for a new layout
-        const int extraWidth = wnd.width() - wnd.view()->width();
-        const int extraHeight = wnd.height() - wnd.view()->height();
-        wnd.resize(kViewWidth + extraWidth, kViewHeight + extraHeight);
-        QCoreApplication::processEvents();
-    }
-
-    std::unique_ptr<TermDataFile> series;
-    CGraphWnd wnd;
-};
+using bench::kInterval;
+using bench::ShownGraph;
 
 void BM_Repaint(benchmark::State& state)
 {
@@ -70,6 +38,134 @@ void BM_Repaint(benchmark::State& state)
     }
     state.counters["width"] = view->width();
     state.counters["records"] = static_cast<double>(graph.series->GetCount());
+}
+
+// A repaint after the time window moved by one ms: the column summary is
+// built afresh from its index before the line is drawn.
+void BM_RepaintAfterRescale(benchmark::State& state)
+{
+    ShownGraph graph(state.range(0));
+    CGraphView* view = graph.wnd.view();
+    CRangeBar* times = graph.wnd.timeRuler();
+    QImage image(view->size(), QImage::Format_ARGB32_Premultiplied);
+    const long end = times->GetWinMax();
+    bool shorter = false;
+    for (auto _ : state) {
+        shorter = !shorter;
+        times->SetWinMax(end - (shorter ? 1 : 0));
+        view->render(&image);
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+
+double threadCpuMs()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_THREAD, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+}
+
+// Readings every 20 ms (the fastest period) with the graph showing the whole
+// series, which stretches to each: the interface thread's CPU per reading,
+// its handling and the window's repaint, over 6 s.
+void BM_ReadingWithGraphOpen(benchmark::State& state)
+{
+    ShownGraph graph(state.range(0));
+    QTimer poll;
+    poll.setTimerType(Qt::PreciseTimer);
+    long readings = 0;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        graph.addReading(812 + readings % 7);
+        ++readings;
+    });
+    for (auto _ : state) {
+        const double cpuBefore = threadCpuMs();
+        poll.start(20);
+        QEventLoop loop;
+        QTimer::singleShot(6000, &loop, &QEventLoop::quit);
+        loop.exec();
+        poll.stop();
+        state.counters["cpu ms/reading"] = (threadCpuMs() - cpuBefore) / static_cast<double>(readings);
+    }
+    state.counters["readings"] = static_cast<double>(readings);
+    state.counters["records"] = static_cast<double>(graph.series->GetCount());
+}
+
+// Watches the window's update requests: each is handled here, so that the
+// time taken at its end is that of the end of the paint and the flush.
+class FlushClock : public QObject {
+public:
+    explicit FlushClock(QWidget* window) : window_(window) { window->installEventFilter(this); }
+    ~FlushClock() override { window_->removeEventFilter(this); }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched != window_ || event->type() != QEvent::UpdateRequest || inside_)
+            return false;
+        inside_ = true;
+        watched->event(event);
+        inside_ = false;
+        if (pending_) {
+            latencies.push_back(std::chrono::duration<double, std::milli>(Clock::now() - receivedAt_).count());
+            pending_ = false;
+        }
+        return true;
+    }
+
+    // A reading was received now; its latency ends with the next flush.
+    void received()
+    {
+        if (!pending_)
+            receivedAt_ = Clock::now();
+        pending_ = true;
+    }
+
+    std::vector<double> latencies;
+
+private:
+    using Clock = std::chrono::steady_clock;
+    QWidget* window_;
+    bool inside_ = false;
+    bool pending_ = false;
+    Clock::time_point receivedAt_;
+};
+
+double percentile(std::vector<double> values, double p)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values[static_cast<std::size_t>(p * static_cast<double>(values.size() - 1))];
+}
+
+// Readings every 20 ms into a series of 127,000 records shown whole in a
+// graph of 880 x 420: from each reading's receipt (its record added, its
+// message posted) to the end of the window's flush, over 15 s. Run it on an
+// X server (QT_QPA_PLATFORM=xcb) for the flush to reach one.
+void BM_ReadingToFlush(benchmark::State& state)
+{
+    ShownGraph graph(127000, 20);
+    graph.wnd.resize(880, 420);
+    QCoreApplication::processEvents();
+    FlushClock clock(&graph.wnd);
+    QTimer poll;
+    poll.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        clock.received();
+        graph.addReading(812);
+    });
+    for (auto _ : state) {
+        poll.start(20);
+        QEventLoop loop;
+        QTimer::singleShot(15000, &loop, &QEventLoop::quit);
+        loop.exec();
+        poll.stop();
+    }
+    state.counters["readings"] = static_cast<double>(clock.latencies.size());
+    state.counters["p50 ms"] = percentile(clock.latencies, 0.50);
+    state.counters["p99 ms"] = percentile(clock.latencies, 0.99);
+    state.counters["max ms"] = percentile(clock.latencies, 1.0);
 }
 
 // The same records as one polyline of all points, as a plain QPainter would draw them.
@@ -142,6 +238,9 @@ void BM_DragTimeRuler(benchmark::State& state)
 }
 
 BENCHMARK(BM_Repaint)->Arg(1000)->Arg(16000)->Arg(TermDataFile::kMaxCount)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RepaintAfterRescale)->Arg(1000)->Arg(16000)->Arg(TermDataFile::kMaxCount)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadingWithGraphOpen)->Arg(10)->Arg(16000)->Arg(127000)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_ReadingToFlush)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK(BM_PlainPolyline)->Arg(1000)->Arg(16000)->Arg(TermDataFile::kMaxCount)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadingWithAutoLimits)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DragTimeRuler)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);

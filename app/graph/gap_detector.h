@@ -30,6 +30,18 @@ public:
         return gap;
     }
 
+    // Whether both detectors, standing on the same point, judge every later
+    // point alike: both about to seed their mean afresh, or both with the same mean.
+    bool sameFutureAs(const GapDetector& other) const
+    {
+        if (started_ != other.started_ || previous_ != other.previous_)
+            return false;
+        const bool seeding = count_ <= 1;
+        if (seeding != (other.count_ <= 1))
+            return false;
+        return seeding || mean_ == other.mean_;
+    }
+
 private:
     bool started_ = false;
     long long count_ = 0;  // points since the last restart

@@ -62,6 +62,12 @@ void CGraphView::setValueWindow(long low, long high, double pixelsPerUnit)
     valueCoeff_ = pixelsPerUnit;
 }
 
+void CGraphView::setSeries(TermDataFile* series)
+{
+    series_ = series;
+    summary_.clear();
+}
+
 QString CGraphView::FormatTime(long ms) const
 {
     const platform::SystemTime* begin = series_ != nullptr ? series_->GetBeginTime() : nullptr;
@@ -128,17 +134,22 @@ void CGraphView::DrawSeries(QPainter& painter)
     scale.valueMin = values.GetWinMin();
     scale.valueCoeff = values.GetWinCoeff();
     scale.height = height();
+    summary_.update(*series_, scale, h->graphKind(), breakAtGaps_);
     segments_.clear();
-    graph::buildSeriesSegments(*series_, scale, h->graphKind(), breakAtGaps_, segments_);
-    lines_.resize(static_cast<int>(segments_.size()));
-    for (std::size_t i = 0; i < segments_.size(); ++i) {
-        const graph::Segment& s = segments_[i];
+    summary_.segments(segments_);
+    graph::splitStrokes(segments_, width(), height(), strokes_);
+    lines_.resize(static_cast<int>(strokes_.lines.size()));
+    for (std::size_t i = 0; i < strokes_.lines.size(); ++i) {
+        const graph::Segment& s = strokes_.lines[i];
         lines_[static_cast<int>(i)] = QLine(s.x1, s.y1, s.x2, s.y2);
     }
     const QPen previous = painter.pen();
     painter.setPen(seriesPen_);
     painter.drawLines(lines_);
     painter.setPen(previous);
+    const QColor color = seriesPen_.color();
+    for (const graph::Span& span : strokes_.spans)
+        painter.fillRect(QRect(span.x, span.top, 1, span.bottom - span.top + 1), color);
 }
 
 void CGraphView::mouseMoveEvent(QMouseEvent* event)

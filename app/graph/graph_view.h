@@ -4,7 +4,9 @@
 // panes and a tooltip; forwards right clicks to the window.
 #pragma once
 
+#include "graph/column_summary.h"
 #include "graph/graph_kind.h"
+#include "graph/line_strokes.h"
 #include "graph/polyline_builder.h"
 
 #include <kcmb.h>
@@ -55,7 +57,7 @@ public:
 
     // The series shown, owned by the window's owner; null shows none. The
     // view reads it only up to its published count.
-    void setSeries(TermDataFile* series) { series_ = series; }
+    void setSeries(TermDataFile* series);
     TermDataFile* series() const { return series_; }
     void setClockTime(bool on) { clockTime_ = on; }
     bool clockTime() const { return clockTime_; }
@@ -95,7 +97,10 @@ private:
     QPoint lastMouse_;
     TermDataFile* series_ = nullptr;
     bool breakAtGaps_ = false;
+    // The series per pixel column, brought up to date by each paint.
+    graph::ColumnSummary summary_;
     // Reused by every paint, so that drawing allocates only when it grows.
     std::vector<graph::Segment> segments_;
+    graph::LineStrokes strokes_;
     QVector<QLine> lines_;
 };

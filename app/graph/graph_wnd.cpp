@@ -9,6 +9,7 @@
 #include "services/print_dialogs.h"
 #include "graph/print_job.h"
 #include "graph/print_runner.h"
+#include "graph/repaint_pacer.h"
 #include "graph/series_export.h"
 #include "graph/series_walk.h"
 #include "services/window_messages.h"
@@ -84,6 +85,9 @@ CGraphWnd::CGraphWnd(graph::GraphKind kind, QObject* owner, QWidget* parent)
 
     printRunner_ = new graph::PrintRunner(this);
     connect(printRunner_, &graph::PrintRunner::jobFinished, this, &CGraphWnd::printJobFinished);
+
+    // Readings faster than the screen refreshes are painted together.
+    new graph::RepaintPacer(this);
 
     buildMenus();
     resize(300, 200);

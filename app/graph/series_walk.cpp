@@ -1,7 +1,6 @@
 #include "graph/series_walk.h"
 
-#include "graph/gap_detector.h"
-#include "graph/pixel_map.h"
+#include "graph/column_summary.h"
 
 #include <algorithm>
 
@@ -24,34 +23,19 @@ RecordRange recordsFrom(TermDataFile& series, long from)
 
 }  // namespace
 
-long plottedValue(const v4TermData& record, GraphKind kind, long rangeMin, long rangeMax)
+long plotValue(long recorded, GraphKind kind, long rangeMin, long rangeMax)
 {
-    if (kind == GraphKind::Quantum)
-        return record.quantum;
-    const long t = record.temperature;
-    if (rangeMin >= rangeMax)
-        return t;
-    return std::clamp(t, rangeMin, rangeMax);
+    if (kind == GraphKind::Quantum || rangeMin >= rangeMax)
+        return recorded;
+    return std::clamp(recorded, rangeMin, rangeMax);
 }
 
 void buildSeriesSegments(TermDataFile& series, const SeriesScale& scale, GraphKind kind, bool breakAtGaps,
                          std::vector<Segment>& out)
 {
-    const RecordRange records = recordsFrom(series, scale.walkFrom);
-    const long rangeMin = series.GetMin();
-    const long rangeMax = series.GetMax();
-    PolylineBuilder line(out);
-    GapDetector gaps;
-    for (const v4TermData* r = records.first; r != records.end; ++r) {
-        const int x = timeToX(r->time, scale.timeMin, scale.timeCoeff);
-        const int y = valueToY(plottedValue(*r, kind, rangeMin, rangeMax), scale.valueMin, scale.valueCoeff,
-                               scale.height);
-        const bool gap = gaps.next(r->time);
-        line.add(x, y, gap && breakAtGaps);
-        if (r->time > scale.timeMax)
-            break;
-    }
-    line.finish();
+    ColumnSummary summary;
+    summary.update(series, scale, kind, breakAtGaps);
+    summary.segments(out);
 }
 
 std::optional<ValueLimits> scanValueLimits(TermDataFile& series, long from, long to, GraphKind kind)

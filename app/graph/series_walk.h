@@ -24,16 +24,18 @@ struct SeriesScale {
     int height = 0;           // the view's client height
 };
 
-// The value a record plots: its quantum count in a quantum graph, unchanged;
-// its temperature held inside the series' range in a temperature graph. A
-// series without a range (minimum not below maximum, as before the device is
-// known) plots its temperatures unchanged.
-long plottedValue(const v4TermData& record, GraphKind kind, long rangeMin, long rangeMax);
+// The value a record plots, from the value it holds of `kind`: its quantum
+// count in a quantum graph, unchanged; its temperature held inside the
+// series' range in a temperature graph. A series without a range (minimum not
+// below maximum, as before the device is known) plots its temperatures unchanged.
+long plotValue(long recorded, GraphKind kind, long rangeMin, long rangeMax);
 
 // Appends the segments of the series line to `out`: from the first record at
 // or after scale.walkFrom up to and including the first record after the
-// window's end, so that the line reaches the right edge. With `breakAtGaps`
-// the line is lifted at a pause (GapDetector), else it joins across it.
+// window's end, so that the line reaches the right edge, the points of one
+// pixel column merged (PolylineBuilder). With `breakAtGaps` the line is
+// lifted at a pause (GapDetector), else it joins across it. One drawing at
+// one scale; a view that draws again and again keeps a ColumnSummary.
 void buildSeriesSegments(TermDataFile& series, const SeriesScale& scale, GraphKind kind, bool breakAtGaps,
                          std::vector<Segment>& out);
 

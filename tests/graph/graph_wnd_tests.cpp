@@ -12,10 +12,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
@@ -24,6 +26,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <set>
 #include <memory>
@@ -700,6 +703,89 @@ TEST_F(LimitsTest, WithAutoLimitsTheTypedWindowGivesWayAtTheNextTimeChange)
     times->Move(-10);
     EXPECT_EQ(values->GetWinMin(), 812);
     EXPECT_EQ(values->GetWinMax(), 815);
+}
+
+}  // namespace
+
+namespace {
+
+// The view's repaints, with the number of records the series held at each.
+class RepaintLog : public QObject {
+public:
+    explicit RepaintLog(CGraphView* view) : view_(view) { view->installEventFilter(this); }
+    ~RepaintLog() override { view_->removeEventFilter(this); }
+
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            seen.push_back(view_->series() != nullptr ? view_->series()->GetCount() : 0);
+        return false;
+    }
+
+    std::vector<long> seen;
+
+private:
+    CGraphView* view_;
+};
+
+class ReadingBurstTest : public GraphWndTest {
+protected:
+    void SetUp() override
+    {
+        open(GraphKind::Temperature);
+        for (long i = 0; i < 100; ++i)
+            series.Add(i * 100, 800 + i % 9, 95);
+        send(WM_GRAPH_SETDATA, makeWordPair(300, 1200), reinterpret_cast<std::intptr_t>(&series));
+        frameMs = static_cast<int>(std::lround(1000.0 / wnd->screen()->refreshRate()));
+        // Settled: painted, and a frame past the last repaint.
+        QCoreApplication::processEvents();
+        QElapsedTimer settled;
+        settled.start();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return settled.elapsed() > 3 * frameMs; }, 2000));
+        QCoreApplication::processEvents();
+    }
+
+    // The owner's way with a reading: into the series, then the message.
+    void deliver(long time, long value)
+    {
+        series.Add(time, value, 95);
+        postMessage(wnd.get(), WM_GRAPH_NEWVALUE, static_cast<std::uintptr_t>(value), time);
+    }
+
+    int frameMs = 16;
+};
+
+TEST_F(ReadingBurstTest, ReadingsPostedTogetherArePaintedOnceWithAllOfThem)
+{
+    RepaintLog log(wnd->view());
+    for (long k = 0; k < 10; ++k)
+        deliver(10000 + k * 20, 810);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !log.seen.empty(); }, 2000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(log.seen, std::vector<long>{110});
+    EXPECT_EQ(wnd->cornerValue(), 810);
+    EXPECT_EQ(times->GetMax(), 10000 + 9 * 20);
+}
+
+// Readings one per turn of the event loop, faster than the screen refreshes:
+// each is handled at once, the painting waits for the frame's end.
+TEST_F(ReadingBurstTest, ReadingsFasterThanTheScreenArePaintedOncePerFrameNoneLost)
+{
+    RepaintLog log(wnd->view());
+    QElapsedTimer burst;
+    burst.start();
+    constexpr long kReadings = 30;
+    for (long k = 0; k < kReadings; ++k) {
+        deliver(10000 + k * 2, k == kReadings - 1 ? 1100 : 810);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(times->GetMax(), 10000 + k * 2) << "the reading is handled in its own turn";
+    }
+    const long frames = burst.elapsed() / frameMs + 1;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !log.seen.empty() && log.seen.back() == 100 + kReadings; }, 2000))
+        << "the last reading reaches the screen";
+    EXPECT_LE(static_cast<long>(log.seen.size()), frames + 1)
+        << log.seen.size() << " repaints for " << kReadings << " readings in " << frames << " frames";
+    EXPECT_EQ(wnd->cornerValue(), 1100);
 }
 
 }  // namespace

@@ -1,0 +1,52 @@
+// What the view knows of its series beyond the records, kept up to date as
+// readings are added: the plotted kind's values in a tree of extremes, the
+// pauses, and whether the times run in order. Reads the series only up to
+// its published count. A series that was cleared or read anew since (its
+// first or last indexed record differs, or it holds fewer records) is
+// indexed afresh.
+#pragma once
+
+#include "graph/extremes_tree.h"
+#include "graph/gap_index.h"
+#include "graph/graph_kind.h"
+
+#include <kcmb.h>
+
+#include <cstdint>
+
+namespace graph {
+
+class SeriesIndex {
+public:
+    // Indexes the records added since the last call; true when the index
+    // started afresh (another series or kind, or a series refilled).
+    bool catchUp(TermDataFile& series, GraphKind kind);
+    void clear();
+
+    long size() const { return values_.size(); }
+    const v4TermData* records() const { return records_; }
+    // The values of the index's kind: temperatures or quantum counts, as recorded.
+    const ExtremesTree& values() const { return values_; }
+    const GapIndex& gaps() const { return gaps_; }
+    // Whether no record's time is below the one before it.
+    bool timesInOrder() const { return inOrder_; }
+    // The first record at or after `time` (size() when none), as TermDataFile::GetFirst.
+    long firstAtOrAfter(long time) const;
+    // The first record from `from` on whose time is above `time` (size() when
+    // none); only for times in order.
+    long firstAfter(long from, long time) const;
+
+private:
+    bool sameRecords(TermDataFile& series) const;
+
+    TermDataFile* series_ = nullptr;
+    const v4TermData* records_ = nullptr;
+    GraphKind kind_ = GraphKind::Temperature;
+    ExtremesTree values_;
+    GapIndex gaps_;
+    bool inOrder_ = true;
+    v4TermData first_{};
+    v4TermData last_{};
+};
+
+}  // namespace graph
