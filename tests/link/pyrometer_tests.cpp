@@ -298,12 +298,13 @@ TEST(LinkCounts, EveryFailedTryCountsOnceAndCorruptAndSilentTriesApart)
     using kc::Result;
     kc::LinkCounts counts;
     for (const Result& r : {Result::success(), Result::deviceException(2), Result::failure(Fault::BadChecksum),
-                            Result::failure(Fault::BadLength), Result::failure(Fault::Timeout),
+                            Result::failure(Fault::WrongAddress), Result::failure(Fault::BadLength),
+                            Result::failure(Fault::Timeout),
                             Result::failure(Fault::EndlessInput), Result::failure(Fault::PortFailed),
                             Result::failure(Fault::BadArgument)})
         counts.note(r);
-    EXPECT_EQ(counts.failedTries, 7);
-    EXPECT_EQ(counts.corrupt, 2);
+    EXPECT_EQ(counts.failedTries, 8);
+    EXPECT_EQ(counts.corrupt, 3);
     EXPECT_EQ(counts.noReply, 2);
     EXPECT_EQ(counts.givenUp, 0) << "giving up is the caller's to count";
     EXPECT_EQ(counts.readings, 0);
