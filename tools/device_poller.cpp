@@ -5,28 +5,18 @@
 #include "platform/clock.h"
 
 #include <cstdio>
-#include <cstring>
 
 namespace tools {
 
 namespace {
 
-constexpr unsigned short kMeasurementRegister = 256;
-constexpr unsigned short kMeasurementWords = 5;
-constexpr unsigned short kSettingsRegister = 512;
 constexpr std::uint32_t kIdentifyAgainMs = 2000;
 constexpr std::uint32_t kStateEveryMs = 6000;
-constexpr std::uint8_t kThermostatBits = 0x7F;
 
 // A device's own file when several share the line; "-" stays standard output.
 std::string fileOf(const std::string& path, const PolledDevice& device, bool shared)
 {
     return shared && !path.empty() && path != "-" ? deviceFilePath(path, device.address) : path;
-}
-
-bool sameDevice(const v2DeviceInfo& a, const v2DeviceInfo& b)
-{
-    return a.type == b.type && std::strncmp(a.serial, b.serial, sizeof a.serial) == 0;
 }
 
 }  // namespace
@@ -50,23 +40,23 @@ DevicePoller::Asked DevicePoller::ask(Request request, kc::Result& result)
             return Asked::Stopped;
         result = request();
         counts_.note(result);
-        switch (outcomeOf(result)) {
-        case TryOutcome::Answered:
+        switch (kc::outcomeOf(result)) {
+        case kc::TryOutcome::Answered:
             answeredTurn_ = true;
             if (result.ok())
                 return Asked::Answered;
             break;
-        case TryOutcome::PortLost: return Asked::PortLost;
-        case TryOutcome::NoReply:
+        case kc::TryOutcome::PortLost: return Asked::PortLost;
+        case kc::TryOutcome::NoReply:
             if (shared_) {
                 silentTurn_ = true;
                 return Asked::Failed;
             }
             break;
-        case TryOutcome::Corrupt:
+        case kc::TryOutcome::Corrupt:
             // Noise proves that something is on the line, not that the device is.
             break;
-        case TryOutcome::Refused: return Asked::Failed;
+        case kc::TryOutcome::Refused: return Asked::Failed;
         }
     }
     return Asked::Failed;
@@ -78,7 +68,7 @@ DevicePoller::Step DevicePoller::afterFailure(Asked asked, const char* caption, 
         return Step::Stopped;
     if (asked == Asked::PortLost)
         return Step::PortLost;
-    ++counts_.failures;
+    ++counts_.givenUp;
     report(DeviceState::Silent);
     std::fprintf(stderr, "kl_poll: %s: %s: %s (%d)\n", label_.c_str(), caption, KCGetErrorTxt(result),
                  result.code());
@@ -119,7 +109,7 @@ DevicePoller::Step DevicePoller::requests(std::uint32_t now)
         if (const Step step = pollState(now); step != Step::Go)
             return step;
     }
-    if ((state_ & kThermostatBits) != 0)
+    if (!kc::isSettled(state_))
         return Step::EndTurn;
     return pollTemperature();
 }
@@ -136,7 +126,7 @@ DevicePoller::Step DevicePoller::identify(std::uint32_t now)
     lastIdentifyTry_ = now;
     DeviceInfo info{};
     kc::Result result;
-    const Asked asked = ask([&] { return kc::getDeviceInfo(port_, address_, &info); }, result);
+    const Asked asked = ask([&] { return pyrometer().identify(info); }, result);
     if (asked != Asked::Answered) {
         identifyFailed_ = asked == Asked::Failed;
         const Step step = afterFailure(asked, "Ошибка чтения сведений о приборе", result);
@@ -148,7 +138,7 @@ DevicePoller::Step DevicePoller::identify(std::uint32_t now)
                  info.verifyDate);
     std::fflush(outputs_.infoStream());
     const v2DeviceInfo identified(info);
-    if (known_ && !sameDevice(*known_, identified)) {
+    if (known_ && !kc::sameDevice(*known_, identified)) {
         // Nobody is there to ask whether the series goes on: the other
         // device's readings go to files of their own.
         const std::string files = outputs_.startNewFiles();
@@ -169,9 +159,7 @@ DevicePoller::Step DevicePoller::identify(std::uint32_t now)
 void DevicePoller::takeDevice(const v2DeviceInfo& identified)
 {
     v2DeviceInfo device = identified;
-    // A device that reports an emissivity word above 100 gives the ratio.
-    if (emissivity_ > 100)
-        device.type = static_cast<unsigned short>(device.type | kRatioTypeBit);
+    device.type = static_cast<unsigned short>(kc::workingType(device.type, emissivity_));
     outputs_.setDevice(device);
     if (sink_ != nullptr)
         sink_->identified(device_.address, device);
@@ -188,21 +176,21 @@ void DevicePoller::report(DeviceState state)
 
 DevicePoller::Step DevicePoller::readSettings()
 {
-    unsigned short words[2] = {};
+    std::uint16_t mode = 0;
+    std::uint16_t emissivity = 0;
     kc::Result result;
-    const Asked asked = ask([&] { return kc::readWords(port_, address_, kSettingsRegister, words, 2); }, result);
+    const Asked asked = ask([&] { return pyrometer().readModeAndEmissivity(mode, emissivity); }, result);
     if (asked != Asked::Answered) {
         const Step step = afterFailure(asked, "Ошибка получения уставок", result);
         if (step == Step::Stopped || step == Step::PortLost)
             return step;
         KCConfig defaults{};
         KCSetDefaultConfig(&defaults);
-        words[0] = defaults.mode;
-        words[1] = defaults.emissivity;
+        mode = defaults.mode;
+        emissivity = defaults.emissivity;
     }
-    // Modes 0 to 3 have their own word; any other reads the plain measurement.
-    mode_ = words[0] <= 3 ? words[0] : 0;
-    emissivity_ = words[1];
+    mode_ = mode;
+    emissivity_ = emissivity;
     return Step::Go;
 }
 
@@ -227,19 +215,17 @@ DevicePoller::Step DevicePoller::pollState(std::uint32_t now)
 {
     stateDue_ = false;
     lastState_ = now;
-    unsigned short status = 0;
     kc::Result result;
-    const Asked asked = ask([&] { return kc::readException(port_, address_, &status); }, result);
+    const Asked asked = ask([&] { return pyrometer().readState(state_); }, result);
     if (asked != Asked::Answered)
         return afterFailure(asked, "Ошибка получения состояния", result);
-    state_ = static_cast<std::uint8_t>(status);
-    const bool settled = (state_ & kThermostatBits) == 0;
+    const bool settled = kc::isSettled(state_);
     if (settled && !started_)
         startClock();
     if (settled != settled_)
         std::fprintf(stderr, settled ? "kl_poll: %s: термостат в режиме\n"
                                      : "kl_poll: %s: термостат не в режиме (%u), температура не читается\n",
-                     label_.c_str(), static_cast<unsigned>(state_ & kThermostatBits));
+                     label_.c_str(), kc::thermostatOf(state_));
     settled_ = settled;
     return Step::Go;
 }
@@ -248,9 +234,7 @@ DevicePoller::Step DevicePoller::pollTemperature()
 {
     PollReading reading;
     kc::Result result;
-    const Asked asked = ask(
-        [&] { return kc::readWords(port_, address_, kMeasurementRegister, reading.words, kMeasurementWords); },
-        result);
+    const Asked asked = ask([&] { return pyrometer().readMeasurement(mode_, reading.measurement); }, result);
     if (asked != Asked::Answered)
         return afterFailure(asked, "Ошибка получения температуры", result);
     // Without a settled state seen (the state read failing), time counts from
@@ -259,7 +243,6 @@ DevicePoller::Step DevicePoller::pollTemperature()
         startClock();
     reading.msSinceStart = elapsedMs();
     const auto taken = std::chrono::system_clock::now();
-    reading.mode = mode_;
     reading.emissivity = emissivity_;
     outputs_.add(reading);
     ++counts_.readings;

@@ -66,7 +66,7 @@ public:
 
     const PolledDevice& device() const { return device_; }
     const std::string& label() const { return label_; }
-    const LinkCounts& counts() const { return counts_; }
+    const kc::LinkCounts& counts() const { return counts_; }
 
 private:
     enum class Step { Go, EndTurn, Stopped, PortLost };
@@ -84,6 +84,7 @@ private:
     // The mode and emissivity; defaults (mode 0) with a message when they
     // cannot be read.
     Step readSettings();
+    kc::Pyrometer pyrometer() const { return {port_, address_}; }
     Step pollState(std::uint32_t now);
     Step pollTemperature();
     void startClock();
@@ -108,7 +109,7 @@ private:
     std::uint32_t lastIdentifyTry_ = 0;
     bool stateDue_ = true;
     std::uint32_t lastState_ = 0;
-    unsigned mode_ = 0;
+    std::uint16_t mode_ = 0;
     unsigned short emissivity_ = 0;
     std::uint8_t state_ = 0;
     bool settled_ = true;
@@ -119,7 +120,7 @@ private:
     bool identifyFailed_ = false;
     bool silentTurn_ = false;
     bool answeredTurn_ = false;
-    LinkCounts counts_;
+    kc::LinkCounts counts_;
     ReadingSink* sink_ = nullptr;
     DeviceState reportedState_ = DeviceState::Unknown;
 };

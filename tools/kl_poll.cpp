@@ -125,7 +125,7 @@ int main(int argc, char** argv)
     KCClose();
     const bool saved = finishAll(devices);
     plant.finish();
-    tools::LinkCounts total;
+    kc::LinkCounts total;
     for (const auto& device : devices) {
         total += device->counts();
         if (options->severalDevices())

@@ -65,7 +65,7 @@ public:
     void identified(int address, const v2DeviceInfo& device) override;
     void reading(int address, const PollReading& reading, std::chrono::system_clock::time_point taken) override;
     void stateChanged(int address, DeviceState state) override;
-    void countsChanged(int, const LinkCounts&) override {}
+    void countsChanged(int, const kc::LinkCounts&) override {}
 
     // Says every device and the logger offline ("logger stopped"), sends
     // what waits for up to `waitMs` while the broker is there, and

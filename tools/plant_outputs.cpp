@@ -42,7 +42,7 @@ public:
         for (ReadingSink* sink : sinks_)
             sink->stateChanged(address, state);
     }
-    void countsChanged(int address, const LinkCounts& counts) override
+    void countsChanged(int address, const kc::LinkCounts& counts) override
     {
         for (ReadingSink* sink : sinks_)
             sink->countsChanged(address, counts);

@@ -91,10 +91,10 @@ void PollLoop::reportFaults(std::uint32_t now)
         return;
     lastReport_ = now;
     for (std::size_t i = 0; i < devices_.size(); ++i) {
-        const LinkCounts counts = devices_[i]->counts();
-        const LinkCounts recent = counts - reported_[i];
+        const kc::LinkCounts counts = devices_[i]->counts();
+        const kc::LinkCounts recent = counts - reported_[i];
         reported_[i] = counts;
-        if (recent.anyFault())
+        if (anyFault(recent))
             std::fprintf(stderr, "kl_poll: %s: за %d с: %s\n", devices_[i]->label().c_str(), options_.statsSeconds,
                          describeCounts(recent).c_str());
     }

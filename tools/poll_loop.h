@@ -62,7 +62,7 @@ private:
     long portLosses_ = 0;
     bool awaitingDevice_ = false;  // the port came back and no device has answered since
     std::uint32_t lastReport_;
-    std::vector<LinkCounts> reported_;
+    std::vector<kc::LinkCounts> reported_;
 };
 
 }  // namespace tools

@@ -72,10 +72,10 @@ std::string readingJson(int address, const PollReading& reading, const v2DeviceI
     char emissivity[16];
     std::snprintf(emissivity, sizeof emissivity, ratio ? "%u.%03u" : "%u.%02u", reading.emissivity / divisor,
                   reading.emissivity % divisor);
-    const unsigned mode = reading.mode <= 3 ? reading.mode : 0;
+    const unsigned mode = reading.measurement.temperatureWord;
     return "{\"time\":\"" + isoLocalTime(taken) + "\",\"address\":" + std::to_string(address)
-        + ",\"temperature\":" + std::to_string(reading.words[mode]) + ",\"emissivity\":" + emissivity
-        + ",\"quantum\":" + std::to_string(reading.words[4]) + ",\"mode\":" + std::to_string(mode)
+        + ",\"temperature\":" + std::to_string(reading.measurement.temperature()) + ",\"emissivity\":" + emissivity
+        + ",\"quantum\":" + std::to_string(reading.measurement.quantum()) + ",\"mode\":" + std::to_string(mode)
         + ",\"serial\":" + quoted(device.serial, sizeof device.serial, true) + ",\"type\":"
         + quoted(getDeviceName(device.type), std::string::npos, false)
         + ",\"typeCode\":" + std::to_string(device.type) + "}";

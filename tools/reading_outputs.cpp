@@ -96,8 +96,8 @@ void ReadingOutputs::addToSeries(const PollReading& reading)
         return;
     if (series_->GetCount() >= TermDataFile::kMaxCount || reading.msSinceStart - seriesStartMs_ > INT32_MAX)
         startNextSeries(reading);
-    series_->Add(static_cast<long>(reading.msSinceStart - seriesStartMs_), reading.words[reading.mode],
-                 reading.emissivity, reading.words[4]);
+    series_->Add(static_cast<long>(reading.msSinceStart - seriesStartMs_), reading.measurement.temperature(),
+                 reading.emissivity, reading.measurement.quantum());
     note(series_->SaveResult(), seriesFailing_, "файл результатов " + seriesPath_);
 }
 
@@ -150,8 +150,8 @@ void ReadingOutputs::writeCsv(const PollReading& reading)
 {
     std::string row;
     if (csv_ == nullptr || !rows_
-        || !rows_->append(row, reading.msSinceStart, reading.words[reading.mode], reading.emissivity,
-                          reading.words[4]))
+        || !rows_->append(row, reading.msSinceStart, reading.measurement.temperature(), reading.emissivity,
+                          reading.measurement.quantum()))
         return;
     // The file takes the place of an older one with its first row.
     const bool written = std::fwrite(row.data(), 1, row.size(), csv_) == row.size() && std::fflush(csv_) == 0
@@ -162,8 +162,9 @@ void ReadingOutputs::writeCsv(const PollReading& reading)
 
 void ReadingOutputs::printLine(const PollReading& reading)
 {
-    std::printf("%s: температуры %u %u %u %u, кванты %u\n", label_.c_str(), reading.words[0], reading.words[1],
-                reading.words[2], reading.words[3], reading.words[4]);
+    const std::uint16_t* words = reading.measurement.words;
+    std::printf("%s: температуры %u %u %u %u, кванты %u\n", label_.c_str(), words[0], words[1], words[2], words[3],
+                reading.measurement.quantum());
     std::fflush(stdout);
 }
 

@@ -18,13 +18,11 @@
 
 namespace tools {
 
-// One reading: the five measurement words (temperatures of modes 0 to 3 and
-// the quantum count), the mode whose word is the temperature, the emissivity
-// word in force, and when it was taken.
+// One reading: the measurement block with the word of the temperature, the
+// emissivity word in force, and when it was taken.
 struct PollReading {
     std::int64_t msSinceStart = 0;
-    unsigned short words[5] = {};
-    unsigned mode = 0;
+    kc::Measurement measurement;
     unsigned short emissivity = 0;
 };
 

@@ -34,7 +34,7 @@ public:
     // The state of the device at `address` changed.
     virtual void stateChanged(int address, DeviceState state) = 0;
     // The link counts of the device at `address` after its turn.
-    virtual void countsChanged(int address, const LinkCounts& counts) = 0;
+    virtual void countsChanged(int address, const kc::LinkCounts& counts) = 0;
 };
 
 }  // namespace tools

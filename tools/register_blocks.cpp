@@ -50,12 +50,12 @@ void RegisterBlocks::identified(int address, const v2DeviceInfo& info)
 
 void RegisterBlocks::reading(int address, const PollReading& reading, std::chrono::system_clock::time_point)
 {
-    const unsigned mode = reading.mode <= 3 ? reading.mode : 0;
+    const unsigned mode = reading.measurement.temperatureWord;
     std::lock_guard<std::mutex> lock(mutex_);
     Device& d = device(address);
-    d.words[kTemperature] = reading.words[mode];
+    d.words[kTemperature] = reading.measurement.temperature();
     d.words[kEmissivity] = reading.emissivity;
-    d.words[kQuantum] = reading.words[4];
+    d.words[kQuantum] = reading.measurement.quantum();
     d.words[kMode] = static_cast<std::uint16_t>(mode);
     d.hasReading = true;
     d.taken = std::chrono::steady_clock::now();
@@ -67,12 +67,12 @@ void RegisterBlocks::stateChanged(int address, DeviceState state)
     device(address).words[kState] = stateCode(state);
 }
 
-void RegisterBlocks::countsChanged(int address, const LinkCounts& counts)
+void RegisterBlocks::countsChanged(int address, const kc::LinkCounts& counts)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     Device& d = device(address);
     put32(&d.words[kReadings], clamp32(counts.readings));
-    put32(&d.words[kFailures], clamp32(counts.failures));
+    put32(&d.words[kFailures], clamp32(counts.givenUp));
     put32(&d.words[kCorrupt], clamp32(counts.corrupt));
     put32(&d.words[kNoReply], clamp32(counts.noReply));
 }

@@ -53,7 +53,7 @@ public:
     void identified(int address, const v2DeviceInfo& device) override;
     void reading(int address, const PollReading& reading, std::chrono::system_clock::time_point taken) override;
     void stateChanged(int address, DeviceState state) override;
-    void countsChanged(int address, const LinkCounts& counts) override;
+    void countsChanged(int address, const kc::LinkCounts& counts) override;
 
     // Writes all kRegisters registers as of `now` into `registers`.
     void fill(std::uint16_t* registers, std::chrono::steady_clock::time_point now) const;

@@ -20,13 +20,6 @@ std::string textOf(const char* chars, std::size_t size)
     return std::string(chars, strnlen(chars, size));
 }
 
-// The same serial number and type (without the program's ratio bit).
-bool isSameDevice(const v2DeviceInfo& before, const v2DeviceInfo& now)
-{
-    return textOf(before.serial, sizeof before.serial) == textOf(now.serial, sizeof now.serial)
-        && (before.type & 0x7F) == (now.type & 0x7F);
-}
-
 }  // namespace
 
 DeviceSession::DeviceSession(QObject* parent)
@@ -306,7 +299,7 @@ void DeviceSession::waitForPort()
 
 bool DeviceSession::continueSeriesWith(const v2DeviceInfo& before, const v2DeviceInfo& now)
 {
-    if (isSameDevice(before, now))
+    if (kc::sameDevice(before, now))
         return true;
     const std::string was = textOf(before.serial, sizeof before.serial);
     const std::string is = textOf(now.serial, sizeof now.serial);
@@ -324,7 +317,7 @@ void DeviceSession::onIdentified(RunGate::Run run, const IdentifiedDevice& devic
         return;
     TermDataFile* series = recorder_.series();
     const bool sameDevice =
-        !reidentifying_ || series == nullptr || isSameDevice(*series->GetDeviceInfo(), device.deviceInfo);
+        !reidentifying_ || series == nullptr || kc::sameDevice(*series->GetDeviceInfo(), device.deviceInfo);
     if (reidentifying_ && series != nullptr && !continueSeriesWith(*series->GetDeviceInfo(), device.deviceInfo)) {
         recorder_.saveWhole();
         recorder_.begin();
@@ -363,7 +356,7 @@ void DeviceSession::onStateRead(std::uint8_t state, std::uint32_t tick)
 {
     if (state_ != State::Polling)
         return;
-    if ((state & 0x7F) == 0)
+    if (kc::isSettled(state))
         recorder_.noteStart(tick);
     emit stateRead(state);
 }

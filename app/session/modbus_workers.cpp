@@ -9,12 +9,6 @@
 
 namespace {
 
-constexpr std::uint16_t kSettingsRegister = 512;
-constexpr std::uint16_t kSecondSettingsRegister = 521;
-constexpr std::uint16_t kMeasurementRegister = 256;
-constexpr int kMeasurementWords = 5;
-constexpr int kQuantumWord = 4;
-constexpr int kMaxWordsPerRequest = 10;
 constexpr std::uint32_t kRetryPauseMs = 2000;
 constexpr int kMinimumPeriodMs = 20;
 constexpr int kStateEveryMs = 6000;
@@ -75,26 +69,23 @@ bool endsWorker(const WorkerContext& c, Outcome outcome)
     return outcome == Outcome::Stopped || outcome == Outcome::PortLost;
 }
 
-char addressOf(const KCConfig& config)
+// The device at the address of the settings words.
+kc::Pyrometer deviceOf(const WorkerContext& c, const KCConfig& config)
 {
-    return static_cast<char>(config.address & 0xFF);
+    return kc::Pyrometer(c.port, static_cast<char>(config.address & 0xFF));
 }
 
 // Reads the settings words into `config`.
-Outcome readSettings(const WorkerContext& c, char address, int count, KCConfig& config, kc::Result& result)
+Outcome readSettings(const WorkerContext& c, const kc::Pyrometer& device, int count, KCConfig& config,
+                     kc::Result& result)
 {
-    return withAttempts(c, &WorkerContext::cancelled, "Ошибка получения уставок", result, [&] {
-        kc::Result r = kc::readWords(c.port, address, kSettingsRegister, config.words, 9);
-        if (r.ok() && count > 9)
-            r = kc::readWords(c.port, address, kSecondSettingsRegister, config.words + 9,
-                              static_cast<unsigned short>(count - 9));
-        return r;
-    });
+    return withAttempts(c, &WorkerContext::cancelled, "Ошибка получения уставок", result,
+                        [&] { return device.readSettings(config, count); });
 }
 
-// Reads the limit table in requests of at most 10 words, with one budget of
-// failed requests for the whole table.
-Outcome readLimitWords(const WorkerContext& c, char address, const LimitTableLayout& layout,
+// Reads the limit table request by request, with one budget of failed
+// requests for the whole table.
+Outcome readLimitWords(const WorkerContext& c, const kc::Pyrometer& device, const LimitTableLayout& layout,
                        std::vector<std::uint16_t>& words)
 {
     const int total = layout.wordCount();
@@ -103,13 +94,9 @@ Outcome readLimitWords(const WorkerContext& c, char address, const LimitTableLay
     for (int at = 0; at < total;) {
         if (c.cancelled())
             return Outcome::Stopped;
-        const int n = std::min(kMaxWordsPerRequest, total - at);
-        const kc::Result r = kc::readWords(c.port, address, static_cast<unsigned short>(layout.firstRegister() + at),
-                                           words.data() + at, static_cast<unsigned short>(n));
-        if (r.ok()) {
-            at += n;
+        const kc::Result r = device.readLimitWords(layout, at, words);
+        if (r.ok())
             continue;
-        }
         noteFailure(c, r, "Ошибка");
         if (portFailed(r))
             return Outcome::PortLost;
@@ -136,10 +123,9 @@ void runInformationWorker(const WorkerContext& c)
     IdentifiedDevice found;
     found.config = c.link->snapshot().config;
     found.limits = c.link->snapshot().limits;
-    const char address = addressOf(found.config);
+    const kc::Pyrometer device = deviceOf(c, found.config);
     DeviceInfo info{};
-    info.address = static_cast<unsigned char>(address);
-    const kc::Result identified = kc::getDeviceInfo(c.port, address, &info);
+    const kc::Result identified = device.identify(info);
     if (!identified.ok()) {
         noteFailure(c, identified, "Ошибка");
         if (portFailed(identified)) {
@@ -157,21 +143,20 @@ void runInformationWorker(const WorkerContext& c)
 
     kc::Result result;
     const Outcome settingsRead = readSettings(
-        c, address, settingsWordsToRead(found.deviceInfo.type, found.deviceInfo.variant), found.config, result);
+        c, device, settingsWordsToRead(found.deviceInfo.type, found.deviceInfo.variant), found.config, result);
     if (endsWorker(c, settingsRead))
         return;
     if (settingsRead == Outcome::Failed) {
         warn(c, result, "Ошибка получения уставок");
         KCSetDefaultConfig(&found.config);
     } else {
-        // An emissivity word above 1.00 can only be a ratio.
-        found.ratio = isRatioDevice(found.deviceInfo.type) || found.config.emissivity > 100;
+        found.ratio = kc::reportsRatio(found.deviceInfo.type, found.config.emissivity);
     }
-    const unsigned type = found.deviceInfo.type | (found.ratio ? kRatioTypeBit : 0u);
+    const unsigned type = kc::workingType(found.deviceInfo.type, found.config.emissivity);
 
     if (const auto layout = limitTableLayout(type, found.deviceInfo.variant)) {
         std::vector<std::uint16_t> words;
-        const Outcome table = readLimitWords(c, address, *layout, words);
+        const Outcome table = readLimitWords(c, device, *layout, words);
         if (endsWorker(c, table))
             return;
         if (table == Outcome::Done)
@@ -180,10 +165,9 @@ void runInformationWorker(const WorkerContext& c)
             applyFallbackLimits(found.limits, found.deviceInfo.tempMin, found.deviceInfo.tempMax);
     }
 
-    unsigned short mode = 0;
-    const Outcome modeRead = withAttempts(c, &WorkerContext::cancelled, "Ошибка", result, [&] {
-        return kc::readWords(c.port, address, kSettingsRegister, &mode, 1);
-    });
+    std::uint16_t mode = 0;
+    const Outcome modeRead =
+        withAttempts(c, &WorkerContext::cancelled, "Ошибка", result, [&] { return device.readMode(mode); });
     if (endsWorker(c, modeRead))
         return;
     if (modeRead == Outcome::Done) {
@@ -210,35 +194,31 @@ void runPollingWorker(const WorkerContext& c, int periodMs)
     int cycle = 0;
     for (;;) {
         const LinkFields now = c.link->snapshot();
-        const char address = addressOf(now.config);
+        const kc::Pyrometer device = deviceOf(c, now.config);
         kc::Result result;
         if (cycle == 0) {
-            unsigned short status = 0;
+            std::uint8_t state = 0;
             const Outcome read = withAttempts(c, &WorkerContext::stopRequested, kStateCaption, result,
-                                              [&] { return kc::readException(c.port, address, &status); });
+                                              [&] { return device.readState(state); });
             if (endsWorker(c, read))
                 return;
             if (read == Outcome::Done) {
-                lastState = static_cast<std::uint8_t>(status);
+                lastState = state;
                 c.reports.stateRead(lastState, platform::tickCount());
             } else {
                 warn(c, result, kStateCaption);
             }
         }
-        if ((lastState & 0x7F) == 0) {
+        if (kc::isSettled(lastState)) {
             if (c.stopRequested())
                 return;
-            unsigned short words[kMeasurementWords] = {};
-            const Outcome read = withAttempts(c, &WorkerContext::stopRequested, kTemperatureCaption, result, [&] {
-                return kc::readWords(c.port, address, kMeasurementRegister, words, kMeasurementWords);
-            });
+            kc::Measurement measured;
+            const Outcome read = withAttempts(c, &WorkerContext::stopRequested, kTemperatureCaption, result,
+                                              [&] { return device.readMeasurement(now.currentMode, measured); });
             if (endsWorker(c, read))
                 return;
             if (read == Outcome::Done) {
-                // Modes 0 to 3 have their own word; any other mode reads the
-                // plain measurement rather than a word outside the block.
-                const int word = now.currentMode <= 3 ? now.currentMode : 0;
-                c.reports.reading(Reading{words[word], words[kQuantumWord], now.config.emissivity,
+                c.reports.reading(Reading{measured.temperature(), measured.quantum(), now.config.emissivity,
                                           platform::tickCount()});
             } else {
                 warn(c, result, kTemperatureCaption);
@@ -254,14 +234,10 @@ void runWriteWorker(const WorkerContext& c, const KCConfig& config, std::uint8_t
 {
     const LinkFields now = c.link->snapshot();
     const unsigned type = now.deviceInfo.type;
-    const int count = settingsWordsToWrite(type, now.deviceInfo.variant);
-    const char address = static_cast<char>(writeAddress);
-    // Writes words from `first` on; false after saying what failed.
-    const auto write = [&](std::uint16_t reg, int first, int n, const char* caption) {
-        // writeWords turns the words it sends into line order: it gets a copy.
-        KCConfig words = config;
-        const kc::Result r =
-            kc::writeWords(c.port, address, reg, words.words + first, static_cast<unsigned short>(n));
+    const unsigned variant = now.deviceInfo.variant;
+    const kc::Pyrometer device(c.port, static_cast<char>(writeAddress));
+    // False after saying what failed.
+    const auto written = [&](const kc::Result& r, const char* caption) {
         if (r.ok())
             return true;
         noteFailure(c, r, caption);
@@ -271,10 +247,10 @@ void runWriteWorker(const WorkerContext& c, const KCConfig& config, std::uint8_t
             warn(c, r, caption);
         return false;
     };
-    if (!write(kSettingsRegister, 0, 9, "Ошибка внесения изменений"))
+    if (!written(device.writeSettings(config), "Ошибка внесения изменений"))
         return;
-    if (hasCurrentOutput(type) && count > 9
-        && !write(kSecondSettingsRegister, 9, count - 9, "Ошибка изменения настроек токового выхода."))
+    if (kc::Pyrometer::hasOutputSettings(type, variant)
+        && !written(device.writeOutputSettings(config, type, variant), "Ошибка изменения настроек токового выхода."))
         return;
     c.reports.written();
 }

@@ -62,7 +62,7 @@ CKCTestDlg::CKCTestDlg(DeviceSession& session, SettingsBackend& store, QWidget* 
     connect(&session_, &DeviceSession::settingsWritten, this, &CKCTestDlg::refreshParameterDisplay);
     connect(&session_, &DeviceSession::resultSavingFailed, this, &CKCTestDlg::onResultSavingFailed);
     connect(&session_, &DeviceSession::requestFailed, this, [this](const kc::Result& result) {
-        counters_.countFailure(result);
+        counters_.note(result);
         refreshStatus();
     });
     connect(&session_, &DeviceSession::portLost, this, &CKCTestDlg::refreshStatus);
@@ -164,7 +164,7 @@ void CKCTestDlg::onConnectionChanged(bool connected)
     ui_->connectButton->setText(connected ? kDisconnectText : kConnectText);
     if (connected) {
         ui_->statusBar->clearMessage();
-        counters_ = LinkCounters();
+        counters_ = kc::LinkCounts();
         staleness_ = Staleness(stored_.program.periodMs);
         statusTimer_.start();
     } else {
@@ -252,7 +252,7 @@ void CKCTestDlg::onIdentified(const IdentifiedDevice& device)
 
 void CKCTestDlg::onStateRead(std::uint8_t state)
 {
-    const int thermostat = state & 0x7F;
+    const unsigned thermostat = kc::thermostatOf(state);
     ui_->stateEdit->setText((state & 0x80) ? "настройка" : "измерение");
     ui_->thermostatValueEdit->setText(QString::number(thermostat));
     ui_->thermostatEdit->setText(thermostat == 0 ? "в режиме" : "не в режиме");

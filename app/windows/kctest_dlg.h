@@ -84,7 +84,7 @@ private:
     QLabel* failuresPane_ = nullptr;
     QLabel* agePane_ = nullptr;
     QTimer statusTimer_;
-    LinkCounters counters_;
+    kc::LinkCounts counters_;
     Staleness staleness_{500};
     QTime lastReadingAt_;
     bool stale_ = false;

@@ -2,18 +2,6 @@
 
 #include <algorithm>
 
-void LinkCounters::countFailure(const kc::Result& result)
-{
-    ++failures;
-    switch (result.fault) {
-    case kc::Fault::BadChecksum:
-    case kc::Fault::WrongAddress:
-    case kc::Fault::WrongFunction:
-    case kc::Fault::BadLength: ++corrupt; break;
-    default: break;
-    }
-}
-
 QString linkText(bool connected, bool waitingForPort, const QString& port, unsigned address, unsigned baudCode)
 {
     if (!connected)
@@ -30,11 +18,11 @@ QString readingsText(long readings)
     return QString("Показаний: %1").arg(readings);
 }
 
-QString failuresText(const LinkCounters& counters)
+QString failuresText(const kc::LinkCounts& counters)
 {
     if (counters.corrupt == 0)
-        return QString("Ошибок: %1").arg(counters.failures);
-    return QString("Ошибок: %1, искажённых ответов: %2").arg(counters.failures).arg(counters.corrupt);
+        return QString("Ошибок: %1").arg(counters.failedTries);
+    return QString("Ошибок: %1, искажённых ответов: %2").arg(counters.failedTries).arg(counters.corrupt);
 }
 
 QString ageText(std::optional<std::uint32_t> ageMs)

@@ -10,22 +10,13 @@
 #include <cstdint>
 #include <optional>
 
-// The counts since connecting.
-struct LinkCounters {
-    long readings = 0;
-    // Failed requests, every try; of them, replies that came spoiled
-    // (checksum, address, function or length).
-    long failures = 0;
-    long corrupt = 0;
-
-    void countFailure(const kc::Result& result);
-};
-
 // "COM1, адрес 1, 19200 бит/сек." while connected, "Нет связи" while not,
 // and the wait for a port that failed.
 QString linkText(bool connected, bool waitingForPort, const QString& port, unsigned address, unsigned baudCode);
 QString readingsText(long readings);
-QString failuresText(const LinkCounters& counters);
+// The failed requests since connecting, every try; of them, replies that
+// came spoiled (checksum, address, function or length).
+QString failuresText(const kc::LinkCounts& counters);
 // "Последнее показание 3 с назад"; empty before the first reading.
 QString ageText(std::optional<std::uint32_t> ageMs);
 

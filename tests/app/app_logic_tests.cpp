@@ -272,12 +272,12 @@ TEST(LinkStatus, TheLinkPaneNamesPortAddressAndSpeedOrTheWait)
 
 TEST(LinkStatus, FailuresCountEveryTryAndSpoiledRepliesApart)
 {
-    LinkCounters c;
-    c.countFailure(kc::Result::failure(kc::Fault::Timeout));
+    kc::LinkCounts c;
+    c.note(kc::Result::failure(kc::Fault::Timeout));
     EXPECT_EQ(failuresText(c), "Ошибок: 1");
-    c.countFailure(kc::Result::failure(kc::Fault::BadChecksum));
-    c.countFailure(kc::Result::failure(kc::Fault::WrongAddress));
-    c.countFailure(kc::Result::deviceException(2));
+    c.note(kc::Result::failure(kc::Fault::BadChecksum));
+    c.note(kc::Result::failure(kc::Fault::WrongAddress));
+    c.note(kc::Result::deviceException(2));
     EXPECT_EQ(failuresText(c), "Ошибок: 4, искажённых ответов: 2");
 }
 

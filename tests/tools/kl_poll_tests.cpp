@@ -125,6 +125,64 @@ TEST_F(KlPollTest, AStopDuringAStreamOnTheLineEndsWithinOneExchangeAndCountsTheS
     expectEveryReadingLogged();
 }
 
+// A device in mode 2 that reports an emissivity word of 1000: the result
+// file holds the word of mode 2 as the temperature and the device as a ratio
+// device, whose emissivity words are the ratio x 1000.
+TEST_F(KlPollTest, ARatioDeviceInMode2IsLoggedWithItsModesWordAndTheRatioBit)
+{
+    SimProcess sim(devices.path(), {"--device", "type=3,serial=2417,settings=2:1000"});
+    ChildProcess logger(
+        poll({"--period", "20", "--count", "5", "--tdf", work.file("r.tdf"), "--csv", work.file("r.csv")}),
+        work.file("out"), work.file("err"));
+    EXPECT_EQ(logger.wait(std::chrono::seconds(20)).value_or(-1), 0) << err();
+    const auto printed = printedReadings(out());
+    ASSERT_EQ(printed.size(), 5u) << err();
+    TermDataFile series;
+    ASSERT_TRUE(series.Read(work.file("r.tdf").c_str()));
+    EXPECT_EQ(series.GetDeviceInfo()->type, 3 | 0x80);
+    EXPECT_DOUBLE_EQ(series.GetECoeff(), 1000.0);
+    ASSERT_EQ(series.GetCount(), 5);
+    for (std::size_t i = 0; i < printed.size(); ++i) {
+        const v4TermData& r = series.GetTermData()[i];
+        EXPECT_EQ(r.temperature, static_cast<std::int32_t>(printed[i].words[2])) << i;
+        EXPECT_EQ(r.quantum, static_cast<std::int32_t>(printed[i].words[4])) << i;
+        EXPECT_EQ(r.emissivity, 1000) << i;
+    }
+    const auto table = runProgram({KL_TDF_PATH, "csv", work.file("r.tdf")});
+    EXPECT_EQ(readAll(work.file("r.csv")), table.out);
+}
+
+// Device 1's thermostat settles for an hour; device 2 beside it is read all
+// the while. Device 1 is asked its state, never its temperature.
+TEST_F(KlPollTest, NoTemperatureIsReadWhileTheThermostatSettles)
+{
+    const std::string trace = work.file("trace");
+    SimProcess sim(devices.path(), {"--trace", trace, "--device", "type=3,serial=2417,thermostat=40:3600",
+                                    "--device", "type=3,address=2,serial=2418"});
+    ChildProcess logger(poll({"--device", "1", "--device", "2", "--period", "20"}), work.file("out"),
+                        work.file("err"));
+    ASSERT_TRUE(waitFor([&] { return printedReadings(out(), "COM1, адрес 2").size() >= 10; },
+                        std::chrono::seconds(20)))
+        << err();
+    ASSERT_TRUE(logger.signal(SIGINT));
+    EXPECT_EQ(logger.wait(std::chrono::seconds(10)).value_or(-1), 0) << err();
+    EXPECT_TRUE(printedReadings(out(), "COM1, адрес 1").empty()) << out();
+    int stateRequests = 0;
+    for (const poll_testing::TracedRequest& r : poll_testing::tracedRequests(readAll(trace))) {
+        if (r.address != 1)
+            continue;
+        EXPECT_FALSE(r.isMeasurement()) << "device 1's temperature read at " << r.ms << " ms";
+        stateRequests += r.function == 7;
+    }
+    EXPECT_GE(stateRequests, 1);
+    const std::string said = "COM1, адрес 1: термостат не в режиме (";
+    const std::size_t at = err().find(said);
+    ASSERT_NE(at, std::string::npos) << err();
+    const int thermostat = std::atoi(err().c_str() + at + said.size());
+    EXPECT_GE(thermostat, 35) << err();
+    EXPECT_LE(thermostat, 40) << err();
+}
+
 TEST_F(KlPollTest, WrongCommandLinesAndPortsAreRefused)
 {
     const auto wrong = runProgram(poll({"--period", "soon"}));

@@ -146,8 +146,8 @@ TEST_F(ReadingJson, AReadingWithTheDevicesSerialNumberAndType)
     std::strcpy(device.serial, "2417");
     tools::PollReading reading;
     const unsigned short words[5] = {812, 815, 790, 830, 40000};
-    std::copy(words, words + 5, reading.words);
-    reading.mode = 2;
+    std::copy(words, words + 5, reading.measurement.words);
+    reading.measurement.temperatureWord = 2;
     reading.emissivity = 95;
     EXPECT_EQ(tools::readingJson(4, reading, device, moment()),
               "{\"time\":\"2024-03-05T09:07:02.250+03:00\",\"address\":4,\"temperature\":790,\"emissivity\":0.95,"
@@ -236,13 +236,13 @@ TEST(RegisterBlocks, EachDeviceAtItsDocumentedRegisters)
 
     tools::PollReading reading;
     const unsigned short words[5] = {1200, 1210, 1190, 1230, 51000};
-    std::copy(words, words + 5, reading.words);
-    reading.mode = 3;
+    std::copy(words, words + 5, reading.measurement.words);
+    reading.measurement.temperatureWord = 3;
     reading.emissivity = 1050;
     blocks.reading(2, reading, std::chrono::system_clock::now());
-    tools::LinkCounts counts;
+    kc::LinkCounts counts;
     counts.readings = 70000;
-    counts.failures = 2;
+    counts.givenUp = 2;
     counts.corrupt = 3;
     counts.noReply = 5000000000LL;
     blocks.countsChanged(2, counts);

@@ -75,7 +75,7 @@ TEST(LinkCounts, EachTryCountsAsWhatTheLineDidToIt)
 {
     using kc::Fault;
     using kc::Result;
-    using tools::TryOutcome;
+    using kc::TryOutcome;
     struct Case {
         Result result;
         TryOutcome outcome;
@@ -92,9 +92,9 @@ TEST(LinkCounts, EachTryCountsAsWhatTheLineDidToIt)
         {Result::failure(Fault::PortFailed), TryOutcome::PortLost},
         {Result::failure(Fault::BadArgument), TryOutcome::Refused},
     };
-    tools::LinkCounts counts;
+    kc::LinkCounts counts;
     for (const Case& c : cases) {
-        EXPECT_EQ(tools::outcomeOf(c.result), c.outcome) << static_cast<int>(c.result.fault);
+        EXPECT_EQ(kc::outcomeOf(c.result), c.outcome) << static_cast<int>(c.result.fault);
         counts.note(c.result);
     }
     EXPECT_EQ(counts.corrupt, 4);
