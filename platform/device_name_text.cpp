@@ -1,4 +1,4 @@
-// The spelling of COM names, the same on every system.
+// The spelling of COM names and the list of names, the same on every system.
 #include "platform/device_names.h"
 
 #include <cctype>
@@ -23,6 +23,14 @@ std::string canonicalDeviceName(const std::string& name)
     if (number == 0 || n.size() > 12)
         return {};
     return "COM" + std::to_string(number);
+}
+
+std::vector<std::string> listDeviceNames()
+{
+    std::vector<std::string> names;
+    for (const DevicePort& port : listDevicePorts())
+        names.push_back(port.name);
+    return names;
 }
 
 }  // namespace platform

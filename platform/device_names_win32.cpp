@@ -97,14 +97,6 @@ std::vector<DevicePort> listDevicePorts()
     return list;
 }
 
-std::vector<std::string> listDeviceNames()
-{
-    std::vector<std::string> names;
-    for (const DevicePort& port : listDevicePorts())
-        names.push_back(port.name);
-    return names;
-}
-
 std::optional<std::string> findDevicePath(const std::string& name)
 {
     const std::string canonical = canonicalDeviceName(name);

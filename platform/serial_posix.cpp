@@ -5,6 +5,7 @@
 // protocol's consumer purges while its receive loop reads), so the receive
 // buffer has a lock of its own, released while the read waits for the line.
 #include "platform/device_names.h"
+#include "line_clock.h"
 #include "read_timer.h"
 #include "serial_backend.h"
 
@@ -67,7 +68,7 @@ public:
     {
         LineSettings now;
         if (getLineSettings(now))
-            cacheFormat(now);
+            line_.setFormat(now);
     }
 
     ~PosixSerialPort() override
@@ -132,7 +133,7 @@ public:
         if (::cfsetispeed(&tio, speed) != 0 || ::cfsetospeed(&tio, speed) != 0
             || ::tcsetattr(fd_, TCSANOW, &tio) != 0)
             return false;
-        cacheFormat(s);
+        line_.setFormat(s);
         dtrControl_ = s.dtrControl;
         rtsControl_ = s.rtsControl == LineControl::Handshake ? rtsControl_ : s.rtsControl;
         xonLimit_ = s.xonLimit;
@@ -196,8 +197,7 @@ public:
         const auto start = Clock::now();
         const auto deadline = limitMs == kNoLimit ? Clock::time_point::max()
                                                   : start + std::chrono::milliseconds(limitMs);
-        const auto sent = std::chrono::steady_clock::time_point(
-            std::chrono::steady_clock::duration(lastWriteEnd_.load(std::memory_order_relaxed)));
+        const auto sent = line_.writtenEnd();
         std::this_thread::sleep_until(std::min(sent, deadline));
         const auto step = std::chrono::microseconds(std::max<std::uint32_t>(100, lineTimeUs(1)));
         for (;;) {
@@ -212,12 +212,7 @@ public:
         }
     }
 
-    std::uint32_t lineTimeUs(std::uint32_t chars) const override
-    {
-        const std::uint64_t baud = baud_.load(std::memory_order_relaxed);
-        const std::uint64_t bits = bitsPerChar_.load(std::memory_order_relaxed);
-        return baud == 0 ? 0 : static_cast<std::uint32_t>(chars * bits * 1000000 / baud);
-    }
+    std::uint32_t lineTimeUs(std::uint32_t chars) const override { return line_.lineTimeUs(chars); }
 
     bool read(void* buffer, std::uint32_t size, std::uint32_t& got, std::uint32_t limitMs) override
     {
@@ -248,7 +243,7 @@ public:
             PosixSerialPort& port;
             std::chrono::steady_clock::time_point start;
             std::uint32_t& written;
-            ~NoteLineTime() { port.noteWritten(start, written); }
+            ~NoteLineTime() { port.line_.noteWritten(start, written); }
         } note{*this, startTime, written};
         while (written < size) {
             const ssize_t n = ::write(fd_, in + written, size - written);
@@ -315,27 +310,6 @@ private:
         }
     }
 
-    // Remembers when what was written will have left the line: its line time
-    // after the write began, or after the end of what was still going out.
-    void noteWritten(std::chrono::steady_clock::time_point start, std::uint32_t chars)
-    {
-        if (chars == 0)
-            return;
-        const auto previous = std::chrono::steady_clock::time_point(
-            std::chrono::steady_clock::duration(lastWriteEnd_.load(std::memory_order_relaxed)));
-        const auto end = std::max(start, previous) + std::chrono::microseconds(lineTimeUs(chars));
-        lastWriteEnd_.store(end.time_since_epoch().count(), std::memory_order_relaxed);
-    }
-
-    void cacheFormat(const LineSettings& s)
-    {
-        baud_.store(s.baudRate, std::memory_order_relaxed);
-        // Start bit, data bits, parity, stop bits (1.5 counts as 2).
-        const std::uint32_t bits = 1 + s.dataBits + (s.parity == Parity::None ? 0 : 1)
-            + (s.stopBits == StopBits::One ? 1 : 2);
-        bitsPerChar_.store(bits, std::memory_order_relaxed);
-    }
-
     static std::uint32_t nowMs()
     {
         timespec ts{};
@@ -392,9 +366,7 @@ private:
     }
 
     int fd_;
-    std::atomic<std::uint32_t> baud_{0};
-    std::atomic<std::uint32_t> bitsPerChar_{10};
-    std::atomic<std::chrono::steady_clock::rep> lastWriteEnd_{0};
+    LineClock line_;
     mutable std::mutex timeoutsMutex_;
     Timeouts timeouts_{};  // guarded by timeoutsMutex_
     LineControl dtrControl_ = LineControl::Enable;

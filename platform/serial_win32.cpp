@@ -5,6 +5,7 @@
 // layer's read time-outs (ReadTimer), so that it wakes with the first byte,
 // as on the POSIX backend.
 #include "platform/device_names.h"
+#include "line_clock.h"
 #include "read_timer.h"
 #include "serial_backend.h"
 #include "win32_text.h"
@@ -28,7 +29,7 @@ public:
     {
         LineSettings now;
         if (getLineSettings(now))
-            cacheFormat(now);
+            line_.setFormat(now);
     }
 
     ~Win32SerialPort() override { ::CloseHandle(port_); }
@@ -85,7 +86,7 @@ public:
         dcb.XoffLim = s.xoffLimit;
         if (!::SetCommState(port_, &dcb))
             return false;
-        cacheFormat(s);
+        line_.setFormat(s);
         return true;
     }
 
@@ -128,7 +129,7 @@ public:
         using Clock = std::chrono::steady_clock;
         const auto deadline = limitMs == kNoLimit ? Clock::time_point::max()
                                                   : Clock::now() + std::chrono::milliseconds(limitMs);
-        const auto sent = Clock::time_point(Clock::duration(lastWriteEnd_.load(std::memory_order_relaxed)));
+        const auto sent = line_.writtenEnd();
         std::this_thread::sleep_until(std::min(sent, deadline));
         const auto step = std::chrono::microseconds(std::max<std::uint32_t>(1000, lineTimeUs(1)));
         for (;;) {
@@ -144,12 +145,7 @@ public:
         }
     }
 
-    std::uint32_t lineTimeUs(std::uint32_t chars) const override
-    {
-        const std::uint64_t baud = baud_.load(std::memory_order_relaxed);
-        const std::uint64_t bits = bitsPerChar_.load(std::memory_order_relaxed);
-        return baud == 0 ? 0 : static_cast<std::uint32_t>(chars * bits * 1000000 / baud);
-    }
+    std::uint32_t lineTimeUs(std::uint32_t chars) const override { return line_.lineTimeUs(chars); }
 
     bool read(void* buffer, std::uint32_t size, std::uint32_t& got, std::uint32_t limitMs) override
     {
@@ -190,7 +186,7 @@ public:
         DWORD done = 0;
         const bool ok = ::WriteFile(port_, data, size, &done, nullptr) != 0;
         written = done;
-        noteWritten(start, written);
+        line_.noteWritten(start, written);
         // A write cut short by its time-out is no failure of the line.
         return ok || (::GetLastError() == ERROR_TIMEOUT || ::GetLastError() == ERROR_COUNTER_TIMEOUT);
     }
@@ -265,30 +261,10 @@ private:
         return true;
     }
 
-    void noteWritten(std::chrono::steady_clock::time_point start, std::uint32_t chars)
-    {
-        if (chars == 0)
-            return;
-        const auto previous = std::chrono::steady_clock::time_point(
-            std::chrono::steady_clock::duration(lastWriteEnd_.load(std::memory_order_relaxed)));
-        const auto end = std::max(start, previous) + std::chrono::microseconds(lineTimeUs(chars));
-        lastWriteEnd_.store(end.time_since_epoch().count(), std::memory_order_relaxed);
-    }
-
-    void cacheFormat(const LineSettings& s)
-    {
-        baud_.store(s.baudRate, std::memory_order_relaxed);
-        const std::uint32_t bits = 1 + s.dataBits + (s.parity == Parity::None ? 0 : 1)
-            + (s.stopBits == StopBits::One ? 1 : 2);
-        bitsPerChar_.store(bits, std::memory_order_relaxed);
-    }
-
     static constexpr DWORD kLongWaitMs = 1000000;
 
     HANDLE port_;
-    std::atomic<std::uint32_t> baud_{0};
-    std::atomic<std::uint32_t> bitsPerChar_{10};
-    std::atomic<std::chrono::steady_clock::rep> lastWriteEnd_{0};
+    LineClock line_;
     std::mutex timeoutsMutex_;
     Timeouts timeouts_{};  // guarded by timeoutsMutex_
     std::mutex driverMutex_;
