@@ -1,5 +1,8 @@
 // The spelling of COM names and the list of names, the same on every system.
 #include "platform/device_names.h"
+#include "platform/fake_serial_port.h"
+
+#include "port_order.h"
 
 #include <cctype>
 #include <cstdlib>
@@ -31,6 +34,17 @@ std::vector<std::string> listDeviceNames()
     for (const DevicePort& port : listDevicePorts())
         names.push_back(port.name);
     return names;
+}
+
+std::vector<DevicePort> portListWithFakes(PortsByNumber ports)
+{
+    for (const auto& name : fakeDeviceNames())
+        if (const std::string canonical = canonicalDeviceName(name); !canonical.empty())
+            ports.emplace(canonical, DevicePort{canonical, {}, {}});
+    std::vector<DevicePort> list;
+    for (auto& entry : ports)
+        list.push_back(std::move(entry.second));
+    return list;
 }
 
 }  // namespace platform

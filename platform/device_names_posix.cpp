@@ -1,5 +1,7 @@
 #include "platform/device_names.h"
 
+#include "port_order.h"
+
 #include "platform/fake_serial_port.h"
 #include "usb_adapters.h"
 
@@ -35,19 +37,8 @@ std::string fromEnvironment(const char* name, const char* fallback)
     return value != nullptr && *value != '\0' ? value : fallback;
 }
 
-int numberOf(const std::string& canonical)
-{
-    return std::atoi(canonical.c_str() + 3);
-}
-
 // Entries by canonical name, in the order of their numbers.
-struct ByNumber {
-    bool operator()(const std::string& a, const std::string& b) const
-    {
-        return numberOf(a) < numberOf(b);
-    }
-};
-using Entries = std::map<std::string, std::string, ByNumber>;
+using Entries = std::map<std::string, std::string, ByComNumber>;
 
 // Entries of the device folder.
 Entries folderEntries(const std::string& folder)
@@ -73,7 +64,7 @@ Entries automaticEntries()
         const std::string name = automaticDeviceName(entry.path().filename().string());
         if (!name.empty()) {
             entries[name] = entry.path().string();
-            taken.push_back(numberOf(name));
+            taken.push_back(comNumberOf(name));
         }
     }
     const std::vector<UsbAdapter> adapters = usbAdapters(dev);
@@ -173,19 +164,13 @@ std::string automaticDeviceName(const std::string& file)
 
 std::vector<DevicePort> listDevicePorts()
 {
-    std::map<std::string, DevicePort, ByNumber> ports;
+    PortsByNumber ports;
     const std::string folder = fs::path(deviceDirectory()).lexically_normal().string();
     for (const auto& [name, path] : namespaceEntries()) {
         const bool inFolder = fs::path(path).parent_path().lexically_normal().string() == folder;
         ports[name] = {name, inFolder ? deviceOf(path) : path, descriptionOf(path)};
     }
-    for (const auto& name : fakeDeviceNames())
-        if (const std::string canonical = canonicalDeviceName(name); !canonical.empty())
-            ports.emplace(canonical, DevicePort{canonical, {}, {}});
-    std::vector<DevicePort> list;
-    for (auto& entry : ports)
-        list.push_back(std::move(entry.second));
-    return list;
+    return portListWithFakes(std::move(ports));
 }
 
 std::optional<std::string> findDevicePath(const std::string& name)

@@ -5,6 +5,8 @@
 // port pairs). A COM name is opened as \\.\COM<n>.
 #include "platform/device_names.h"
 
+#include "port_order.h"
+
 #include "platform/fake_serial_port.h"
 #include "win32_text.h"
 
@@ -21,13 +23,7 @@ namespace {
 
 constexpr wchar_t kSerialCommKey[] = L"HARDWARE\\DEVICEMAP\\SERIALCOMM";
 
-struct ByNumber {
-    bool operator()(const std::string& a, const std::string& b) const
-    {
-        return std::atoi(a.c_str() + 3) < std::atoi(b.c_str() + 3);
-    }
-};
-using Ports = std::map<std::string, DevicePort, ByNumber>;
+using Ports = PortsByNumber;
 
 // Value names are the drivers' device objects, the data the COM names.
 void addRegistryPorts(Ports& ports)
@@ -88,13 +84,7 @@ std::vector<DevicePort> listDevicePorts()
     Ports ports;
     addRegistryPorts(ports);
     addDosDevicePorts(ports);
-    for (const auto& name : fakeDeviceNames())
-        if (const std::string canonical = canonicalDeviceName(name); !canonical.empty())
-            ports.emplace(canonical, DevicePort{canonical, {}, {}});
-    std::vector<DevicePort> list;
-    for (auto& entry : ports)
-        list.push_back(std::move(entry.second));
-    return list;
+    return portListWithFakes(std::move(ports));
 }
 
 std::optional<std::string> findDevicePath(const std::string& name)
