@@ -3,6 +3,7 @@
 #include "graph/pixel_map.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace graph {
 
@@ -16,11 +17,21 @@ bool ColumnSummary::Key::operator==(const Key& o) const
            rangeMax == o.rangeMax;
 }
 
+namespace {
+
+// How many records a column may gain or lose at each end and still take its
+// extremes from a column of the build before.
+constexpr long kNearRecords = 4;
+
+}  // namespace
+
 void ColumnSummary::clear()
 {
     index_.clear();
     built_ = false;
     runs_.clear();
+    builtRuns_.clear();
+    before_.clear();
 }
 
 void ColumnSummary::update(TermDataFile& series, const SeriesScale& scale, GraphKind kind, bool breakAtGaps)
@@ -29,7 +40,7 @@ void ColumnSummary::update(TermDataFile& series, const SeriesScale& scale, Graph
     const bool afresh = index_.catchUp(series, kind);
     if (afresh || !built_ || !(key == key_)) {
         key_ = key;
-        rebuild();
+        rebuild(afresh);
         return;
     }
     extend();
@@ -57,11 +68,17 @@ int ColumnSummary::yOf(long value) const
     return valueToY(plotted(value), key_.scale.valueMin, key_.scale.valueCoeff, key_.scale.height);
 }
 
-void ColumnSummary::rebuild()
+void ColumnSummary::rebuild(bool afresh)
 {
     ++rebuilds_;
     built_ = true;
     runs_.clear();
+    // Other records at the same places (a series refilled, another kind) leave nothing to go by.
+    before_.swap(builtRuns_);
+    if (afresh)
+        before_.clear();
+    builtRuns_.clear();
+    nextBefore_ = 0;
     closed_ = false;
     pauses_ = GapWalk();
     nextPause_ = -1;
@@ -92,25 +109,15 @@ void ColumnSummary::rebuild()
     next_ = end;
 }
 
-// The columns of the records from start_ to `end`, each found by a galloping
-// search for its last record and summarised by the tree of extremes.
+// The columns of the records from start_ to `end`, each found by a search
+// for its last record and summarised by the tree of extremes.
 void ColumnSummary::buildColumns(long end)
 {
     if (key_.breakAtGaps)
         nextPause_ = pauses_.next();
     long i = start_;
     while (i < end) {
-        const int x = xOf(i);
-        long inside = i;  // a record known to lie in column x
-        long beyond = i + 1;
-        for (long step = 1; beyond < end && xOf(beyond) == x; step *= 2) {
-            inside = beyond;
-            beyond = std::min(end, inside + step);
-        }
-        while (beyond - inside > 1) {
-            const long middle = inside + (beyond - inside) / 2;
-            (xOf(middle) == x ? inside : beyond) = middle;
-        }
+        const long beyond = columnEnd(i, end, xOf(i));
         long begin = i;
         bool lift = false;
         while (nextPause_ >= 0 && nextPause_ < beyond) {
@@ -125,9 +132,90 @@ void ColumnSummary::buildColumns(long end)
     }
 }
 
+// The first record after `first` (and before `end`) outside column `x`, or
+// `end`: a galloping search from the guess, to either side of it.
+long ColumnSummary::columnEnd(long first, long end, int x)
+{
+    const long guess = guessedEnd(first, end);
+    long inside = first;  // a record known to lie in column x
+    long beyond = end;    // a record known to lie beyond it, or the end
+    if (guess < end && xOf(guess) == x) {
+        inside = guess;
+        for (long step = 1; inside + step < end; step *= 2) {
+            if (xOf(inside + step) != x) {
+                beyond = inside + step;
+                break;
+            }
+            inside += step;
+        }
+    } else {
+        beyond = guess;
+        for (long step = 1; beyond - step > first; step *= 2) {
+            if (xOf(beyond - step) == x) {
+                inside = beyond - step;
+                break;
+            }
+            beyond -= step;
+        }
+    }
+    while (beyond - inside > 1) {
+        const long middle = inside + (beyond - inside) / 2;
+        (xOf(middle) == x ? inside : beyond) = middle;
+    }
+    return beyond;
+}
+
+// Where the column beginning at `first` probably ends: where the build
+// before ended one after it, or else right after it.
+long ColumnSummary::guessedEnd(long first, long end)
+{
+    while (nextBefore_ < before_.size() && before_[nextBefore_].end <= first)
+        ++nextBefore_;
+    const long guess = nextBefore_ < before_.size() ? before_[nextBefore_].end : first + 1;
+    return std::clamp(guess, first + 1, end);
+}
+
+// The extremes of the records [begin, end): those of a run of the build
+// before with nearly the same records, corrected by the few records gained
+// or lost at its ends, or else the tree's.
+Extremes ColumnSummary::extremesOf(long begin, long end)
+{
+    while (nextBefore_ < before_.size() && before_[nextBefore_].end <= begin)
+        ++nextBefore_;
+    if (nextBefore_ < before_.size()) {
+        const RunRecords& near = before_[nextBefore_];
+        if (std::abs(near.begin - begin) <= kNearRecords && std::abs(near.end - end) <= kNearRecords &&
+            std::max(near.begin, begin) < std::min(near.end, end)) {
+            Extremes extremes = near.extremes;
+            bool lostAnExtreme = false;
+            const auto lose = [&](long from, long to) {
+                for (long r = from; r < to; ++r) {
+                    const long value = recorded(r);
+                    lostAnExtreme = lostAnExtreme || value == extremes.lowest || value == extremes.highest;
+                }
+            };
+            const auto gain = [&](long from, long to) {
+                for (long r = from; r < to; ++r) {
+                    extremes.lowest = std::min(extremes.lowest, recorded(r));
+                    extremes.highest = std::max(extremes.highest, recorded(r));
+                }
+            };
+            lose(near.begin, begin);
+            lose(end, near.end);
+            if (!lostAnExtreme) {
+                gain(begin, near.begin);
+                gain(near.end, end);
+                return extremes;
+            }
+        }
+    }
+    return index_.values().extremes(begin, end);
+}
+
 void ColumnSummary::addRun(long begin, long end, bool lift)
 {
-    const Extremes extremes = index_.values().extremes(begin, end);
+    const Extremes extremes = extremesOf(begin, end);
+    builtRuns_.push_back({begin, end, extremes});
     const int a = yOf(extremes.lowest);
     const int b = yOf(extremes.highest);
     runs_.push_back({xOf(begin), yOf(recorded(begin)), std::min(a, b), std::max(a, b), yOf(recorded(end - 1)), lift});

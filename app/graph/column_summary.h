@@ -6,9 +6,13 @@
 //
 // A reading at an unchanged scale changes the last column or opens the next.
 // A new scale (the rulers moved or zoomed, a span scrolled, the view was
-// resized) builds the summary afresh from the series index: a binary search
-// and a tree query per column, O(columns * log n), never a visit of every
-// record. Drawing costs O(columns).
+// resized) builds the summary afresh from the series index: a search and a
+// tree query per column, O(columns * log n), never a visit of every record.
+// The columns of the build before guide it: a column's last record is looked
+// for beside where a column ended then, and a column that holds nearly the
+// records of one then takes its extremes from it. A series shown whole or
+// scrolling changes scale by a hair with every reading, so that most columns
+// cost a look at two neighbouring records. Drawing costs O(columns).
 #pragma once
 
 #include "graph/graph_kind.h"
@@ -58,8 +62,19 @@ private:
         bool operator==(const Key& o) const;
     };
 
-    void rebuild();
+    // The records of a run built from the index, with their extremes, kept
+    // to guide the next build.
+    struct RunRecords {
+        long begin;
+        long end;
+        Extremes extremes;
+    };
+
+    void rebuild(bool afresh);
     void buildColumns(long end);
+    long columnEnd(long first, long end, int x);
+    long guessedEnd(long first, long end);
+    Extremes extremesOf(long begin, long end);
     void extend();
     void append(long record);
     void addRun(long begin, long end, bool lift);
@@ -73,6 +88,9 @@ private:
     Key key_;
     bool built_ = false;
     std::vector<ColumnRun> runs_;
+    std::vector<RunRecords> builtRuns_;
+    std::vector<RunRecords> before_;  // the runs of the build before
+    std::size_t nextBefore_ = 0;      // the first of them that may still guide this build
     long start_ = -1;  // the walk's first record; -1 while no record reached the window
     long next_ = 0;    // the next record to walk
     bool closed_ = false;  // the walk took the first record beyond the window's end

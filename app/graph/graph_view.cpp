@@ -86,37 +86,29 @@ void CGraphView::paintEvent(QPaintEvent*)
 }
 
 // Rows anchored at the bottom edge, columns at the left, all in the
-// temperature ruler's pens: dark for big steps, light for small ones.
+// temperature ruler's pens' colours: dark for big steps, light for small
+// ones. Each line is one pixel wide and filled as a rectangle, which Qt does
+// much faster than it strokes a vertical line row by row.
 void CGraphView::drawGrid(QPainter& painter, const CRangeBar& values, const CRangeBar& times) const
 {
     const int w = width();
     const int h = height();
     const graph::GridLines rows = graph::gridLines(values.GetBigStep(), values.GetSmallStep(), h + 1);
     const graph::GridLines columns = graph::gridLines(times.GetBigStep(), times.GetSmallStep(), w);
-    const auto rowLines = [w, h](const std::vector<int>& offsets) {
-        QVector<QLine> lines;
-        lines.reserve(static_cast<int>(offsets.size()));
+    const QColor dark = values.GetPen(PC_DARK)->color();
+    const QColor light = values.GetPen(PC_LIGHT)->color();
+    const auto fillRows = [&](const std::vector<int>& offsets, const QColor& color) {
         for (int offset : offsets)
-            lines.append(QLine(0, h - offset, w - 1, h - offset));
-        return lines;
+            painter.fillRect(QRect(0, h - offset, w, 1), color);
     };
-    const auto columnLines = [h](const std::vector<int>& offsets) {
-        QVector<QLine> lines;
-        lines.reserve(static_cast<int>(offsets.size()));
+    const auto fillColumns = [&](const std::vector<int>& offsets, const QColor& color) {
         for (int offset : offsets)
-            lines.append(QLine(offset, 0, offset, h - 1));
-        return lines;
+            painter.fillRect(QRect(offset, 0, 1, h), color);
     };
-    const QPen& dark = *values.GetPen(PC_DARK);
-    const QPen& light = *values.GetPen(PC_LIGHT);
-    painter.setPen(dark);
-    painter.drawLines(rowLines(rows.big));
-    painter.setPen(light);
-    painter.drawLines(rowLines(rows.small));
-    painter.setPen(dark);
-    painter.drawLines(columnLines(columns.big));
-    painter.setPen(light);
-    painter.drawLines(columnLines(columns.small));
+    fillRows(rows.big, dark);
+    fillRows(rows.small, light);
+    fillColumns(columns.big, dark);
+    fillColumns(columns.small, light);
 }
 
 void CGraphView::DrawSeries(QPainter& painter)
