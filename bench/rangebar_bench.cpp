@@ -1,5 +1,6 @@
 // The range bar's drawing costs, headless: a full repaint of a 1000-pixel bar
-// into an image, and one drag step of the selector as the operator makes it
+// into an image, the same after the range and the window grew by one reading
+// (as a graph's time ruler does with each), and one drag step of the selector as the operator makes it
 // (the mouse event, the notification, and the repaint of the parts that
 // moved into the window's backing store).
 #include "rangebar.h"
@@ -56,6 +57,23 @@ void BM_FullRepaint_Horizontal1000(benchmark::State& state)
     fullRepaint(state, true);
 }
 
+// The time ruler of a graph showing the whole series: each reading 20 ms
+// later moves the range's end and the window's end with it.
+void BM_GrowingRangeRepaint_Horizontal1000(benchmark::State& state)
+{
+    ShownBar shown(true);
+    shown.bar->SetWinMin(0);
+    long end = 600000;
+    QImage image(shown.bar->size(), QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state) {
+        end += 20;
+        shown.bar->SetMax(end);
+        shown.bar->SetWinMax(end);
+        shown.bar->render(&image);
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+
 void BM_FullRepaint_Vertical1000(benchmark::State& state)
 {
     fullRepaint(state, false);
@@ -94,6 +112,7 @@ void BM_DragStep_HandlerOnly(benchmark::State& state)
 }
 
 BENCHMARK(BM_FullRepaint_Horizontal1000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_GrowingRangeRepaint_Horizontal1000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FullRepaint_Vertical1000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DragStep_WithRepaint)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DragStep_HandlerOnly)->Unit(benchmark::kMicrosecond);

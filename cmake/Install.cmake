@@ -42,7 +42,7 @@ install(TARGETS ${kl_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # the program does.
 set(kl_platform_headers handle.h clock.h serial.h sync.h library.h)
 list(TRANSFORM kl_platform_headers PREPEND platform/include/platform/)
-set(kl_ctrl_headers rangebar.h range_format.h range_geometry.h range_model.h range_scene.h)
+set(kl_ctrl_headers rangebar.h label_cache.h range_format.h range_geometry.h range_model.h range_scene.h)
 list(TRANSFORM kl_ctrl_headers PREPEND rangebar/)
 
 # The exported headers lie flat beside kcmb.h, where they always have; the

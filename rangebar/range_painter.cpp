@@ -1,13 +1,12 @@
 #include "range_painter.h"
 
-#include <QFontMetrics>
 #include <QString>
 
 namespace rangebar {
 namespace {
 
-void paintRuler(QPainter& painter, const RulerDrawing& ruler, const PaintTools& tools, int ascent,
-                const QRegion& dirty)
+void paintRuler(QPainter& painter, const RulerDrawing& ruler, const PaintTools& tools, const QRegion& dirty,
+                LabelCache& labels)
 {
     if (!ruler.band.empty())
         painter.fillRect(toQRect(ruler.band), tools.background);
@@ -23,7 +22,7 @@ void paintRuler(QPainter& painter, const RulerDrawing& ruler, const PaintTools& 
             painter.fillRect(rect, tools.light.brush());
             break;
         case Primitive::Text:
-            painter.drawText(QPoint(item.rect.left, item.rect.top + ascent), QString::fromStdString(item.text));
+            labels.draw(painter, QPoint(item.rect.left, item.rect.top), item.text);
             break;
         }
     }
@@ -48,7 +47,7 @@ QColor selectorColor(SelectorAction state)
 }
 
 void paintScene(QPainter& painter, const Scene& scene, const BarRect& client, const PaintTools& tools,
-                const QRegion& dirty)
+                const QRegion& dirty, LabelCache& labels)
 {
     painter.fillRect(toQRect(client), tools.background);
     for (const BarRect& border : scene.borders)
@@ -56,9 +55,8 @@ void paintScene(QPainter& painter, const Scene& scene, const BarRect& client, co
     painter.fillRect(toQRect(scene.selector), selectorColor(scene.selectorState));
     painter.setFont(tools.font);
     painter.setPen(Qt::black);
-    const int ascent = QFontMetrics(tools.font).ascent();
-    paintRuler(painter, scene.windowRuler, tools, ascent, dirty);
-    paintRuler(painter, scene.rangeRuler, tools, ascent, dirty);
+    paintRuler(painter, scene.windowRuler, tools, dirty, labels);
+    paintRuler(painter, scene.rangeRuler, tools, dirty, labels);
 }
 
 }  // namespace rangebar

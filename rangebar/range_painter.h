@@ -1,6 +1,7 @@
 // Replays a range bar scene on a QPainter.
 #pragma once
 
+#include "label_cache.h"
 #include "range_scene.h"
 
 #include <QBrush>
@@ -39,8 +40,8 @@ struct PaintTools {
 
 // Paints what of `scene` meets `dirty`: background, borders, selector, window
 // ruler, range ruler, in that order, over the client rectangle `client`.
-// Labels are black.
+// Labels are black, drawn as `labels` laid them out.
 void paintScene(QPainter& painter, const Scene& scene, const BarRect& client, const PaintTools& tools,
-                const QRegion& dirty);
+                const QRegion& dirty, LabelCache& labels);
 
 }  // namespace rangebar

@@ -141,7 +141,7 @@ int CRangeBar::thickness() const
         return metrics.height() + 20;
     const QString widest = QString::asprintf("%0.2f %0.2f", static_cast<double>(model_.max()),
                                              static_cast<double>(model_.winMax()));
-    return metrics.horizontalAdvance(widest) + 20;
+    return labels_.width(font(), widest.toStdString()) + 20;
 }
 
 QSize CRangeBar::sizeHint() const
@@ -199,9 +199,9 @@ const Scene& CRangeBar::scene() const
 {
     const rangebar::SceneInputs inputs = rangebar::sceneInputs(model_, clientRect());
     if (!scene_ || !(inputs == *sceneInputs_) || !(font() == sceneFont_)) {
-        const QFontMetrics metrics = fontMetrics();
-        const rangebar::MeasureText measure = [&metrics](const std::string& text) {
-            return rangebar::TextExtent{metrics.horizontalAdvance(QString::fromStdString(text)), metrics.height()};
+        const int height = fontMetrics().height();
+        const rangebar::MeasureText measure = [this, height](const std::string& text) {
+            return rangebar::TextExtent{labels_.width(font(), text), height};
         };
         scene_ = rangebar::buildScene(model_, clientRect(), measure);
         sceneInputs_ = inputs;
@@ -255,7 +255,7 @@ void CRangeBar::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
     const rangebar::PaintTools tools{background(), darkPen_, lightPen_, font()};
-    rangebar::paintScene(painter, scene(), clientRect(), tools, event->region());
+    rangebar::paintScene(painter, scene(), clientRect(), tools, event->region(), labels_);
 }
 
 void CRangeBar::resizeEvent(QResizeEvent* event)

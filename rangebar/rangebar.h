@@ -12,6 +12,7 @@
 // the operation that made it returns.
 #pragma once
 
+#include "label_cache.h"
 #include "range_format.h"
 #include "range_model.h"
 #include "range_scene.h"
@@ -155,6 +156,7 @@ private:
     mutable std::optional<rangebar::Scene> scene_;
     mutable std::optional<rangebar::SceneInputs> sceneInputs_;
     mutable QFont sceneFont_;
+    mutable rangebar::LabelCache labels_;
     // The thickness of the last size hint change reported to the layout.
     int hintedThickness_ = 0;
 };

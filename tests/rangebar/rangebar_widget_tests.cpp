@@ -4,6 +4,7 @@
 #include "range_painter.h"
 #include "rangebar.h"
 
+#include <QPainter>
 #include <QApplication>
 #include <QFontMetrics>
 #include <QImage>
@@ -501,6 +502,29 @@ TEST_F(BarTest, TheRenderedBarHasItsTicksLabelsAndSelectorWhereTheGeometrySays)
     const int maxWidth = metrics.horizontalAdvance("100");
     EXPECT_GT(darkPixels(image, QRect(400 - maxWidth - 2, labelTop, maxWidth, metrics.height())), 5);
     EXPECT_EQ(darkPixels(image, QRect(150, 19, 60, 21)), 0) << "no label mid-track";
+}
+
+// Labels are laid out once and drawn again from then on: each must still be
+// exactly its text drawn on its baseline, on every paint.
+TEST_F(BarTest, EveryPaintDrawsEachLabelAsItsTextOnItsBaseline)
+{
+    makeStandardBar();
+    const QFontMetrics metrics(bar->font());
+    for (int paint = 0; paint < 2; ++paint) {
+        const QImage image = render().convertToFormat(QImage::Format_RGB32);
+        const QStringList labels = {"20", "22", "24", "26", "28"};
+        for (int i = 0; i < labels.size(); ++i) {
+            const QRect cell(i * 80 + 2, 3, metrics.horizontalAdvance(labels[i]), metrics.height());
+            QImage expected(cell.size(), QImage::Format_RGB32);
+            expected.fill(rangebar::defaultBackground());
+            QPainter painter(&expected);
+            painter.setFont(bar->font());
+            painter.setPen(Qt::black);
+            painter.drawText(QPoint(0, metrics.ascent()), labels[i]);
+            painter.end();
+            EXPECT_EQ(image.copy(cell), expected) << "label " << labels[i].toStdString() << ", paint " << paint;
+        }
+    }
 }
 
 TEST_F(BarTest, TheRenderedVerticalBarHasItsSelectorOnTheLeftGrowingUpwards)
