@@ -48,14 +48,13 @@ void ColumnSummary::update(TermDataFile& series, const SeriesScale& scale, Graph
 
 int ColumnSummary::xOf(long record) const
 {
-    return timeToX(index_.records()[record].time, key_.scale.timeMin, key_.scale.timeCoeff);
+    return timeToX(index_.time(record), key_.scale.timeMin, key_.scale.timeCoeff);
 }
 
 // The record's value of the summary's kind, as recorded.
 long ColumnSummary::recorded(long record) const
 {
-    const v4TermData& r = index_.records()[record];
-    return key_.kind == GraphKind::Quantum ? r.quantum : r.temperature;
+    return index_.value(record);
 }
 
 long ColumnSummary::plotted(long value) const
@@ -235,14 +234,13 @@ void ColumnSummary::extend()
 {
     const long size = index_.size();
     if (start_ < 0) {
-        const v4TermData* records = index_.records();
-        while (next_ < size && records[next_].time < key_.scale.walkFrom)
+        while (next_ < size && index_.time(next_) < key_.scale.walkFrom)
             ++next_;
         if (next_ == size)
             return;
         start_ = next_;
         if (key_.breakAtGaps)
-            pauses_ = GapWalk(index_.gaps(), records, start_);
+            pauses_ = GapWalk(index_.gaps(), index_.records(), start_);
     }
     while (!closed_ && next_ < size)
         append(next_++);
@@ -262,7 +260,7 @@ void ColumnSummary::append(long record)
         run.highY = std::max(run.highY, y);
         run.lastY = y;
     }
-    if (index_.records()[record].time > key_.scale.timeMax)
+    if (index_.time(record) > key_.scale.timeMax)
         closed_ = true;
 }
 

@@ -20,6 +20,8 @@ public:
     void clear();
     void push(long value);
     long size() const { return size_; }
+    // The value pushed `index`-th.
+    long at(long index) const { return low_[static_cast<std::size_t>(leaves_ + index)]; }
     // The lowest and highest of the values at [begin, end); begin < end <= size().
     Extremes extremes(long begin, long end) const;
 

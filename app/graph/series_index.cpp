@@ -17,6 +17,7 @@ void SeriesIndex::clear()
 {
     series_ = nullptr;
     records_ = nullptr;
+    times_.clear();
     values_.clear();
     gaps_.clear();
     inOrder_ = true;
@@ -46,6 +47,7 @@ bool SeriesIndex::catchUp(TermDataFile& series, GraphKind kind)
         const v4TermData& r = records_[i];
         if (i > 0 && r.time < records_[i - 1].time)
             inOrder_ = false;
+        times_.push_back(r.time);
         values_.push(kind == GraphKind::Quantum ? r.quantum : r.temperature);
         gaps_.push(r.time);
     }
@@ -58,17 +60,14 @@ bool SeriesIndex::catchUp(TermDataFile& series, GraphKind kind)
 
 long SeriesIndex::firstAtOrAfter(long time) const
 {
-    const v4TermData* end = records_ + size();
     if (inOrder_)
-        return std::lower_bound(records_, end, time, [](const v4TermData& r, long t) { return r.time < t; }) - records_;
-    return std::find_if(records_, end, [time](const v4TermData& r) { return r.time >= time; }) - records_;
+        return std::lower_bound(times_.begin(), times_.end(), time) - times_.begin();
+    return std::find_if(times_.begin(), times_.end(), [time](std::int32_t t) { return t >= time; }) - times_.begin();
 }
 
 long SeriesIndex::firstAfter(long from, long time) const
 {
-    return std::upper_bound(records_ + from, records_ + size(), time,
-                            [](long t, const v4TermData& r) { return t < r.time; }) -
-           records_;
+    return std::upper_bound(times_.begin() + from, times_.end(), time) - times_.begin();
 }
 
 }  // namespace graph
