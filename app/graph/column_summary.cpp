@@ -46,6 +46,17 @@ void ColumnSummary::update(TermDataFile& series, const SeriesScale& scale, Graph
     extend();
 }
 
+std::optional<ValueLimits> ColumnSummary::valueLimits(TermDataFile& series, GraphKind kind, long from, long to)
+{
+    // An index started afresh here holds other records than the columns drawn
+    // from it: the next paint builds them anew, without the last build's help.
+    if (index_.catchUp(series, kind)) {
+        built_ = false;
+        builtRuns_.clear();
+    }
+    return index_.nonZeroLimits(from, to);
+}
+
 int ColumnSummary::xOf(long record) const
 {
     return timeToX(index_.time(record), key_.scale.timeMin, key_.scale.timeCoeff);

@@ -22,6 +22,7 @@
 
 #include <kcmb.h>
 
+#include <optional>
 #include <vector>
 
 namespace graph {
@@ -45,6 +46,9 @@ public:
     void update(TermDataFile& series, const SeriesScale& scale, GraphKind kind, bool breakAtGaps);
     // Forgets the series, for another one at the same place.
     void clear();
+    // The automatic limits of `series` over the times [from, to], from the
+    // summary's index: SeriesIndex::nonZeroLimits.
+    std::optional<ValueLimits> valueLimits(TermDataFile& series, GraphKind kind, long from, long to);
 
     const std::vector<ColumnRun>& runs() const { return runs_; }
     // Appends the line's segments to `out`.

@@ -42,12 +42,22 @@ void ExtremesTree::grow()
 
 void ExtremesTree::push(long value)
 {
+    const auto v = static_cast<std::int32_t>(value);
+    pushLeaf(v, v);
+}
+
+void ExtremesTree::pushNone()
+{
+    pushLeaf(kNoLow, kNoHigh);
+}
+
+void ExtremesTree::pushLeaf(std::int32_t low, std::int32_t high)
+{
     if (size_ == leaves_)
         grow();
     auto node = static_cast<std::size_t>(leaves_ + size_);
-    const auto v = static_cast<std::int32_t>(value);
-    low_[node] = v;
-    high_[node] = v;
+    low_[node] = low;
+    high_[node] = high;
     ++size_;
     for (node /= 2; node >= 1; node /= 2) {
         low_[node] = std::min(low_[2 * node], low_[2 * node + 1]);

@@ -19,14 +19,18 @@ class ExtremesTree {
 public:
     void clear();
     void push(long value);
+    // Appends a place that holds no value: runs over it give only their other values.
+    void pushNone();
     long size() const { return size_; }
     // The value pushed `index`-th.
     long at(long index) const { return low_[static_cast<std::size_t>(leaves_ + index)]; }
     // The lowest and highest of the values at [begin, end); begin < end <= size().
+    // Lowest above highest when the run holds no value.
     Extremes extremes(long begin, long end) const;
 
 private:
     void grow();
+    void pushLeaf(std::int32_t low, std::int32_t high);
 
     long size_ = 0;
     long leaves_ = 0;  // capacity: a power of two, the leaves at [leaves_, 2 * leaves_)

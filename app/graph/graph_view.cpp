@@ -68,6 +68,13 @@ void CGraphView::setSeries(TermDataFile* series)
     summary_.clear();
 }
 
+std::optional<graph::ValueLimits> CGraphView::valueLimits(long from, long to)
+{
+    if (series_ == nullptr)
+        return std::nullopt;
+    return summary_.valueLimits(*series_, kind(), from, to);
+}
+
 QString CGraphView::FormatTime(long ms) const
 {
     const platform::SystemTime* begin = series_ != nullptr ? series_->GetBeginTime() : nullptr;

@@ -18,6 +18,7 @@
 #include <QVector>
 #include <QWidget>
 
+#include <optional>
 #include <vector>
 
 class CRangeBar;
@@ -67,6 +68,9 @@ public:
     // The view's time text of `ms` since the start of the series: elapsed
     // time, or clock time from the series' begin.
     QString FormatTime(long ms) const;
+    // The lowest and highest non-zero value of the window's kind over the
+    // times [from, to]; none without a series or such a value.
+    std::optional<graph::ValueLimits> valueLimits(long from, long to);
     // Draws the series line with the series pen; nothing without a series.
     void DrawSeries(QPainter& painter);
 

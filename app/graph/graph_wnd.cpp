@@ -11,7 +11,6 @@
 #include "graph/print_runner.h"
 #include "graph/repaint_pacer.h"
 #include "graph/series_export.h"
-#include "graph/series_walk.h"
 #include "services/window_messages.h"
 
 #include "platform/message_box.h"
@@ -230,8 +229,7 @@ void CGraphWnd::placeOnTheValues()
 {
     if (view_->series() == nullptr)
         return;
-    const std::optional<graph::ValueLimits> values =
-        graph::scanValueLimits(*view_->series(), timeRuler_->GetMin(), timeRuler_->GetMax(), kind_);
+    const std::optional<graph::ValueLimits> values = view_->valueLimits(timeRuler_->GetMin(), timeRuler_->GetMax());
     if (!values)
         return;
     valuesPending_ = false;
@@ -280,8 +278,7 @@ void CGraphWnd::AutoLimits()
 {
     if (!autoLimits_ || view_->series() == nullptr)
         return;
-    const std::optional<graph::ValueLimits> limits =
-        graph::scanValueLimits(*view_->series(), timeRuler_->GetWinMin(), timeRuler_->GetWinMax(), kind_);
+    const std::optional<graph::ValueLimits> limits = view_->valueLimits(timeRuler_->GetWinMin(), timeRuler_->GetWinMax());
     if (!limits)
         return;
     // No margin: equal values leave an empty window, which the ruler turns

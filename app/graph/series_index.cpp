@@ -19,6 +19,7 @@ void SeriesIndex::clear()
     records_ = nullptr;
     times_.clear();
     values_.clear();
+    nonZero_.clear();
     gaps_.clear();
     inOrder_ = true;
 }
@@ -48,7 +49,12 @@ bool SeriesIndex::catchUp(TermDataFile& series, GraphKind kind)
         if (i > 0 && r.time < records_[i - 1].time)
             inOrder_ = false;
         times_.push_back(r.time);
-        values_.push(kind == GraphKind::Quantum ? r.quantum : r.temperature);
+        const long value = kind == GraphKind::Quantum ? r.quantum : r.temperature;
+        values_.push(value);
+        if (value != 0)
+            nonZero_.push(value);
+        else
+            nonZero_.pushNone();
         gaps_.push(r.time);
     }
     if (size() > 0) {
@@ -68,6 +74,23 @@ long SeriesIndex::firstAtOrAfter(long time) const
 long SeriesIndex::firstAfter(long from, long time) const
 {
     return std::upper_bound(times_.begin() + from, times_.end(), time) - times_.begin();
+}
+
+std::optional<ValueLimits> SeriesIndex::nonZeroLimits(long from, long to) const
+{
+    const long begin = firstAtOrAfter(from);
+    long end = begin;
+    if (inOrder_)
+        end = firstAfter(begin, to);
+    else
+        while (end < size() && time(end) <= to)
+            ++end;
+    if (begin >= end)
+        return std::nullopt;
+    const Extremes found = nonZero_.extremes(begin, end);
+    if (found.lowest > found.highest)
+        return std::nullopt;
+    return ValueLimits{found.lowest, found.highest};
 }
 
 }  // namespace graph

@@ -1,6 +1,6 @@
-// The series as the graph view draws it and as the automatic limits see it:
-// the records of a time window, walked in order, read only up to the count
-// the series has published (another thread may be adding).
+// The series as the graph view draws it: the records of a time window,
+// walked in order, read only up to the count the series has published
+// (another thread may be adding).
 #pragma once
 
 #include "graph/graph_kind.h"
@@ -8,7 +8,6 @@
 
 #include <kcmb.h>
 
-#include <optional>
 #include <vector>
 
 namespace graph {
@@ -38,15 +37,5 @@ long plotValue(long recorded, GraphKind kind, long rangeMin, long rangeMax);
 // one scale; a view that draws again and again keeps a ColumnSummary.
 void buildSeriesSegments(TermDataFile& series, const SeriesScale& scale, GraphKind kind, bool breakAtGaps,
                          std::vector<Segment>& out);
-
-struct ValueLimits {
-    long lowest;
-    long highest;
-};
-
-// The lowest and highest non-zero value (quantum count or temperature, by
-// kind) of the records from `from` while their time is at most `to`; none
-// when there is no such value.
-std::optional<ValueLimits> scanValueLimits(TermDataFile& series, long from, long to, GraphKind kind);
 
 }  // namespace graph

@@ -3,7 +3,8 @@
 // values beyond the range, times out of order), with the window rescaled,
 // scrolled and the breaks at pauses switched between the readings. After
 // every step the kept summary draws what the walk draws and holds what a
-// summary built from scratch holds. Its parts are checked the same way: the
+// summary built from scratch holds, and its index gives the automatic limits
+// that a scan of the window's records gives. Its parts are checked the same way: the
 // tree of extremes against a scan, the index of pauses against a detector
 // started at the walk's first record.
 #include "graph/column_summary.h"
@@ -19,6 +20,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <vector>
 
@@ -69,6 +71,34 @@ std::vector<Segment> walkRecordByRecord(TermDataFile& series, const SeriesScale&
     return out;
 }
 
+// The lowest and highest non-zero value of the records from the first at or
+// after `from` while their time is at most `to`, record by record.
+std::optional<graph::ValueLimits> scanLimits(TermDataFile& series, long from, long to, GraphKind kind)
+{
+    std::optional<graph::ValueLimits> limits;
+    const v4TermData* first = series.GetFirst(from);
+    if (first == nullptr)
+        return limits;
+    const v4TermData* end = series.GetTermData() + series.GetCount();
+    for (const v4TermData* r = first; r != end && r->time <= to; ++r) {
+        const long value = kind == GraphKind::Quantum ? r->quantum : r->temperature;
+        if (value == 0)
+            continue;
+        if (!limits)
+            limits = graph::ValueLimits{value, value};
+        limits->lowest = std::min(limits->lowest, value);
+        limits->highest = std::max(limits->highest, value);
+    }
+    return limits;
+}
+
+bool sameLimits(const std::optional<graph::ValueLimits>& a, const std::optional<graph::ValueLimits>& b)
+{
+    if (!a || !b)
+        return !a && !b;
+    return a->lowest == b->lowest && a->highest == b->highest;
+}
+
 // What happens to the series or the view between two paints.
 struct Step {
     enum Kind { Readings, Rescale, Scroll, ToggleBreaks, Refill, Range, Stretch } kind = Readings;
@@ -110,8 +140,10 @@ rc::Gen<int> interval(bool disorder)
 
 rc::Gen<Step> step(bool disorder)
 {
-    const auto readings = rc::gen::container<std::vector<std::pair<int, int>>>(
-        rc::gen::pair(interval(disorder), rc::gen::inRange(200, 1300)));
+    // Now and then a reading without a value (zero), which the automatic limits pass over.
+    const auto value = rc::gen::weightedOneOf<int>({{9, rc::gen::inRange(200, 1300)}, {1, rc::gen::just(0)}});
+    const auto readings =
+        rc::gen::container<std::vector<std::pair<int, int>>>(rc::gen::pair(interval(disorder), value));
     return rc::gen::weightedOneOf<Step>({
         {8, rc::gen::map(readings, [](std::vector<std::pair<int, int>> r) {
              Step s;
@@ -206,9 +238,16 @@ public:
         }
     }
 
+    // The automatic limits are asked before the paint on every other step,
+    // so that the index is caught up (or started afresh) by either.
     void check()
     {
+        const bool limitsFirst = ++checks_ % 2 == 0;
+        if (limitsFirst)
+            checkLimits();
         kept_.update(*series_, scale_, kind_, breaks_);
+        if (!limitsFirst)
+            checkLimits();
         std::vector<Segment> drawn;
         kept_.segments(drawn);
         RC_ASSERT(drawn == walkRecordByRecord(*series_, scale_, kind_, breaks_));
@@ -218,6 +257,12 @@ public:
     }
 
 private:
+    void checkLimits()
+    {
+        RC_ASSERT(sameLimits(kept_.valueLimits(*series_, kind_, scale_.timeMin, scale_.timeMax),
+                             scanLimits(*series_, scale_.timeMin, scale_.timeMax, kind_)));
+    }
+
     void setRange(long low, long high)
     {
         series_->SetMin(low);
@@ -228,7 +273,7 @@ private:
     {
         for (const auto& [gap, value] : readings) {
             time_ = std::max(0L, time_ + gap);
-            series_->Add(time_, value, 95, 30000 + 7 * value);
+            series_->Add(time_, value, 95, value == 0 ? 0 : 30000 + 7 * value);
         }
     }
 
@@ -238,6 +283,7 @@ private:
     SeriesScale scale_;
     bool breaks_ = true;
     long time_ = 0;
+    long checks_ = 0;
 };
 
 void keepAlongside(bool disorder)

@@ -9,6 +9,7 @@
 #include "graph/grid_lines.h"
 #include "graph/pixel_map.h"
 #include "graph/polyline_builder.h"
+#include "graph/series_index.h"
 #include "graph/series_walk.h"
 
 #include "case_names.h"
@@ -299,20 +300,27 @@ TEST_F(SeriesWalkTest, AWalkFromPastTheLastRecordDrawsNothing)
     EXPECT_TRUE(segments(scale(5000, 9000)).empty());
 }
 
+std::optional<graph::ValueLimits> limitsOf(TermDataFile& series, long from, long to, GraphKind kind)
+{
+    graph::SeriesIndex index;
+    index.catchUp(series, kind);
+    return index.nonZeroLimits(from, to);
+}
+
 TEST_F(SeriesWalkTest, AutoLimitsSkipZeroValuesAndStayInTheWindow)
 {
     for (const auto& [t, v] : std::vector<std::pair<long, long>>{{0, 500}, {1000, 0}, {2000, 812}, {3000, 815},
                                                                  {4000, 809}, {5000, 900}})
         series->Add(t, v, 95, v * 10);
-    const auto limits = graph::scanValueLimits(*series, 1000, 4000, GraphKind::Temperature);
+    const auto limits = limitsOf(*series, 1000, 4000, GraphKind::Temperature);
     ASSERT_TRUE(limits.has_value());
     EXPECT_EQ(limits->lowest, 809);
     EXPECT_EQ(limits->highest, 815);
-    const auto counts = graph::scanValueLimits(*series, 1000, 4000, GraphKind::Quantum);
+    const auto counts = limitsOf(*series, 1000, 4000, GraphKind::Quantum);
     ASSERT_TRUE(counts.has_value());
     EXPECT_EQ(counts->lowest, 8090);
     EXPECT_EQ(counts->highest, 8150);
-    EXPECT_FALSE(graph::scanValueLimits(*series, 1000, 1500, GraphKind::Temperature).has_value())
+    EXPECT_FALSE(limitsOf(*series, 1000, 1500, GraphKind::Temperature).has_value())
         << "only a zero in the window";
 }
 
@@ -320,7 +328,7 @@ TEST_F(SeriesWalkTest, AutoLimitsTakeANegativeValueAsAValue)
 {
     series->Add(0, -1, 95);
     series->Add(1000, 5, 95);
-    const auto limits = graph::scanValueLimits(*series, 0, 1000, GraphKind::Temperature);
+    const auto limits = limitsOf(*series, 0, 1000, GraphKind::Temperature);
     ASSERT_TRUE(limits.has_value());
     EXPECT_EQ(limits->lowest, -1);
     EXPECT_EQ(limits->highest, 5);
