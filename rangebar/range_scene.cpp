@@ -167,4 +167,50 @@ SceneInputs sceneInputs(const RangeModel& model, const BarRect& client)
             client};
 }
 
+bool Primitive::operator==(const Primitive& other) const
+{
+    return kind == other.kind && rect == other.rect && text == other.text;
+}
+
+namespace {
+
+// The pixels a primitive may touch.
+BarRect reach(const Primitive& item)
+{
+    if (item.kind != Primitive::Text)
+        return item.rect;
+    return {item.rect.left - 1, item.rect.top - 1, item.rect.right + 1, item.rect.bottom + 1};
+}
+
+void addChangedItems(const RulerDrawing& before, const RulerDrawing& after, std::vector<BarRect>& parts)
+{
+    if (!(before.band == after.band)) {
+        parts.push_back(before.band);
+        parts.push_back(after.band);
+    }
+    const auto addMissing = [&parts](const std::vector<Primitive>& from, const std::vector<Primitive>& in) {
+        for (const Primitive& item : from)
+            if (std::find(in.begin(), in.end(), item) == in.end())
+                parts.push_back(reach(item));
+    };
+    addMissing(before.items, after.items);
+    addMissing(after.items, before.items);
+}
+
+}  // namespace
+
+std::vector<BarRect> changedParts(const Scene& before, const Scene& after, const BarRect& client)
+{
+    if (before.borders != after.borders)
+        return {client};
+    std::vector<BarRect> parts;
+    if (!(before.selector == after.selector) || before.selectorState != after.selectorState) {
+        parts.push_back(before.selector.normalized());
+        parts.push_back(after.selector.normalized());
+    }
+    addChangedItems(before.windowRuler, after.windowRuler, parts);
+    addChangedItems(before.rangeRuler, after.rangeRuler, parts);
+    return parts;
+}
+
 }  // namespace rangebar

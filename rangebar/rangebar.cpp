@@ -41,7 +41,7 @@ CRangeBar::CRangeBar(QWidget* parent)
         return clientRect();
     });
     model_.setObserver([this](int code) {
-        update();
+        scheduleChangedRepaint();
         notifyHost(code);
     });
 }
@@ -220,6 +220,36 @@ QBrush CRangeBar::background() const
     return rangebar::defaultBackground();
 }
 
+// The changes of one turn of the event loop (a range and a window set one
+// after the other) are compared with the screen together, once they are all
+// made: a state in between would show parts changed that end unchanged.
+void CRangeBar::scheduleChangedRepaint()
+{
+    if (repaintScheduled_)
+        return;
+    repaintScheduled_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            repaintScheduled_ = false;
+            update(changedRegion());
+        },
+        Qt::QueuedConnection);
+}
+
+// Where the bar now differs from what was last painted: a range or window
+// that grows by a reading changes a label or two, not the whole bar. All of
+// it before the first paint and without a window.
+QRegion CRangeBar::changedRegion() const
+{
+    if (!painted_ || !hasWindow())
+        return rect();
+    QRegion region;
+    for (const BarRect& part : rangebar::changedParts(*painted_, scene(), clientRect()))
+        region += rangebar::toQRect(part);
+    return region;
+}
+
 // What a drag step may change: the window ruler and the selector.
 QRegion CRangeBar::movingParts(const Scene& scene) const
 {
@@ -255,7 +285,14 @@ void CRangeBar::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
     const rangebar::PaintTools tools{background(), darkPen_, lightPen_, font()};
-    rangebar::paintScene(painter, scene(), clientRect(), tools, event->region(), labels_);
+    const Scene& now = scene();
+    rangebar::paintScene(painter, now, clientRect(), tools, event->region(), labels_);
+    // A change still to be compared may lie outside this paint: then the
+    // screen is known no more, and that change repaints the whole bar.
+    if (repaintScheduled_)
+        painted_.reset();
+    else
+        painted_ = now;
 }
 
 void CRangeBar::resizeEvent(QResizeEvent* event)
