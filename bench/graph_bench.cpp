@@ -6,10 +6,13 @@
 // handling with automatic limits over the whole full series, a drag of the
 // time ruler's window across the full series, and for comparison the same
 // series drawn as one plain polyline of all its points (and by QCustomPlot,
-// where it is installed: qcustomplot_repaint.cpp).
+// where it is installed: qcustomplot_repaint.cpp), and what a plain window
+// of the graph's size costs Qt per update at the readings' pace.
+#include "flush_clock.h"
 #include "shown_graph.h"
 
 #include <QImage>
+#include <QLabel>
 #include <QPainter>
 #include <QPolygon>
 #include <QTimer>
@@ -18,8 +21,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
-#include <chrono>
 #include <vector>
 
 namespace {
@@ -92,51 +93,64 @@ void BM_ReadingWithGraphOpen(benchmark::State& state)
     state.counters["records"] = static_cast<double>(graph.series->GetCount());
 }
 
-// Watches the window's update requests: each is handled here, so that the
-// time taken at its end is that of the end of the paint and the flush.
-class FlushClock : public QObject {
+// What Qt itself costs here per update at the same pace, for comparison with
+// a reading's: a plain window of the graph's size, 880 x 420, every 20 ms
+// either painted whole in one colour (as the view is painted, without the
+// line) or with only a one-line text changed (as a status pane is).
+class PlainWindow : public QWidget {
 public:
-    explicit FlushClock(QWidget* window) : window_(window) { window->installEventFilter(this); }
-    ~FlushClock() override { window_->removeEventFilter(this); }
-
-    bool eventFilter(QObject* watched, QEvent* event) override
+    PlainWindow()
     {
-        if (watched != window_ || event->type() != QEvent::UpdateRequest || inside_)
-            return false;
-        inside_ = true;
-        watched->event(event);
-        inside_ = false;
-        if (pending_) {
-            latencies.push_back(std::chrono::duration<double, std::milli>(Clock::now() - receivedAt_).count());
-            pending_ = false;
-        }
-        return true;
+        setAttribute(Qt::WA_OpaquePaintEvent);
+        label_ = new QLabel(this);
+        label_->setGeometry(10, 400, 300, 16);
     }
-
-    // A reading was received now; its latency ends with the next flush.
-    void received()
+    void fillNext()
     {
-        if (!pending_)
-            receivedAt_ = Clock::now();
-        pending_ = true;
+        fills_ = true;
+        update();
     }
+    void textNext(long n) { label_->setText(QString("Время от начала опроса 0.000 - %1").arg(n)); }
 
-    std::vector<double> latencies;
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.fillRect(rect(), fills_ ? QColor(253, 253, 210) : QColor(236, 233, 216));
+    }
 
 private:
-    using Clock = std::chrono::steady_clock;
-    QWidget* window_;
-    bool inside_ = false;
-    bool pending_ = false;
-    Clock::time_point receivedAt_;
+    QLabel* label_;
+    bool fills_ = false;
 };
 
-double percentile(std::vector<double> values, double p)
+void BM_QtAloneEvery20ms(benchmark::State& state)
 {
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    return values[static_cast<std::size_t>(p * static_cast<double>(values.size() - 1))];
+    PlainWindow window;
+    window.resize(880, 420);
+    window.show();
+    (void)QTest::qWaitForWindowExposed(&window);
+    const bool whole = state.range(0) != 0;
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    long updates = 0;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        if (whole)
+            window.fillNext();
+        else
+            window.textNext(updates);
+        ++updates;
+    });
+    for (auto _ : state) {
+        const double cpuBefore = threadCpuMs();
+        tick.start(20);
+        QEventLoop loop;
+        QTimer::singleShot(6000, &loop, &QEventLoop::quit);
+        loop.exec();
+        tick.stop();
+        state.counters["cpu ms/update"] = (threadCpuMs() - cpuBefore) / static_cast<double>(updates);
+    }
+    state.SetLabel(whole ? "whole window painted" : "one text changed");
 }
 
 // Readings every 20 ms into a series of 127,000 records shown whole in a
@@ -148,7 +162,7 @@ void BM_ReadingToFlush(benchmark::State& state)
     ShownGraph graph(127000, 20);
     graph.wnd.resize(880, 420);
     QCoreApplication::processEvents();
-    FlushClock clock(&graph.wnd);
+    bench::FlushClock clock({&graph.wnd});
     QTimer poll;
     poll.setTimerType(Qt::PreciseTimer);
     QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -162,10 +176,11 @@ void BM_ReadingToFlush(benchmark::State& state)
         loop.exec();
         poll.stop();
     }
+    clock.finish();
     state.counters["readings"] = static_cast<double>(clock.latencies.size());
-    state.counters["p50 ms"] = percentile(clock.latencies, 0.50);
-    state.counters["p99 ms"] = percentile(clock.latencies, 0.99);
-    state.counters["max ms"] = percentile(clock.latencies, 1.0);
+    state.counters["p50 ms"] = bench::percentile(clock.latencies, 0.50);
+    state.counters["p99 ms"] = bench::percentile(clock.latencies, 0.99);
+    state.counters["max ms"] = bench::percentile(clock.latencies, 1.0);
 }
 
 // The same records as one polyline of all points, as a plain QPainter would draw them.
@@ -241,6 +256,7 @@ BENCHMARK(BM_Repaint)->Arg(1000)->Arg(16000)->Arg(TermDataFile::kMaxCount)->Unit
 BENCHMARK(BM_RepaintAfterRescale)->Arg(1000)->Arg(16000)->Arg(TermDataFile::kMaxCount)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadingWithGraphOpen)->Arg(10)->Arg(16000)->Arg(127000)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK(BM_ReadingToFlush)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_QtAloneEvery20ms)->Arg(1)->Arg(0)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK(BM_PlainPolyline)->Arg(1000)->Arg(16000)->Arg(TermDataFile::kMaxCount)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadingWithAutoLimits)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DragTimeRuler)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);

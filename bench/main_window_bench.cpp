@@ -2,12 +2,14 @@
 // second, the user-interface thread's time to handle one reading (series,
 // result file, display) with an almost full series, the time from connecting
 // to the first reading, and the program's CPU use, also over a minute with
-// the temperature graph open.
+// the temperature graph open, and then the time from each reading's receipt
+// to both windows' pixels going out.
 #include "session/device_session.h"
 #include "windows/kctest_dlg.h"
 #include "session/series_recorder.h"
 #include "session/stored_settings.h"
 
+#include "flush_clock.h"
 #include "test_support.h"
 
 #include <benchmark/benchmark.h>
@@ -20,6 +22,7 @@
 #include <QTimer>
 
 #include <sys/resource.h>
+#include <memory>
 #include <thread>
 
 namespace {
@@ -93,6 +96,12 @@ void pollFor(benchmark::State& state, const char* baudCode, bool withGraph = fal
         BenchSettings store;
         store.values["Period"] = 20;
         DeviceSession session;
+        // Connected before the window's own handler, to time each reading from its receipt.
+        std::unique_ptr<bench::FlushClock> clock;
+        QObject::connect(&session, &DeviceSession::reading, [&clock] {
+            if (clock)
+                clock->received();
+        });
         CKCTestDlg window(session, store);
         KCConfig config = session.config();
         config.baudRate = static_cast<unsigned short>(std::atoi(baudCode));
@@ -109,8 +118,10 @@ void pollFor(benchmark::State& state, const char* baudCode, bool withGraph = fal
         if (withGraph) {
             window.findChild<QPushButton*>("graphButton")->click();
             for (QWidget* top : QApplication::topLevelWidgets())
-                if (top->inherits("CGraphWnd"))
+                if (top->inherits("CGraphWnd")) {
                     top->setGeometry(40, 40, 880, 420);
+                    clock = std::make_unique<bench::FlushClock>(std::vector<QWidget*>{&window, top});
+                }
         }
         for (auto _ : state) {
             const long before = session.series()->GetCount();
@@ -122,6 +133,12 @@ void pollFor(benchmark::State& state, const char* baudCode, bool withGraph = fal
             const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             state.counters["readings/s"] = (session.series()->GetCount() - before) / seconds;
             state.counters["cpu%"] = 100.0 * (processCpuSeconds() - cpuBefore) / seconds;
+        }
+        if (clock) {
+            clock->finish();
+            state.counters["to screen p50 ms"] = bench::percentile(clock->latencies, 0.50);
+            state.counters["to screen p99 ms"] = bench::percentile(clock->latencies, 0.99);
+            clock.reset();
         }
         session.close();
     }

@@ -41,7 +41,7 @@ CRangeBar::CRangeBar(QWidget* parent)
         return clientRect();
     });
     model_.setObserver([this](int code) {
-        scheduleChangedRepaint();
+        update(changedRegion());
         notifyHost(code);
     });
 }
@@ -220,26 +220,10 @@ QBrush CRangeBar::background() const
     return rangebar::defaultBackground();
 }
 
-// The changes of one turn of the event loop (a range and a window set one
-// after the other) are compared with the screen together, once they are all
-// made: a state in between would show parts changed that end unchanged.
-void CRangeBar::scheduleChangedRepaint()
-{
-    if (repaintScheduled_)
-        return;
-    repaintScheduled_ = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            repaintScheduled_ = false;
-            update(changedRegion());
-        },
-        Qt::QueuedConnection);
-}
-
 // Where the bar now differs from what was last painted: a range or window
 // that grows by a reading changes a label or two, not the whole bar. All of
-// it before the first paint and without a window.
+// it before the first paint and without a window. Asked at each change, so
+// that the repaint goes out with whatever else the change updates.
 QRegion CRangeBar::changedRegion() const
 {
     if (!painted_ || !hasWindow())
@@ -287,12 +271,7 @@ void CRangeBar::paintEvent(QPaintEvent* event)
     const rangebar::PaintTools tools{background(), darkPen_, lightPen_, font()};
     const Scene& now = scene();
     rangebar::paintScene(painter, now, clientRect(), tools, event->region(), labels_);
-    // A change still to be compared may lie outside this paint: then the
-    // screen is known no more, and that change repaints the whole bar.
-    if (repaintScheduled_)
-        painted_.reset();
-    else
-        painted_ = now;
+    painted_ = now;
 }
 
 void CRangeBar::resizeEvent(QResizeEvent* event)

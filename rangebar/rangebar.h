@@ -147,7 +147,6 @@ private:
     const rangebar::Scene& scene() const;
     QBrush background() const;
     QRegion movingParts(const rangebar::Scene& scene) const;
-    void scheduleChangedRepaint();
     QRegion changedRegion() const;
     void applyCursor(rangebar::CursorShape shape);
 
@@ -161,7 +160,6 @@ private:
     mutable rangebar::LabelCache labels_;
     // The scene as last painted, to repaint only what changes.
     std::optional<rangebar::Scene> painted_;
-    bool repaintScheduled_ = false;
     // The thickness of the last size hint change reported to the layout.
     int hintedThickness_ = 0;
 };

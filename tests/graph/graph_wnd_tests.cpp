@@ -27,9 +27,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <functional>
-#include <set>
+#include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -765,6 +767,52 @@ TEST_F(ReadingBurstTest, ReadingsPostedTogetherArePaintedOnceWithAllOfThem)
     EXPECT_EQ(log.seen, std::vector<long>{110});
     EXPECT_EQ(wnd->cornerValue(), 810);
     EXPECT_EQ(times->GetMax(), 10000 + 9 * 20);
+}
+
+// When each of the view and the time ruler is painted, ms since the start.
+class PaintTimes : public QObject {
+public:
+    explicit PaintTimes(std::vector<QWidget*> widgets) : widgets_(std::move(widgets))
+    {
+        clock_.start();
+        for (QWidget* widget : widgets_)
+            widget->installEventFilter(this);
+    }
+    ~PaintTimes() override
+    {
+        for (QWidget* widget : widgets_)
+            widget->removeEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            times[watched].push_back(clock_.elapsed());
+        return false;
+    }
+
+    std::map<QObject*, std::vector<qint64>> times;
+
+private:
+    std::vector<QWidget*> widgets_;
+    QElapsedTimer clock_;
+};
+
+// A reading moves the line and the time ruler's end label: both go out in
+// the same repaint of the window, not one a frame after the other.
+TEST_F(ReadingBurstTest, AReadingPaintsTheViewAndTheTimeRulerTogether)
+{
+    PaintTimes paints({wnd->view(), times});
+    deliver(10000, 810);
+    QElapsedTimer settling;
+    settling.start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return settling.elapsed() > 4 * frameMs; }, 2000));
+    QCoreApplication::processEvents();
+    const std::vector<qint64>& view = paints.times[wnd->view()];
+    const std::vector<qint64>& ruler = paints.times[times];
+    ASSERT_EQ(view.size(), 1U);
+    ASSERT_EQ(ruler.size(), 1U) << "the end label changed";
+    EXPECT_LT(std::abs(ruler[0] - view[0]), frameMs / 2) << "painted at " << view[0] << " and " << ruler[0] << " ms";
 }
 
 // Readings one per turn of the event loop, faster than the screen refreshes:
