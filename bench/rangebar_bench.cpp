@@ -1,6 +1,7 @@
 // The range bar's drawing costs, headless: a full repaint of a 1000-pixel bar
 // into an image, the same after the range and the window grew by one reading
-// (as a graph's time ruler does with each), and one drag step of the selector as the operator makes it
+// (as a graph's time ruler does with each), also as the event loop repaints
+// it in a shown window, and one drag step of the selector as the operator makes it
 // (the mouse event, the notification, and the repaint of the parts that
 // moved into the window's backing store).
 #include "rangebar.h"
@@ -74,6 +75,20 @@ void BM_GrowingRangeRepaint_Horizontal1000(benchmark::State& state)
     }
 }
 
+// The same as the event loop repaints it in a shown window.
+void BM_GrowingRangeEventLoop_Horizontal1000(benchmark::State& state)
+{
+    ShownBar shown(true);
+    shown.bar->SetWinMin(0);
+    long end = 600000;
+    for (auto _ : state) {
+        end += 20;
+        shown.bar->SetMax(end);
+        shown.bar->SetWinMax(end);
+        QCoreApplication::processEvents();
+    }
+}
+
 void BM_FullRepaint_Vertical1000(benchmark::State& state)
 {
     fullRepaint(state, false);
@@ -113,6 +128,7 @@ void BM_DragStep_HandlerOnly(benchmark::State& state)
 
 BENCHMARK(BM_FullRepaint_Horizontal1000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_GrowingRangeRepaint_Horizontal1000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_GrowingRangeEventLoop_Horizontal1000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_FullRepaint_Vertical1000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DragStep_WithRepaint)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_DragStep_HandlerOnly)->Unit(benchmark::kMicrosecond);

@@ -28,8 +28,6 @@ struct Primitive {
     Kind kind;
     BarRect rect;
     std::string text;
-
-    bool operator==(const Primitive& other) const;
 };
 
 struct RulerDrawing {
@@ -67,13 +65,6 @@ RulerDrawing windowRuler(const RangeModel& model, const BarRect& client, const M
 RulerDrawing rangeRuler(const RangeModel& model, const BarRect& client, const MeasureText& measure);
 
 Scene buildScene(const RangeModel& model, const BarRect& client, const MeasureText& measure);
-
-// Where a bar painted as `before` must be painted again to show `after`: the
-// cells of the primitives one has and the other lacks (a text's cell widened
-// by a pixel each way, for ink past its advance), both places of a selector
-// that moved or changed colour, both bands of a ruler whose band changed,
-// and the whole client when the frame changed.
-std::vector<BarRect> changedParts(const Scene& before, const Scene& after, const BarRect& client);
 
 // Everything of the model and the client that buildScene reads: equal inputs
 // (with the same font) give the same scene.

@@ -41,7 +41,7 @@ CRangeBar::CRangeBar(QWidget* parent)
         return clientRect();
     });
     model_.setObserver([this](int code) {
-        update(changedRegion());
+        update();
         notifyHost(code);
     });
 }
@@ -220,20 +220,6 @@ QBrush CRangeBar::background() const
     return rangebar::defaultBackground();
 }
 
-// Where the bar now differs from what was last painted: a range or window
-// that grows by a reading changes a label or two, not the whole bar. All of
-// it before the first paint and without a window. Asked at each change, so
-// that the repaint goes out with whatever else the change updates.
-QRegion CRangeBar::changedRegion() const
-{
-    if (!painted_ || !hasWindow())
-        return rect();
-    QRegion region;
-    for (const BarRect& part : rangebar::changedParts(*painted_, scene(), clientRect()))
-        region += rangebar::toQRect(part);
-    return region;
-}
-
 // What a drag step may change: the window ruler and the selector.
 QRegion CRangeBar::movingParts(const Scene& scene) const
 {
@@ -269,9 +255,7 @@ void CRangeBar::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
     const rangebar::PaintTools tools{background(), darkPen_, lightPen_, font()};
-    const Scene& now = scene();
-    rangebar::paintScene(painter, now, clientRect(), tools, event->region(), labels_);
-    painted_ = now;
+    rangebar::paintScene(painter, scene(), clientRect(), tools, event->region(), labels_);
 }
 
 void CRangeBar::resizeEvent(QResizeEvent* event)

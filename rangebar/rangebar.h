@@ -147,7 +147,6 @@ private:
     const rangebar::Scene& scene() const;
     QBrush background() const;
     QRegion movingParts(const rangebar::Scene& scene) const;
-    QRegion changedRegion() const;
     void applyCursor(rangebar::CursorShape shape);
 
     rangebar::RangeModel model_;
@@ -158,8 +157,6 @@ private:
     mutable std::optional<rangebar::SceneInputs> sceneInputs_;
     mutable QFont sceneFont_;
     mutable rangebar::LabelCache labels_;
-    // The scene as last painted, to repaint only what changes.
-    std::optional<rangebar::Scene> painted_;
     // The thickness of the last size hint change reported to the layout.
     int hintedThickness_ = 0;
 };

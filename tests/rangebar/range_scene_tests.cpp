@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -268,46 +267,3 @@ TEST_F(SceneTest, RulerBoundsHoldTheBandAndEveryLabel)
 }
 
 }  // namespace
-
-// --- what to paint again -----------------------------------------------------
-
-bool covers(const std::vector<BarRect>& parts, const BarRect& wanted)
-{
-    return std::any_of(parts.begin(), parts.end(), [&](const BarRect& part) {
-        return part.left <= wanted.left && part.top <= wanted.top && part.right >= wanted.right &&
-               part.bottom >= wanted.bottom;
-    });
-}
-
-TEST(ChangedParts, AreTheCellsOfWhatAppearedOrWentAndBothPlacesOfAMovedSelector)
-{
-    const BarRect client{0, 0, 400, 40};
-    rangebar::Scene before;
-    before.borders = {{0, 0, 400, 1}};
-    before.selector = {80, 23, 120, 35};
-    before.windowRuler.band = {0, 1, 400, 16};
-    before.windowRuler.items = {{Primitive::DarkLine, {0, 1, 1, 9}, ""}, {Primitive::Text, {2, 3, 14, 15}, "20"},
-                                {Primitive::LightLine, {20, 1, 21, 5}, ""}};
-    before.rangeRuler.items = {{Primitive::Text, {370, 26, 394, 38}, "100"}};
-
-    rangebar::Scene after = before;
-    EXPECT_TRUE(rangebar::changedParts(before, after, client).empty()) << "nothing changed";
-
-    after.windowRuler.items.push_back({Primitive::Text, {82, 3, 94, 15}, "22"});
-    after.windowRuler.items.erase(after.windowRuler.items.begin() + 2);
-    after.rangeRuler.items[0].text = "101";
-    after.selector = {84, 23, 124, 35};
-    const std::vector<BarRect> parts = rangebar::changedParts(before, after, client);
-    EXPECT_TRUE(covers(parts, {81, 2, 95, 16})) << "a label that appeared, with a pixel around it";
-    EXPECT_TRUE(covers(parts, {20, 1, 21, 5})) << "a tick that went";
-    EXPECT_TRUE(covers(parts, {369, 25, 395, 39})) << "a label whose text changed";
-    EXPECT_TRUE(covers(parts, {80, 23, 120, 35})) << "where the selector was";
-    EXPECT_TRUE(covers(parts, {84, 23, 124, 35})) << "where it is";
-    EXPECT_FALSE(covers(parts, {2, 3, 14, 15})) << "an unchanged label";
-    EXPECT_FALSE(covers(parts, {0, 1, 1, 9})) << "an unchanged tick";
-
-    after.borders.push_back({0, 39, 400, 40});
-    const std::vector<BarRect> whole = rangebar::changedParts(before, after, client);
-    ASSERT_EQ(whole.size(), 1U);
-    EXPECT_EQ(whole[0], client) << "a changed frame repaints everything";
-}

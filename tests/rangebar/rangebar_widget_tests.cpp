@@ -5,7 +5,6 @@
 #include "rangebar.h"
 
 #include <QPainter>
-#include <QScreen>
 #include <QApplication>
 #include <QFontMetrics>
 #include <QImage>
@@ -257,34 +256,6 @@ TEST_F(BarTest, ADragStepRepaintsOnlyTheWindowRulerAndTheSelector)
     EXPECT_FALSE(spy.painted.contains(QPoint(300, 30))) << "the track away from the selector";
     EXPECT_FALSE(spy.painted.contains(QPoint(200, 39))) << "the range ruler";
     QTest::mouseRelease(bar, Qt::LeftButton, Qt::NoModifier, QPoint(140, trackY));
-}
-
-// A graph's time ruler grows by a reading at a time, its window with it:
-// the range's end label changes, the window ruler stays. Only the changed
-// parts are painted, and after every step the screen shows what a whole
-// repaint would.
-TEST_F(BarTest, ARangeGrowingByAReadingRepaintsOnlyWhatChanged)
-{
-    makeBar(RBS_HORIZONTAL | RbsFormat(2), 400, 40, 0, 600000, 0, 600000);
-    PaintSpy spy;
-    bar->installEventFilter(&spy);
-    // The bar as set up is painted first.
-    bar->update();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !spy.painted.isEmpty(); }, 2000));
-    for (long end = 600020; end <= 600100; end += 20) {
-        spy.painted = QRegion();
-        bar->SetMax(end);
-        bar->SetWinMax(end);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !spy.painted.isEmpty(); }, 2000)) << "the end label changed";
-        EXPECT_TRUE(spy.painted.intersected(QRect(0, 1, 150, 14)).isEmpty())
-            << "the window ruler's first labels and ticks stay, at " << end;
-        int area = 0;
-        for (const QRect& part : spy.painted)
-            area += part.width() * part.height();
-        EXPECT_LT(area, 400 * 40 / 2) << "the selector, a label and a few ticks, at " << end;
-        const QImage shown = host.screen()->grabWindow(host.winId()).toImage().convertToFormat(QImage::Format_RGB32);
-        EXPECT_EQ(shown.copy(bar->geometry()), render().convertToFormat(QImage::Format_RGB32)) << "at " << end;
-    }
 }
 
 TEST_F(BarTest, DoubleClickShowsTheWholeRangeAndASecondBringsTheWindowBack)
