@@ -116,6 +116,8 @@ void pollFor(benchmark::State& state, const char* baudCode, bool withGraph = fal
         while (session.series()->GetCount() < 3)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         if (withGraph) {
+            // As an operator has it: the main window shown, the graph opened from it.
+            window.show();
             window.findChild<QPushButton*>("graphButton")->click();
             for (QWidget* top : QApplication::topLevelWidgets())
                 if (top->inherits("CGraphWnd")) {
