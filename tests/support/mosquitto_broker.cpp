@@ -17,14 +17,11 @@ namespace {
 
 bool accepts(int port)
 {
-    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool connected = ::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    const int s = connectLoopback(port);
+    if (s < 0)
+        return false;
     ::close(s);
-    return connected;
+    return true;
 }
 
 std::string userName()
@@ -34,6 +31,20 @@ std::string userName()
 }
 
 }  // namespace
+
+int connectLoopback(int port)
+{
+    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(s);
+        return -1;
+    }
+    return s;
+}
 
 int freeTcpPort()
 {

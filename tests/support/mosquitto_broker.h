@@ -15,6 +15,8 @@ namespace testing_support {
 
 // A TCP port of 127.0.0.1 that nothing listens on at the moment.
 int freeTcpPort();
+// A TCP connection to `port` of 127.0.0.1, or -1 when nothing takes it.
+int connectLoopback(int port);
 
 class MosquittoBroker {
 public:

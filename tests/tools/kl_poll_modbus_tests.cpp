@@ -10,7 +10,6 @@
 
 #include <modbus.h>
 
-#include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -24,6 +23,7 @@ using poll_testing::KlPollTest;
 using poll_testing::printedReadings;
 using poll_testing::tracedRequests;
 using testing_support::ChildProcess;
+using testing_support::connectLoopback;
 using testing_support::readAll;
 using testing_support::SimProcess;
 using testing_support::waitFor;
@@ -51,21 +51,6 @@ struct ModbusClient {
 };
 
 std::uint32_t wordPair(const std::uint16_t* at) { return (std::uint32_t{at[0]} << 16) | at[1]; }
-
-// A raw TCP connection to the server.
-int connectRaw(int port)
-{
-    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        ::close(s);
-        return -1;
-    }
-    return s;
-}
 
 // Whether the server closed `s` (a read that ends), within the deadline.
 bool closedByServer(int s, std::chrono::milliseconds deadline)
@@ -201,9 +186,9 @@ TEST_F(KlPollModbusTest, HostileClientsLeaveTheSerialPollingAtItsPeriod)
     // Up to the bound the clients are taken; one more is closed at once.
     std::vector<int> idle;
     for (int i = 0; i < tools::ModbusTcpServer::kMaxClients; ++i)
-        idle.push_back(connectRaw(port));
+        idle.push_back(connectLoopback(port));
     ASSERT_TRUE(std::all_of(idle.begin(), idle.end(), [](int s) { return s >= 0; }));
-    const int oneMore = connectRaw(port);
+    const int oneMore = connectLoopback(port);
     EXPECT_TRUE(closedByServer(oneMore, std::chrono::seconds(5)));
     ::close(oneMore);
     for (const int s : idle)
@@ -214,7 +199,7 @@ TEST_F(KlPollModbusTest, HostileClientsLeaveTheSerialPollingAtItsPeriod)
     // Ten clients: garbage, requests that stop halfway, a flood of reads.
     std::vector<int> hostile;
     for (int i = 0; i < 10; ++i)
-        hostile.push_back(connectRaw(port));
+        hostile.push_back(connectLoopback(port));
     const std::string halfRequest("\x00\x01\x00\x00\x00\x06\x01\x04\x00", 9);
     for (int round = 0; printedReadings(out()).size() < readingsBefore + 60 && round < 2000; ++round) {
         for (std::size_t i = 0; i < hostile.size(); ++i) {
@@ -229,7 +214,7 @@ TEST_F(KlPollModbusTest, HostileClientsLeaveTheSerialPollingAtItsPeriod)
                 bytes = std::string("\x00\x02\x00\x00\x00\x06\x01\x04\x00\x10\x00\x10", 12);
             if (::send(hostile[i], bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT) < 0) {
                 ::close(hostile[i]);
-                hostile[i] = connectRaw(port);
+                hostile[i] = connectLoopback(port);
             }
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));  // the pace of the flood
