@@ -83,6 +83,24 @@ protected:
         return std::regex_search(text, match, summary) ? std::stol(match[1]) : -1;
     }
 
+    // Lets `logging` publish a while, takes the broker away for
+    // `readingsAway` printed readings and brings it back, then ends the
+    // logger as an operator would (SIGTERM) once it has said it is connected again.
+    void outageThenEnd(ChildProcess& logging, std::size_t readingsAway)
+    {
+        ASSERT_TRUE(waitFor([&] { return readingsReceived().size() >= 20; }, std::chrono::seconds(20))) << err();
+        broker.stop();
+        const std::size_t before = printedReadings(out()).size();
+        ASSERT_TRUE(waitFor([&] { return printedReadings(out()).size() >= before + readingsAway; },
+                            std::chrono::seconds(20)));
+        ASSERT_TRUE(broker.start()) << broker.log();
+        ASSERT_TRUE(waitFor([&] { return err().find("связь с брокером") != std::string::npos; },
+                            std::chrono::seconds(20)))
+            << err();
+        ASSERT_TRUE(logging.signal(SIGTERM));
+        ASSERT_EQ(logging.wait(std::chrono::seconds(20)).value_or(-1), 0) << err();
+    }
+
     MosquittoBroker broker{kUser, kPassword};
     std::unique_ptr<MqttSubscriber> subscriber;
 };
@@ -169,16 +187,7 @@ TEST_F(KlPollMqttTest, ReadingsTakenWhileTheBrokerIsAwayArriveOnceItIsBack)
 {
     SimProcess sim(devices.path(), {"--device", "type=3,serial=2417"});
     ChildProcess logging(logger({}), work.file("out"), work.file("err"));
-    ASSERT_TRUE(waitFor([&] { return readingsReceived().size() >= 20; }, std::chrono::seconds(20))) << err();
-    broker.stop();
-    const std::size_t before = printedReadings(out()).size();
-    ASSERT_TRUE(waitFor([&] { return printedReadings(out()).size() >= before + 60; }, std::chrono::seconds(20)));
-    ASSERT_TRUE(broker.start()) << broker.log();
-    ASSERT_TRUE(waitFor([&] { return err().find("связь с брокером") != std::string::npos; },
-                        std::chrono::seconds(20)))
-        << err();
-    ASSERT_TRUE(logging.signal(SIGTERM));
-    ASSERT_EQ(logging.wait(std::chrono::seconds(20)).value_or(-1), 0) << err();
+    ASSERT_NO_FATAL_FAILURE(outageThenEnd(logging, 60));
 
     const auto printed = printedReadings(out());
     ASSERT_TRUE(waitFor([&] { return readingsReceived().size() >= printed.size(); }, std::chrono::seconds(20)))
@@ -195,16 +204,7 @@ TEST_F(KlPollMqttTest, BeyondTheBoundTheOldestReadingsOfAnOutageAreDroppedAndCou
 {
     SimProcess sim(devices.path(), {"--device", "type=3,serial=2417"});
     ChildProcess logging(logger({"--mqtt-buffer", "15"}), work.file("out"), work.file("err"));
-    ASSERT_TRUE(waitFor([&] { return readingsReceived().size() >= 20; }, std::chrono::seconds(20))) << err();
-    broker.stop();
-    const std::size_t before = printedReadings(out()).size();
-    ASSERT_TRUE(waitFor([&] { return printedReadings(out()).size() >= before + 80; }, std::chrono::seconds(20)));
-    ASSERT_TRUE(broker.start()) << broker.log();
-    ASSERT_TRUE(waitFor([&] { return err().find("связь с брокером") != std::string::npos; },
-                        std::chrono::seconds(20)))
-        << err();
-    ASSERT_TRUE(logging.signal(SIGTERM));
-    ASSERT_EQ(logging.wait(std::chrono::seconds(20)).value_or(-1), 0) << err();
+    ASSERT_NO_FATAL_FAILURE(outageThenEnd(logging, 80));
 
     const auto printed = printedReadings(out());
     const long dropped = droppedInSummary();
