@@ -21,6 +21,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -67,28 +69,34 @@ double threadCpuMs()
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
 }
 
+// Calls `step` with the number of calls before it every 20 ms (the fastest
+// period) for `seconds` of the event loop; returns the interface thread's
+// CPU per call, ms, with all the event loop did meanwhile.
+double cpuPerStepEvery20ms(int seconds, const std::function<void(long)>& step, long& steps)
+{
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    const long before = steps;
+    QObject::connect(&tick, &QTimer::timeout, [&] { step(steps++); });
+    const double cpuBefore = threadCpuMs();
+    tick.start(20);
+    QEventLoop loop;
+    QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
+    loop.exec();
+    tick.stop();
+    return (threadCpuMs() - cpuBefore) / static_cast<double>(std::max(1L, steps - before));
+}
+
 // Readings every 20 ms (the fastest period) with the graph showing the whole
 // series, which stretches to each: the interface thread's CPU per reading,
 // its handling and the window's repaint, over 6 s.
 void BM_ReadingWithGraphOpen(benchmark::State& state)
 {
     ShownGraph graph(state.range(0));
-    QTimer poll;
-    poll.setTimerType(Qt::PreciseTimer);
     long readings = 0;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        graph.addReading(812 + readings % 7);
-        ++readings;
-    });
-    for (auto _ : state) {
-        const double cpuBefore = threadCpuMs();
-        poll.start(20);
-        QEventLoop loop;
-        QTimer::singleShot(6000, &loop, &QEventLoop::quit);
-        loop.exec();
-        poll.stop();
-        state.counters["cpu ms/reading"] = (threadCpuMs() - cpuBefore) / static_cast<double>(readings);
-    }
+    for (auto _ : state)
+        state.counters["cpu ms/reading"] =
+            cpuPerStepEvery20ms(6, [&](long n) { graph.addReading(812 + n % 7); }, readings);
     state.counters["readings"] = static_cast<double>(readings);
     state.counters["records"] = static_cast<double>(graph.series->GetCount());
 }
@@ -131,25 +139,15 @@ void BM_QtAloneEvery20ms(benchmark::State& state)
     window.show();
     (void)QTest::qWaitForWindowExposed(&window);
     const bool whole = state.range(0) != 0;
-    QTimer tick;
-    tick.setTimerType(Qt::PreciseTimer);
     long updates = 0;
-    QObject::connect(&tick, &QTimer::timeout, [&] {
+    const auto update = [&](long n) {
         if (whole)
             window.fillNext();
         else
-            window.textNext(updates);
-        ++updates;
-    });
-    for (auto _ : state) {
-        const double cpuBefore = threadCpuMs();
-        tick.start(20);
-        QEventLoop loop;
-        QTimer::singleShot(6000, &loop, &QEventLoop::quit);
-        loop.exec();
-        tick.stop();
-        state.counters["cpu ms/update"] = (threadCpuMs() - cpuBefore) / static_cast<double>(updates);
-    }
+            window.textNext(n);
+    };
+    for (auto _ : state)
+        state.counters["cpu ms/update"] = cpuPerStepEvery20ms(6, update, updates);
     state.SetLabel(whole ? "whole window painted" : "one text changed");
 }
 
@@ -163,19 +161,12 @@ void BM_ReadingToFlush(benchmark::State& state)
     graph.wnd.resize(880, 420);
     QCoreApplication::processEvents();
     bench::FlushClock clock({&graph.wnd});
-    QTimer poll;
-    poll.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        clock.received();
-        graph.addReading(812);
-    });
-    for (auto _ : state) {
-        poll.start(20);
-        QEventLoop loop;
-        QTimer::singleShot(15000, &loop, &QEventLoop::quit);
-        loop.exec();
-        poll.stop();
-    }
+    long readings = 0;
+    for (auto _ : state)
+        cpuPerStepEvery20ms(15, [&](long) {
+            clock.received();
+            graph.addReading(812);
+        }, readings);
     clock.finish();
     state.counters["readings"] = static_cast<double>(clock.latencies.size());
     state.counters["p50 ms"] = bench::percentile(clock.latencies, 0.50);
